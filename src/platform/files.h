@@ -1,0 +1,78 @@
+// File services: byte access, listing, copy, delete, and the sequential text files
+// with their "free-format" items. Paths here are real paths (see paths.h to get one).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace plat {
+
+namespace fs = std::filesystem;
+
+bool FileExists(const fs::path& p);           // a regular file
+std::optional<std::uintmax_t> FileLength(const fs::path& p);
+// The whole file, or nothing when it cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadAllBytes(const fs::path& p);
+// Up to `count` bytes from `offset`; nothing when the file cannot be read or is too short.
+std::optional<std::vector<std::uint8_t>> ReadBytes(const fs::path& p, std::uintmax_t offset, std::size_t count);
+// Writes the file in one go (creating or truncating it). False on any failure.
+bool WriteAllBytes(const fs::path& p, const std::vector<std::uint8_t>& data);
+// Writes to a temporary file beside p and renames it over p: p is always either the
+// old file or the complete new one.
+bool WriteFileAtomically(const fs::path& p, const std::vector<std::uint8_t>& data);
+bool CopyFileTo(const fs::path& from, const fs::path& to, bool overwrite);
+bool DeleteFile(const fs::path& p);            // true when the file is gone afterwards
+bool MakeFolder(const fs::path& p);            // with parents; true when it exists afterwards
+// Names of the regular files directly in a folder, in the order the file system gives them.
+std::vector<std::string> ListFiles(const fs::path& folder);
+
+// Reads the sequential "free-format" text: items separated by commas or line ends;
+// an item in double quotes is taken without its quotes and may hold commas; blanks
+// around an unquoted item are dropped. Works on UTF-8 text; CR LF and LF both end lines.
+class TextReader {
+ public:
+  explicit TextReader(const fs::path& p);
+  bool IsOpen() const { return open_; }
+  bool AtEnd() const;
+  // The next item, or nothing at the end of the file.
+  std::optional<std::string> ReadItem();
+  // The next item read as a number (Val of its text); nothing at the end.
+  std::optional<double> ReadNumber();
+  // The rest of the current line, without its line end; nothing at the end of the file.
+  std::optional<std::string> ReadLine();
+
+ private:
+  std::string data_;
+  std::size_t pos_ = 0;
+  bool open_ = false;
+};
+
+// One item of a written line: text items are written in double quotes, numbers bare.
+using TextItem = std::variant<long, std::string>;
+
+// Writes a text file for output (the file is emptied or created). Lines end in CR LF.
+class TextWriter {
+ public:
+  explicit TextWriter(const fs::path& p);
+  bool IsOpen() const { return open_; }
+  // One line of comma-separated items ("Write #" form).
+  void WriteItems(const std::vector<TextItem>& items);
+  // One line of text as it is ("Print #" form).
+  void PrintLine(std::string_view line);
+  // Flushes and closes; false when anything failed.
+  bool Close();
+  ~TextWriter();
+
+ private:
+  std::ofstream out_;
+  bool open_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace plat

@@ -1,0 +1,58 @@
+// Text helpers. All game text is UTF-8; the game counts characters, not bytes,
+// so every width, left, mid and length goes through these helpers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plat {
+
+// Number of characters (UTF-8 code points) in s.
+long Len(std::string_view s);
+// First n characters (all of s when n >= Len; empty when n <= 0).
+std::string Left(std::string_view s, long n);
+// Last n characters.
+std::string Right(std::string_view s, long n);
+// From character `start` (1-based) on, at most n characters; n < 0 means to the end.
+std::string Mid(std::string_view s, long start, long n = -1);
+// The characters of s, one string each.
+std::vector<std::string> Chars(std::string_view s);
+
+// Blanks (ASCII spaces) removed at the ends.
+std::string Trim(std::string_view s);
+std::string LTrim(std::string_view s);
+std::string RTrim(std::string_view s);
+// n spaces; empty when n <= 0.
+std::string Spaces(long n);
+// ASCII letters only; other characters are kept as they are.
+std::string UCase(std::string_view s);
+std::string LCase(std::string_view s);
+// Case-insensitive (ASCII) comparison.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// Fixed-width text: cut to `width` characters or filled up with trailing spaces.
+std::string FixedWidth(std::string_view s, long width);
+
+// Reads a number the way the classic Val does: leading blanks skipped, an optional
+// sign, digits with an optional fraction and exponent, blanks inside the number
+// ignored, "&H"/"&O" prefixes for hex and octal; stops at the first character that
+// cannot continue the number; no number gives 0.
+double Val(std::string_view s);
+// Rounds to the nearest whole number, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+long RoundHalfEven(double v);
+// Decimal text of a whole number without leading blank.
+std::string Str(long v);
+
+// Byte length of the text in the Chinese system code page (GBK): ASCII 1 byte,
+// every other character 2 bytes.
+long GbkByteLength(std::string_view utf8);
+// Conversion to and from GBK (for bytes that leave the program in the system code page).
+// Characters that cannot be converted become '?'.
+std::string Utf8ToGbk(std::string_view utf8);
+std::string GbkToUtf8(std::string_view gbk);
+
+// Splits at every occurrence of sep (which must not be empty); "a,,b" gives three items.
+std::vector<std::string> Split(std::string_view s, std::string_view sep);
+
+}  // namespace plat
