@@ -185,6 +185,23 @@ class Form : public Control {
   bool RequestClose();
 };
 
+// A control array: Iitem(21), Lb(3) ... Indexes need not be contiguous.
+class ControlArray {
+ public:
+  void Set(int index, Control* c) { items_[index] = c; }
+  // The control of that index; nullptr when the array has none.
+  Control* operator()(int index) const {
+    auto it = items_.find(index);
+    return it == items_.end() ? nullptr : it->second;
+  }
+  bool Has(int index) const { return items_.count(index) != 0; }
+  const std::map<int, Control*>& All() const { return items_; }
+  void ClearAll() { items_.clear(); }
+
+ private:
+  std::map<int, Control*> items_;
+};
+
 // Queued input for the pump.
 struct InputEvent {
   enum Type { MouseDown, MouseMove, MouseUp, KeyDown, KeyUp, Text, Close, Custom } type;
