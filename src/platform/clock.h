@@ -43,7 +43,8 @@ class FakeClock : public Clock {
 using RandomSource = std::function<double()>;
 void SetRandomSource(RandomSource source);  // an empty function puts the real draw back
 double Rnd();
-// Int(n * Rnd()): a uniform whole number 0..n-1.
+// Int(n * Rnd()): a uniform whole number 0..n-1, never n. When n <= 0 the result is 0
+// (the draw is still taken, so scripted sequences stay in step).
 long RandomInt(long n);
 
 }  // namespace plat

@@ -19,7 +19,8 @@ bool FileExists(const fs::path& p);           // a regular file
 std::optional<std::uintmax_t> FileLength(const fs::path& p);
 // The whole file, or nothing when it cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadAllBytes(const fs::path& p);
-// Up to `count` bytes from `offset`; nothing when the file cannot be read or is too short.
+// Up to `count` bytes from `offset` (fewer when the file ends first); nothing when the
+// file cannot be read or is shorter than `offset`.
 std::optional<std::vector<std::uint8_t>> ReadBytes(const fs::path& p, std::uintmax_t offset, std::size_t count);
 // Writes the file in one go (creating or truncating it). False on any failure.
 bool WriteAllBytes(const fs::path& p, const std::vector<std::uint8_t>& data);
@@ -35,6 +36,7 @@ std::vector<std::string> ListFiles(const fs::path& folder);
 // Reads the sequential "free-format" text: items separated by commas or line ends;
 // an item in double quotes is taken without its quotes and may hold commas; blanks
 // around an unquoted item are dropped. Works on UTF-8 text; CR LF and LF both end lines.
+// A line end also closes a quoted item whose closing quote is missing.
 class TextReader {
  public:
   explicit TextReader(const fs::path& p);

@@ -27,6 +27,13 @@
 namespace plat {
 
 constexpr int kTwipsPerPixel = 15;
+// Height of one row of a list box or of a combo box's drop-down list, in pixels.
+constexpr int kListRowPixels = 15;
+// Rows shown by an open combo box drop-down list.
+constexpr int kComboDropRows = 8;
+// Width of the border of a container drawn with a border (HasBorder), in pixels; its
+// client area, where the children lie, starts inside it.
+constexpr int kBorderPixels = 2;
 
 enum class ControlKind {
   Form,
@@ -88,6 +95,7 @@ class Control {
   std::string Caption;  // labels, buttons, check and option boxes, forms
   std::string Picture;  // path of the picture shown (image, panel background, button); "" = none
   std::string ToolTip;
+  std::string Tag;  // free text kept for the game's own use
   std::uint32_t ForeColor = 0x000000;  // 0xBBGGRR
   std::uint32_t BackColor = 0xFFFFFF;
   bool BackTransparent = true;  // labels: no background fill
@@ -111,11 +119,17 @@ class Control {
   std::vector<std::string> Items;
   void AddItem(std::string item) { Items.push_back(std::move(item)); }
   void Clear();
+  // Removes one row (nothing for an index out of range). Removing the selected row
+  // leaves no row selected; rows after it move up, and so does the selection.
+  // Runs no handler.
+  void RemoveItem(int index);
   int ListCount() const { return static_cast<int>(Items.size()); }
-  // -1 = no row selected. Setting it from code runs the click handler.
-  int ListIndex() const { return listIndex_; }
+  // -1 = no row selected. Setting it from code to another row (or to -1) runs the
+  // click handler; the same row, or an index out of range, changes nothing.
+  int ListIndex() const { return listIndex_ < ListCount() ? listIndex_ : -1; }
   void SetListIndex(int i);
   int TopIndex = 0;  // first row shown
+  bool Dropped = false;  // combo boxes: the drop-down list is open
   std::string SelectedItem() const;
 
   // Timers.
@@ -136,6 +150,10 @@ class Control {
   int ScreenY() const;
   int PixelWidth() const;
   int PixelHeight() const;
+  // Offset of the client area (where children lie) from the top-left corner, in pixels.
+  int ClientInset() const;
+  // Rows a list shows at once (a combo box: its drop-down list).
+  int VisibleRows() const;
   // Visible here and in every ancestor.
   bool IsShown() const;
 
@@ -164,14 +182,17 @@ class Form : public Control {
 
   // The deepest shown, enabled control under a point of the client area (pixels),
   // taking clipping and the windowed-above-lightweight rule into account; the form
-  // itself when nothing else is there.
+  // itself when nothing else is there. Lines, shapes and timers take no mouse: the
+  // point goes through them. An open combo box drop-down list lies above everything.
   Control* HitTest(int px, int py);
   // Every timer in the tree.
   void CollectTimers(std::vector<Control*>& out);
 
-  // Input dispatch, in client pixels. Mouse down captures the control until mouse up;
-  // a release over the captured control is a click (check boxes toggle, option buttons
-  // select, list rows are chosen first).
+  // Input dispatch, in client pixels. Mouse down captures the control until mouse up
+  // and gives a windowed control the focus; a release over the captured control is a
+  // click (check boxes toggle, option buttons select, list rows are chosen first, a
+  // combo box opens its drop-down list or takes the row chosen in it). Check boxes,
+  // option buttons, buttons, lists and combo boxes click with the left button only.
   void MouseDown(int px, int py, int button, int shift);
   void MouseMove(int px, int py, int button, int shift);
   void MouseUp(int px, int py, int button, int shift);
@@ -179,10 +200,18 @@ class Form : public Control {
   // key code to 0).
   void KeyDown(int keyCode, int shift);
   void KeyUp(int keyCode, int shift);
+  // The mouse wheel over a list (or an open drop-down list): scrolls it by `rows`
+  // (positive = towards the end). Does not change the selected row.
+  void MouseWheel(int px, int py, int rows);
   // Text typed (UTF-8, one or more characters) goes to the focused text box.
   void TextInput(std::string_view utf8);
   // Asks to close: runs OnUnload; true when the window may close.
   bool RequestClose();
+
+ private:
+  Control* DroppedCombo();
+  bool InDropDown(const Control* combo, int px, int py) const;
+  void Click(Control* c, int px, int py, int button);
 };
 
 // A control array: Iitem(21), Lb(3) ... Indexes need not be contiguous.
@@ -204,7 +233,8 @@ class ControlArray {
 
 // Queued input for the pump.
 struct InputEvent {
-  enum Type { MouseDown, MouseMove, MouseUp, KeyDown, KeyUp, Text, Close, Custom } type;
+  // Wheel: x, y the pointer, key the rows to scroll (positive = towards the end).
+  enum Type { MouseDown, MouseMove, MouseUp, KeyDown, KeyUp, Text, Close, Custom, Wheel } type;
   Form* form = nullptr;
   int x = 0, y = 0, button = 0, shift = 0, key = 0;
   std::string text;
@@ -228,7 +258,10 @@ class Application {
   void AddForm(Form* form);
   void RemoveForm(Form* form);
   void SetEventSource(EventSource* source) { source_ = source; }
-  void Post(InputEvent e) { queue_.push_back(std::move(e)); }
+  void Post(InputEvent e) {
+    queue_.push_back(std::move(e));
+    ++posted_;
+  }
   void DoEvents();
   // Drops every queued event and form; for tests.
   void Reset();
@@ -241,6 +274,9 @@ class Application {
   std::vector<Form*> forms_;
   std::deque<InputEvent> queue_;
   EventSource* source_ = nullptr;
+  // Events ever posted and ever taken: event k of the queue's history was queued before
+  // a DoEvents call when k < the posted count seen at that call's start.
+  std::uint64_t posted_ = 0, taken_ = 0;
 };
 
 // Message boxes and input boxes.
@@ -257,7 +293,8 @@ class DialogProvider {
 };
 
 // The provider in use (the SDL host's modal windows in the real program). Without one,
-// a message box answers OK (or Cancel) at once and writes its text to stderr.
+// a message box writes its text to stderr and answers at once with its safe button: OK
+// for an OK-only box, Cancel for a box with Cancel, No for Yes/No. An input box gives "".
 void SetDialogProvider(DialogProvider* provider);
 DialogProvider* CurrentDialogProvider();
 // Modal message box; returns the button pressed. The title "" means the game's title.

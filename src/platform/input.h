@@ -15,7 +15,7 @@ constexpr int LButton = 1, RButton = 2, Back = 8, Tab = 9, Return = 13, Shift = 
 
 std::int16_t GetKeyState(int vkCode);
 // Called by the event pump (and tests): a press sets the held bit and flips the toggle bit;
-// a release clears the held bit.
+// a release clears the held bit. A press of a key already held (key repeat) changes nothing.
 void SetKeyHeld(int vkCode, bool held);
 // Every key released, every toggle cleared.
 void ResetKeyStates();

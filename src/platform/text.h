@@ -37,9 +37,12 @@ std::string FixedWidth(std::string_view s, long width);
 // Reads a number the way the classic Val does: leading blanks skipped, an optional
 // sign, digits with an optional fraction and exponent, blanks inside the number
 // ignored, "&H"/"&O" prefixes for hex and octal; stops at the first character that
-// cannot continue the number; no number gives 0.
+// cannot continue the number; no number gives 0. "&H" values of up to four digits are
+// 16-bit and up to eight digits 32-bit signed ("&HFFFF" is -1). Overflow gives the largest
+// double (with its sign), underflow 0.
 double Val(std::string_view s);
 // Rounds to the nearest whole number, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+// Values beyond the 32-bit range are clamped to it; NaN gives 0.
 long RoundHalfEven(double v);
 // Decimal text of a whole number without leading blank.
 std::string Str(long v);

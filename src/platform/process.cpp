@@ -1,0 +1,117 @@
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+struct EndState {
+  std::mutex mutex;
+  std::vector<std::function<void()>> hooks;
+  bool throws = false;
+};
+
+EndState& State() {
+  static EndState state;
+  return state;
+}
+
+}  // namespace
+
+void SetEndThrows(bool throws) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().throws = throws;
+}
+
+bool EndThrows() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().throws;
+}
+
+void AddShutdownHook(std::function<void()> hook) {
+  if (!hook) return;
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().hooks.push_back(std::move(hook));
+}
+
+void EndProgram(int code) {
+  std::vector<std::function<void()>> hooks;
+  bool throws;
+  {
+    // The hooks are taken out before they run, so each runs once even when a hook
+    // itself ends the program.
+    std::lock_guard<std::mutex> lock(State().mutex);
+    hooks.swap(State().hooks);
+    throws = State().throws;
+  }
+  for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
+    try {
+      (*it)();
+    } catch (const ProgramEnded&) {
+      // A hook that ended the program again: the end is already under way.
+    } catch (...) {
+      // A failing hook must not keep the program from ending.
+    }
+  }
+  if (throws) throw ProgramEnded(code);
+  std::exit(code);
+}
+
+bool OpenWithDesktop(const std::string& target) {
+  // Everything the children need is prepared before fork.
+  std::string program = "xdg-open";
+  std::string arg = target;
+  char* argv[] = {program.data(), arg.data(), nullptr};
+
+  // The grandchild reports a failed exec through this pipe; a successful exec closes it.
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+
+  pid_t child = ::fork();
+  if (child < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return false;
+  }
+  if (child == 0) {
+    // The middle child starts the handler and leaves at once, so the handler is
+    // adopted by init and never lingers as our zombie.
+    ::close(fds[0]);
+    ::setsid();
+    pid_t grandchild = ::fork();
+    if (grandchild < 0) {
+      int err = errno;
+      (void)!::write(fds[1], &err, sizeof err);
+      ::_exit(1);
+    }
+    if (grandchild == 0) {
+      ::execvp(argv[0], argv);
+      int err = errno;
+      (void)!::write(fds[1], &err, sizeof err);
+      ::_exit(127);
+    }
+    ::_exit(0);
+  }
+
+  ::close(fds[1]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int err = 0;
+  ssize_t n;
+  do {
+    n = ::read(fds[0], &err, sizeof err);
+  } while (n < 0 && errno == EINTR);
+  ::close(fds[0]);
+  return n == 0;  // end of pipe without a report: the handler started
+}
+
+}  // namespace plat
