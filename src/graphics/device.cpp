@@ -1,0 +1,5 @@
+#include "graphics/device.h"
+
+#include "platform/process.h"
+
+void EndGame() { plat::EndProgram(0); }

@@ -1,0 +1,3 @@
+#include "graphics/scene.h"
+
+void DrawScene() {}

@@ -1,0 +1,92 @@
+#include "world/game_loop.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "common/game_state.h"
+#include "graphics/device.h"
+#include "graphics/scene.h"
+#include "platform/clock.h"
+#include "platform/forms.h"
+#include "platform/input.h"
+#include "ui/form1.h"
+#include "world/monsters.h"
+#include "world/player.h"
+#include "world/spirit.h"
+
+namespace {
+
+constexpr std::int64_t kFrameMs = 31;
+
+bool KeyHeld(int vk) { return plat::GetKeyState(vk) < 0; }
+
+bool AnyWaitKeyHeld() {
+  // All four are read each time, as the wait reads them together.
+  const bool enter = KeyHeld(plat::vk::Return);
+  const bool space = KeyHeld(plat::vk::Space);
+  const bool left = KeyHeld(plat::vk::LButton);
+  const bool right = KeyHeld(plat::vk::RButton);
+  return enter || space || left || right;
+}
+
+}  // namespace
+
+void GameLoop() {
+  while (G.GameRunning != 0) {
+    if (G.GamePaused == 0) {
+      G.LoopStartTick = plat::Tick();
+      G.FrameCount += 1;
+      UpdateSpirit();
+      UpdateMonsters();
+      UpdatePlayer();
+      TickSysMessages();
+      DrawScene();
+    }
+
+    plat::Application::Get().DoEvents();
+
+    std::int64_t wait = G.LoopStartTick + kFrameMs - plat::Tick();
+    if (wait < 0) wait = 0;
+    plat::SleepMs(wait);
+
+    // The hide key brings a hidden game back once it is toggled on and released.
+    const std::int16_t grave = plat::GetKeyState(plat::vk::Grave);
+    if (grave > 0 && G.GamePaused == 1) {
+      if (ui::Form1.Form != nullptr) ui::Form1.Form->Visible = true;
+      G.GamePaused = 0;
+    }
+  }
+  EndGame();
+}
+
+void WaitAnyKey() {
+  plat::Application::Get().DoEvents();
+  while (!AnyWaitKeyHeld()) plat::Application::Get().DoEvents();
+}
+
+void AddSysMessage(std::string_view text, std::int32_t r, std::int32_t g, std::int32_t b) {
+  for (int line = 1; line <= kSysMessageLines; ++line) {
+    SysMessage& m = G.SysMessages[static_cast<std::size_t>(line)];
+    if (m.Life == 0) {
+      m.Life = kSysMessageLife;
+      m.Text.assign(text);
+      m.R = r;
+      m.G = g;
+      m.B = b;
+      return;
+    }
+  }
+}
+
+void TickSysMessages() {
+  auto& lines = G.SysMessages;
+  for (std::size_t i = 1; i <= static_cast<std::size_t>(kSysMessageLines); ++i) {
+    if (lines[i].Life > 1) lines[i].Life -= 1;
+    if (lines[i].Life == 1) {
+      lines[i].Life = 0;
+      // Every line below moves up one; the last takes the ever-empty line 21.
+      for (std::size_t j = i; j < static_cast<std::size_t>(kSysMessageLines); ++j) lines[j] = std::move(lines[j + 1]);
+      lines[kSysMessageLines] = lines[kSysMessageLines + 1];
+    }
+  }
+}

@@ -1,0 +1,23 @@
+// The fixed-frame game loop, the wait for a key under full-screen pictures, and the
+// on-screen system messages.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Runs the frames while GameRunning is set: companion, monsters, player, message
+// lifetimes and the scene, then the window's events and the rest of the 31 ms frame.
+// Ends the program through EndGame when the loop is left.
+void GameLoop();
+
+// Pumps the window's events until Enter, Space, the left or the right mouse button is
+// held; returns at once when one already is.
+void WaitAnyKey();
+
+// Puts the text in the first free of the 20 message lines with a life of 130 frames;
+// with every line in use the message is lost.
+void AddSysMessage(std::string_view text, std::int32_t r, std::int32_t g, std::int32_t b);
+
+// Ages the message lines by one frame; a line that reaches the end of its life is
+// removed and the lines below move up.
+void TickSysMessages();

@@ -1,0 +1,3 @@
+#include "world/monsters.h"
+
+void UpdateMonsters() {}

@@ -1,0 +1,3 @@
+#include "world/spirit.h"
+
+void UpdateSpirit() {}

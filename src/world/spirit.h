@@ -1,0 +1,4 @@
+#pragma once
+
+// Moves the summoned companion one frame. Called once per unpaused frame by the game loop.
+void UpdateSpirit();
