@@ -449,6 +449,7 @@ struct GameState {
   // --- loop and flags
   std::int32_t GameRunning = 0;
   std::int32_t GamePaused = 0;
+  std::uint8_t WindowHidden = 0;  // hidden by the hide key: 1 asked to minimise, 2 seen minimised
   std::int32_t FrameCount = 0;
   std::int32_t Fps = 0;
   std::int64_t LoopStartTick = 0;  // tick at which the last unpaused pass began

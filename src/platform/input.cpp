@@ -36,4 +36,10 @@ void SetKeyHeld(int vkCode, bool held) {
 
 void ResetKeyStates() { States().fill(0); }
 
+void ClearKeyToggle(int vkCode) {
+  if (!InRange(vkCode)) return;
+  std::uint16_t& s = States()[static_cast<std::size_t>(vkCode)];
+  s = static_cast<std::uint16_t>(s & ~kToggle);
+}
+
 }  // namespace plat

@@ -19,5 +19,7 @@ std::int16_t GetKeyState(int vkCode);
 void SetKeyHeld(int vkCode, bool held);
 // Every key released, every toggle cleared.
 void ResetKeyStates();
+// Clears one key's toggle bit; its held bit stays.
+void ClearKeyToggle(int vkCode);
 
 }  // namespace plat

@@ -10,6 +10,7 @@
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "ui/form1.h"
+#include "ui/window_system.h"
 #include "world/monsters.h"
 #include "world/player.h"
 #include "world/spirit.h"
@@ -49,14 +50,27 @@ void GameLoop() {
     if (wait < 0) wait = 0;
     plat::SleepMs(wait);
 
-    // The hide key brings a hidden game back once it is toggled on and released.
+    // The hide key brings a hidden game back once it is toggled on and released; a game
+    // hidden by it also comes back when the player restores the window.
     const std::int16_t grave = plat::GetKeyState(plat::vk::Grave);
-    if (grave > 0 && G.GamePaused == 1) {
+    // (WindowHidden: 1 = hidden, the window not yet seen minimised; 2 = seen minimised.)
+    const bool minimized = ui::MainWindowMinimized();
+    if (G.WindowHidden == 1 && minimized) G.WindowHidden = 2;
+    const bool restored = G.WindowHidden == 2 && !minimized;
+    if ((grave > 0 || restored) && G.GamePaused == 1) {
       if (ui::Form1.Form != nullptr) ui::Form1.Form->Visible = true;
       G.GamePaused = 0;
+      G.WindowHidden = 0;
     }
   }
   EndGame();
+}
+
+void HideGameWindow() {
+  G.GamePaused = 1;
+  G.WindowHidden = 1;
+  plat::ClearKeyToggle(plat::vk::Grave);
+  ui::MinimizeMainWindow();
 }
 
 void WaitAnyKey() {

@@ -10,6 +10,10 @@
 // Ends the program through EndGame when the loop is left.
 void GameLoop();
 
+// The hide key's work: pauses the game and minimises the window (a hidden window could
+// not hear the key again). The press that hid it does not count as a press to resume.
+void HideGameWindow();
+
 // Pumps the window's events until Enter, Space, the left or the right mouse button is
 // held; returns at once when one already is.
 void WaitAnyKey();

@@ -1,0 +1,31 @@
+-- The item table: one row per item name; every item in the game is built from its row.
+-- Names compare without case, as the game's lookups expect.
+CREATE TABLE Item (
+  Name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
+  Type INTEGER NOT NULL,
+  Type2 TEXT NOT NULL,
+  Pic1 INTEGER NOT NULL,
+  Pic2 INTEGER NOT NULL,
+  Hp INTEGER NOT NULL,
+  Mp INTEGER NOT NULL,
+  Dc INTEGER NOT NULL,
+  DcMax INTEGER NOT NULL,
+  DcSpeed INTEGER NOT NULL,
+  Mc INTEGER NOT NULL,
+  McMax INTEGER NOT NULL,
+  Df INTEGER NOT NULL,
+  DfMax INTEGER NOT NULL,
+  Mf INTEGER NOT NULL,
+  MfMax INTEGER NOT NULL,
+  Nb INTEGER NOT NULL,
+  XiHP INTEGER NOT NULL,
+  MaBi INTEGER NOT NULL,
+  zd INTEGER NOT NULL,
+  Luck INTEGER NOT NULL,
+  Acc INTEGER NOT NULL,
+  Weight INTEGER NOT NULL,
+  Money INTEGER NOT NULL,
+  NdDc INTEGER NOT NULL,
+  NdLevel INTEGER NOT NULL,
+  NdMc INTEGER NOT NULL
+);

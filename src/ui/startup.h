@@ -1,0 +1,26 @@
+// The main window's start-up, its quit confirmation and its three timers.
+#pragma once
+
+namespace ui {
+
+// The start-up sequence: shows the window, starts the graphics, the logos, the start-up
+// pictures and tables, fills the character list and shows it. Leaves the program on
+// the title screen.
+void Form_Load();
+
+// The quit confirmation every closing of the window passes: "确实要退出游戏吗？" with OK
+// and Cancel. OK ends the program through EndGame without saving; Cancel (or the box
+// closed) sets cancel to 1 and changes nothing else.
+void Form_Unload(int& cancel);
+
+// Every 1000 ms: Fps = FrameCount, FrameCount = 0; with InvisLock set, InvisTime = 9999.
+void TimerFps_Timer();
+// Every 400 ms: the NPC animation phase steps 0, 1, 2, 3, 0, ...
+void TimerNPC_Timer();
+// Every 2500 ms: a summoned spirit costs 1 MP while MP is above 0.
+void BBTimer_Timer();
+
+// Attaches the handlers above to Form1's window and timers (after BuildMainWindow).
+void AttachStartupHandlers();
+
+}  // namespace ui

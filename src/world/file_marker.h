@@ -1,0 +1,95 @@
+// The 20-byte marker (1, 2, ..., 20) that stands in front of the database bytes of
+// every save file and of the monster database, and the safe way to work on such a file.
+//
+// A marked file is never emptied or rewritten in place: new content always goes to a
+// file of its own and is renamed over the old one, so the file on disk is at every
+// moment either the old one or the complete new one.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/db.h"
+
+constexpr std::size_t kFileHeaderLength = 20;
+
+// The marker bytes 1, 2, ..., 20.
+std::vector<std::uint8_t> FileHeaderBytes();
+
+// A file counts as marked when it is at least 20 bytes long and its first 20 bytes,
+// each taken as an unsigned byte, add up to exactly 210 (whatever those bytes are).
+bool HasFileHeader(const std::vector<std::uint8_t>& bytes);
+
+// The paths below are real paths (plat::ResolvePath turns a game path into one).
+//
+// Takes the marker off a marked file; a file without it is left as it is. False when
+// the file cannot be read or the new content cannot be put in place (the file then
+// stays as it was).
+bool StripFileHeader(const std::filesystem::path& file);
+// Puts the marker in front of a file that has none; a marked file is left as it is.
+// False when the file cannot be read or written (it then stays as it was).
+bool AddFileHeader(const std::filesystem::path& file);
+
+// Any failure while working on a marked database.
+struct MarkedDatabaseError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Test hook: the step of MarkedDatabase that is made to fail. `writeNumber` picks the
+// write (1 = the first BeforeWrite call of a database) when `step` is Write.
+enum class MarkedDbStep { None, Copy, Open, Write, Close, Mark, Rename };
+struct MarkedDbFaultInjection {
+  MarkedDbStep step = MarkedDbStep::None;
+  int writeNumber = 1;
+};
+// The hook in force; tests set it and put it back to {} when done.
+MarkedDbFaultInjection& MarkedDbFaults();
+
+// Database work on a marked file.
+//
+// Reading: the file is copied without its marker to a temporary file outside the
+// game folder, which is opened; the copy is deleted at the end. The original file is
+// never touched.
+//
+// Writing: the work happens on a copy without the marker beside the original
+// ("<file>.saving"), inside one transaction. Commit() ends the transaction, closes the
+// database, puts the marker on the copy and renames the copy over the original.
+// Destroyed without a successful Commit, the copy is deleted and the original stays
+// exactly as it was.
+//
+// Every failure throws MarkedDatabaseError (the database layer's own errors pass as
+// plat::db::Error).
+class MarkedDatabase {
+ public:
+  enum class Mode { Read, Write };
+
+  MarkedDatabase(const std::filesystem::path& file, Mode mode);
+  ~MarkedDatabase();
+  MarkedDatabase(const MarkedDatabase&) = delete;
+  MarkedDatabase& operator=(const MarkedDatabase&) = delete;
+
+  plat::db::Connection& Db() { return conn_; }
+  const std::filesystem::path& File() const { return file_; }
+  const std::filesystem::path& WorkCopy() const { return copy_; }
+
+  // To be called before each row written (the test hook can fail any of them).
+  void BeforeWrite();
+  // Write mode: puts the new content in place of the original.
+  void Commit();
+
+ private:
+  void Discard() noexcept;
+
+  std::filesystem::path file_;
+  std::filesystem::path copy_;
+  Mode mode_;
+  plat::db::Connection conn_;
+  bool inTransaction_ = false;
+  bool committed_ = false;
+  int writes_ = 0;
+};
+
+

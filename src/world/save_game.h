@@ -1,0 +1,57 @@
+// The save database of a character: the file "\Save\<ID>.kzs" (the 20-byte marker
+// followed by the database) with the tables Save1 (the character row) and Save2 (one
+// row per item slot 1..120), its writers and its loader.
+//
+// A save on disk is always complete: the writers work on a copy and rename it over the
+// file, so a failed save leaves the old file exactly as it was.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/db.h"
+
+// The connection string of a save file: provider, security, "Data Source=" + path and
+// the database password, concatenated without separators.
+std::string SaveConnectionString(std::string_view path);
+
+// The real path of "\Save\<name>.kzs" under the program folder.
+std::filesystem::path SaveFilePath(std::string_view name);
+
+// True for a name that can stand as a save's file name: not empty, no path separators,
+// not "." or "..".
+bool IsUsableSaveName(std::string_view name);
+
+// The current local date and time as "YYYY-MM-DD HH:MM:SS" (the Save1 Date column).
+std::string CurrentDateText();
+
+// The full save: ends a running spirit shield and a transformation first (the saved
+// character never carries either), then writes the Save1 row and the 120 Save2 rows of
+// the file named by SaveConnStr (built from the player's ID when it is empty). Shows
+// "游戏已存档" after a save that succeeded; a failed save keeps the old file and shows
+// "存档失败，原存档未改动". Both in red.
+bool SaveGame();
+
+// Rewrites the 120 Save2 rows from Items (after a completed trade). Sets SaveConnStr for
+// "\Save\<ID>.kzs" itself; Save1 is not touched; no message.
+bool SaveItemTable();
+
+// Loads the character of "\Save\<name>.kzs" (name trimmed) into the game state: Player,
+// Et, M, Items, the map and return point, the view origin (X - 7, Y - 7), the account
+// flags of M20, and SaveConnStr. The file is only read. False on any failure, with the
+// game state left as it was (the caller shows the message).
+bool LoadSaveGame(std::string_view name);
+
+// A save whose content cannot be used.
+struct SaveFormatError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Strict readers of save columns: a null, a text that is not a number or a number
+// outside the 32-bit range is a SaveFormatError (as is an unknown column).
+std::int32_t SaveFieldLong(const plat::db::Recordset& rs, std::string_view column);
+// Text of a column; a null is a SaveFormatError.
+std::string SaveFieldText(const plat::db::Recordset& rs, std::string_view column);

@@ -1,0 +1,510 @@
+#include "platform/render.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using plat::Color;
+using plat::Rect;
+using plat::Renderer;
+using plat::Size;
+using plat::Texture;
+
+using PixelFn = std::function<Color(int x, int y)>;
+
+std::vector<std::uint8_t> ReadBytes(const testsupport::fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+SDL_Surface* MakeSurface(int w, int h, const PixelFn& px) {
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      Color c = px(x, y);
+      auto* p = static_cast<std::uint8_t*>(s->pixels) + y * s->pitch + x * 4;
+      p[0] = c.r;
+      p[1] = c.g;
+      p[2] = c.b;
+      p[3] = c.a;
+    }
+  }
+  return s;
+}
+
+// Encoded pictures, made here and written through real files.
+std::vector<std::uint8_t> Png(int w, int h, const PixelFn& px) {
+  testsupport::TempDir dir;
+  SDL_Surface* s = MakeSurface(w, h, px);
+  const auto path = dir / "p.png";
+  EXPECT_EQ(IMG_SavePNG(s, path.string().c_str()), 0);
+  SDL_FreeSurface(s);
+  return ReadBytes(path);
+}
+
+std::vector<std::uint8_t> Bmp(int w, int h, const PixelFn& px) {
+  testsupport::TempDir dir;
+  SDL_Surface* s = MakeSurface(w, h, px);
+  SDL_Surface* rgb = SDL_ConvertSurfaceFormat(s, SDL_PIXELFORMAT_RGB24, 0);
+  const auto path = dir / "p.bmp";
+  EXPECT_EQ(SDL_SaveBMP(rgb, path.string().c_str()), 0);
+  SDL_FreeSurface(rgb);
+  SDL_FreeSurface(s);
+  return ReadBytes(path);
+}
+
+// An uncompressed 24-bit TGA, rows bottom to top: the format carries no signature.
+std::vector<std::uint8_t> Tga(int w, int h, const PixelFn& px) {
+  std::vector<std::uint8_t> b(18, 0);
+  b[2] = 2;
+  b[12] = static_cast<std::uint8_t>(w & 0xFF);
+  b[13] = static_cast<std::uint8_t>(w >> 8);
+  b[14] = static_cast<std::uint8_t>(h & 0xFF);
+  b[15] = static_cast<std::uint8_t>(h >> 8);
+  b[16] = 24;
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = 0; x < w; ++x) {
+      Color c = px(x, y);
+      b.push_back(c.b);
+      b.push_back(c.g);
+      b.push_back(c.r);
+    }
+  }
+  return b;
+}
+
+// Left column pure black, middle column (0, 0, 1), right column red.
+Color KeyPattern(int x, int) {
+  if (x == 0) return Color{0, 0, 0, 255};
+  if (x == 1) return Color{0, 0, 1, 255};
+  return Color{200, 10, 10, 255};
+}
+
+class RenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { r = Renderer::CreateHeadless(64, 48); }
+  std::unique_ptr<Renderer> r;
+  const Color green{0, 200, 0, 255};
+};
+
+::testing::AssertionResult Near(Color got, Color want, int tol = 2) {
+  auto off = [&](int a, int b) { return std::abs(a - b) > tol; };
+  if (off(got.r, want.r) || off(got.g, want.g) || off(got.b, want.b)) {
+    return ::testing::AssertionFailure() << "got (" << int(got.r) << "," << int(got.g) << "," << int(got.b)
+                                         << ") want (" << int(want.r) << "," << int(want.g) << "," << int(want.b)
+                                         << ")";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// ---------------------------------------------------------------------------
+// Textures and the black key
+
+TEST_F(RenderTest, PureBlackIsTransparentAndNearBlackIsKeptInEveryFormat) {
+  const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> pictures = {
+      {"png", Png(3, 2, KeyPattern)}, {"bmp", Bmp(3, 2, KeyPattern)}, {"tga", Tga(3, 2, KeyPattern)}};
+  for (const auto& [name, bytes] : pictures) {
+    SCOPED_TRACE(name);
+    Texture t = r->LoadTexture(bytes);
+    ASSERT_TRUE(t) << r->LastError();
+    EXPECT_EQ(r->TextureSize(t), (Size{3, 2}));
+    r->Clear(green);
+    r->DrawSprite(t, std::nullopt, 10, 10);
+    EXPECT_EQ(r->ReadPixel(10, 10), green);               // black: the background shows
+    EXPECT_EQ(r->ReadPixel(10, 11), green);
+    EXPECT_EQ(r->ReadPixel(11, 10), (Color{0, 0, 1, 255}));  // (0, 0, 1) is drawn
+    EXPECT_EQ(r->ReadPixel(12, 11), (Color{200, 10, 10, 255}));
+    EXPECT_EQ(r->ReadPixel(13, 10), green);  // beyond the picture
+    r->ReleaseTexture(t);
+  }
+}
+
+TEST_F(RenderTest, PictureFilesLoadAndBadPicturesFailWithoutCrashing) {
+  testsupport::TempDir dir;
+  const auto good = dir / "face.dat";  // the name says nothing: the bytes do
+  {
+    auto bytes = Png(5, 4, [](int, int) { return Color{9, 8, 7, 255}; });
+    std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  }
+  Texture t = r->LoadTextureFile(good.string());
+  ASSERT_TRUE(t) << r->LastError();
+  EXPECT_EQ(r->TextureSize(t), (Size{5, 4}));
+
+  EXPECT_FALSE(r->LoadTextureFile((dir / "missing.bmp").string()));
+  EXPECT_FALSE(r->LastError().empty());
+  const std::vector<std::uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'};
+  EXPECT_FALSE(r->LoadTexture(junk));
+  EXPECT_FALSE(r->LoadTexture(nullptr, 0));
+  // A truncated picture.
+  auto png = Png(8, 8, KeyPattern);
+  png.resize(png.size() / 2);
+  EXPECT_FALSE(r->LoadTexture(png));
+
+  // Released and never-valid handles do nothing.
+  r->ReleaseTexture(t);
+  r->ReleaseTexture(t);
+  EXPECT_FALSE(r->Valid(t));
+  EXPECT_EQ(r->TextureSize(t), (Size{0, 0}));
+  r->Clear(green);
+  r->DrawSprite(t, std::nullopt, 0, 0);
+  r->DrawSprite(Texture{12345}, std::nullopt, 0, 0);
+  EXPECT_EQ(r->ReadPixel(0, 0), green);
+}
+
+TEST_F(RenderTest, TextureAtARequestedSizeAndPictureWithoutKey) {
+  auto bytes = Png(2, 2, [](int x, int) { return x == 0 ? Color{0, 0, 0, 255} : Color{0, 0, 255, 255}; });
+  Texture t = r->LoadTexture(bytes, 8, 6);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(r->TextureSize(t), (Size{8, 6}));
+  r->Clear(green);
+  r->DrawSprite(t, std::nullopt, 0, 0);
+  EXPECT_EQ(r->ReadPixel(0, 0), green);                      // the key survives the scaling
+  EXPECT_EQ(r->ReadPixel(7, 5), (Color{0, 0, 255, 255}));
+
+  // A control picture keeps its black.
+  Texture p = r->LoadPicture(bytes.data(), bytes.size());
+  ASSERT_TRUE(p);
+  r->DrawSprite(p, std::nullopt, 20, 20);
+  EXPECT_EQ(r->ReadPixel(20, 20), (Color{0, 0, 0, 255}));
+}
+
+// ---------------------------------------------------------------------------
+// Sprites
+
+TEST_F(RenderTest, SpriteSourceRectangleScaleAndColour) {
+  // Four columns: red, green, blue, white.
+  const Color cols[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}};
+  Texture t = r->LoadTexture(Png(4, 2, [&](int x, int) { return cols[x]; }));
+  ASSERT_TRUE(t);
+  const Color bg{10, 20, 30, 255};
+  r->Clear(bg);
+  // Columns 1 and 2, twice as wide and three times as high.
+  r->DrawSprite(t, Rect{1, 0, 2, 2}, 5, 5, 2.0f, 3.0f);
+  EXPECT_EQ(r->ReadPixel(5, 5), cols[1]);
+  EXPECT_EQ(r->ReadPixel(6, 10), cols[1]);
+  EXPECT_EQ(r->ReadPixel(7, 5), cols[2]);
+  EXPECT_EQ(r->ReadPixel(8, 10), cols[2]);
+  EXPECT_EQ(r->ReadPixel(9, 5), bg);
+  EXPECT_EQ(r->ReadPixel(5, 11), bg);
+  EXPECT_EQ(r->ReadPixel(4, 5), bg);
+
+  // Colour modulation: white drawn in red is red; blue drawn in red is black... but
+  // pure black from modulation is drawn (only the picture's own black is keyed).
+  r->Clear(bg);
+  r->DrawSprite(t, Rect{3, 0, 1, 1}, 0, 0, 1, 1, Color{255, 0, 0, 255});
+  EXPECT_EQ(r->ReadPixel(0, 0), (Color{255, 0, 0, 255}));
+  r->DrawSprite(t, Rect{2, 0, 1, 1}, 1, 0, 1, 1, Color{255, 0, 0, 255});
+  EXPECT_EQ(r->ReadPixel(1, 0), (Color{0, 0, 0, 255}));
+  // Half alpha over black.
+  r->Clear(Color{0, 0, 0, 255});
+  r->DrawSprite(t, Rect{3, 0, 1, 1}, 0, 0, 1, 1, Color{255, 255, 255, 128});
+  EXPECT_TRUE(Near(r->ReadPixel(0, 0), Color{128, 128, 128, 255}));
+  // A grey fade frame: white at level 64.
+  r->DrawSprite(t, Rect{3, 0, 1, 1}, 2, 0, 1, 1, Color{64, 64, 64, 255});
+  EXPECT_TRUE(Near(r->ReadPixel(2, 0), Color{64, 64, 64, 255}));
+  // Alpha 0 draws nothing.
+  r->DrawSprite(t, Rect{3, 0, 1, 1}, 4, 0, 1, 1, Color{255, 255, 255, 0});
+  EXPECT_EQ(r->ReadPixel(4, 0), (Color{0, 0, 0, 255}));
+}
+
+TEST_F(RenderTest, SourceRectangleOutsideTheTextureDrawsOnlyItsInsidePart) {
+  Texture t = r->LoadTexture(Png(2, 2, [](int, int) { return Color{255, 0, 0, 255}; }));
+  ASSERT_TRUE(t);
+  r->Clear(green);
+  // The source begins two columns left of the texture: the picture lands two pixels in.
+  r->DrawSprite(t, Rect{-2, 0, 4, 2}, 10, 10);
+  EXPECT_EQ(r->ReadPixel(10, 10), green);
+  EXPECT_EQ(r->ReadPixel(11, 10), green);
+  EXPECT_EQ(r->ReadPixel(12, 10), (Color{255, 0, 0, 255}));
+  EXPECT_EQ(r->ReadPixel(13, 11), (Color{255, 0, 0, 255}));
+  // Empty and wholly outside source rectangles, zero and absurd scales draw nothing.
+  r->Clear(green);
+  r->DrawSprite(t, Rect{0, 0, 0, 2}, 0, 0);
+  r->DrawSprite(t, Rect{5, 5, 2, 2}, 0, 0);
+  r->DrawSprite(t, std::nullopt, 0, 0, 0.0f, 1.0f);
+  r->DrawSprite(t, std::nullopt, 0, 0, 1e30f, 1e30f);
+  r->DrawSprite(t, std::nullopt, -1e30f, 0);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(r->ReadPixel(x, 0), green);
+}
+
+// ---------------------------------------------------------------------------
+// Surfaces, targets, copies
+
+TEST_F(RenderTest, SurfacesCopyRectanglesWithoutBlendingOrKey) {
+  plat::Surface floor = r->CreateSurface(32, 24);
+  plat::Surface tile = r->CreateSurface(4, 4);
+  ASSERT_TRUE(floor);
+  ASSERT_TRUE(tile);
+  EXPECT_EQ(r->SurfaceSize(floor), (Size{32, 24}));
+  // A new surface is opaque black.
+  r->Clear(green);
+  ASSERT_TRUE(r->CopyRect(floor, Rect{0, 0, 32, 24}, 0, 0));
+  EXPECT_EQ(r->ReadPixel(5, 5), (Color{0, 0, 0, 255}));
+
+  // A tile filled from a picture (scaled to the surface, black kept).
+  auto pic = Png(2, 2, [](int x, int) { return x == 0 ? Color{0, 0, 0, 255} : Color{250, 200, 0, 255}; });
+  ASSERT_TRUE(r->FillSurface(tile, pic));
+  ASSERT_TRUE(r->CopySurfaceRect(tile, Rect{0, 0, 4, 4}, floor, 8, 4));
+  ASSERT_TRUE(r->FillSurfaceRect(floor, Rect{0, 0, 2, 2}, Color{1, 2, 3, 255}));
+
+  // The visible part of the floor goes to (10, 10) of the target.
+  r->Clear(green);
+  ASSERT_TRUE(r->CopyRect(floor, Rect{8, 4, 4, 4}, 10, 10));
+  EXPECT_EQ(r->ReadPixel(10, 10), (Color{0, 0, 0, 255}));  // drawn, not keyed
+  EXPECT_EQ(r->ReadPixel(13, 13), (Color{250, 200, 0, 255}));
+  EXPECT_EQ(r->ReadPixel(14, 10), green);
+  ASSERT_TRUE(r->CopyRect(floor, Rect{0, 0, 1, 1}, 0, 0));
+  EXPECT_EQ(r->ReadPixel(0, 0), (Color{1, 2, 3, 255}));
+  // A source partly outside the surface copies what is inside, in place.
+  r->Clear(green);
+  ASSERT_TRUE(r->CopyRect(floor, Rect{-1, -1, 3, 3}, 20, 20));
+  EXPECT_EQ(r->ReadPixel(20, 20), green);
+  EXPECT_EQ(r->ReadPixel(21, 21), (Color{1, 2, 3, 255}));
+
+  // Later changes reach the next copy.
+  ASSERT_TRUE(r->FillSurfaceRect(floor, Rect{0, 0, 1, 1}, Color{7, 7, 7, 255}));
+  ASSERT_TRUE(r->CopyRect(floor, Rect{0, 0, 1, 1}, 0, 0));
+  EXPECT_EQ(r->ReadPixel(0, 0), (Color{7, 7, 7, 255}));
+
+  // Bad pictures and released surfaces fail cleanly.
+  EXPECT_FALSE(r->FillSurface(tile, std::vector<std::uint8_t>{1, 2, 3}));
+  r->ReleaseSurface(tile);
+  EXPECT_FALSE(r->CopySurfaceRect(tile, Rect{0, 0, 4, 4}, floor, 0, 0));
+  EXPECT_FALSE(r->CopyRect(tile, Rect{0, 0, 4, 4}, 0, 0));
+  EXPECT_FALSE(r->CreateSurface(0, 5));
+}
+
+TEST_F(RenderTest, RenderTargetsAndTheirComposition) {
+  Texture screen = r->CreateTarget(20, 10);
+  ASSERT_TRUE(screen);
+  // A new target is transparent: drawing it leaves the background.
+  r->Clear(green);
+  r->DrawSprite(screen, std::nullopt, 0, 0);
+  EXPECT_EQ(r->ReadPixel(0, 0), green);
+
+  ASSERT_TRUE(r->SetTarget(screen));
+  EXPECT_EQ(r->TargetSize(), (Size{20, 10}));
+  r->Clear(Color{0, 0, 0, 255});
+  r->FillRect(Rect{2, 2, 3, 3}, Color{255, 255, 0, 255});
+  EXPECT_EQ(r->ReadPixel(3, 3), (Color{255, 255, 0, 255}));
+  // The target cannot be drawn into itself.
+  r->DrawSprite(screen, std::nullopt, 0, 0);
+  EXPECT_FALSE(r->CopyRect(screen, Rect{0, 0, 2, 2}, 0, 0));
+  ASSERT_TRUE(r->SetTarget(Texture{}));
+  EXPECT_EQ(r->TargetSize(), (Size{64, 48}));
+
+  r->Clear(green);
+  r->DrawSprite(screen, std::nullopt, 30, 30);
+  EXPECT_EQ(r->ReadPixel(33, 33), (Color{255, 255, 0, 255}));
+  EXPECT_EQ(r->ReadPixel(30, 30), (Color{0, 0, 0, 255}));
+  EXPECT_EQ(r->ReadPixel(29, 30), green);
+
+  // Only targets can be targets.
+  Texture plain = r->LoadTexture(Png(2, 2, KeyPattern));
+  EXPECT_FALSE(r->SetTarget(plain));
+  EXPECT_EQ(r->Target(), Texture{});
+  // Releasing the current target returns to the output.
+  ASSERT_TRUE(r->SetTarget(screen));
+  r->ReleaseTexture(screen);
+  EXPECT_EQ(r->Target(), Texture{});
+  EXPECT_EQ(r->TargetSize(), (Size{64, 48}));
+}
+
+TEST_F(RenderTest, ClipRectanglesLinesAndOutlines) {
+  r->Clear(green);
+  r->SetClip(Rect{0, 0, 5, 5});
+  r->FillRect(Rect{0, 0, 64, 48}, Color{255, 0, 0, 255});
+  EXPECT_EQ(r->ReadPixel(4, 4), (Color{255, 0, 0, 255}));
+  EXPECT_EQ(r->ReadPixel(5, 5), green);
+  // Clear ignores the clip; the clip stays.
+  r->Clear(green);
+  EXPECT_EQ(r->ReadPixel(40, 40), green);
+  ASSERT_TRUE(r->Clip().has_value());
+  r->SetClip(Rect{0, 0, 0, 0});  // an empty clip hides everything
+  r->FillRect(Rect{0, 0, 64, 48}, Color{255, 0, 0, 255});
+  EXPECT_EQ(r->ReadPixel(0, 0), green);
+  r->SetClip(std::nullopt);
+
+  r->DrawRectOutline(Rect{10, 10, 10, 8}, Color{0, 0, 255, 255}, 2);
+  EXPECT_EQ(r->ReadPixel(10, 10), (Color{0, 0, 255, 255}));
+  EXPECT_EQ(r->ReadPixel(11, 11), (Color{0, 0, 255, 255}));
+  EXPECT_EQ(r->ReadPixel(19, 17), (Color{0, 0, 255, 255}));
+  EXPECT_EQ(r->ReadPixel(12, 12), green);
+  EXPECT_EQ(r->ReadPixel(20, 10), green);
+
+  r->DrawLine(30, 5, 30, 20, Color{255, 255, 255, 255}, 4);
+  EXPECT_EQ(r->ReadPixel(28, 10), (Color{255, 255, 255, 255}));
+  EXPECT_EQ(r->ReadPixel(31, 10), (Color{255, 255, 255, 255}));
+  EXPECT_EQ(r->ReadPixel(33, 10), green);
+  r->DrawLine(40, 40, 50, 40, Color{255, 0, 255, 255});
+  EXPECT_EQ(r->ReadPixel(45, 40), (Color{255, 0, 255, 255}));
+  EXPECT_EQ(r->ReadPixel(45, 41), green);
+  r->DrawLine(40, 20, 50, 30, Color{255, 0, 255, 255}, 3);
+  EXPECT_EQ(r->ReadPixel(45, 25), (Color{255, 0, 255, 255}));
+  // A half-transparent fill blends.
+  r->FillRect(Rect{60, 0, 4, 4}, Color{255, 0, 0, 128});
+  EXPECT_TRUE(Near(r->ReadPixel(60, 0), Color{128, 100, 0, 255}));
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+TEST_F(RenderTest, ChineseTextDrawsInItsColourInsideItsBox) {
+  ASSERT_TRUE(r->HasFont()) << r->LastError();
+  EXPECT_GE(r->LineHeight(), 12);
+  EXPECT_LE(r->LineHeight(), 16);
+  const std::string text = "游戏存档";
+  const Size s = r->MeasureText(text);
+  EXPECT_GT(s.w, 30);  // four characters of about 12 pixels
+  EXPECT_LT(s.w, 60);
+  EXPECT_EQ(s.h, r->LineHeight());
+
+  r->Clear(Color{0, 0, 0, 255});
+  ASSERT_TRUE(r->DrawText(text, Color{255, 0, 0, 255}, 6, 8));
+  int inside = 0, outside = 0, pureRed = 0, otherHue = 0;
+  auto px = r->ReadPixels();
+  ASSERT_EQ(px.size(), 64u * 48u * 4u);
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      const std::uint8_t* p = &px[(static_cast<std::size_t>(y) * 64 + x) * 4];
+      if (p[0] == 0 && p[1] == 0 && p[2] == 0) continue;
+      const bool in = x >= 6 && y >= 8 && x < 6 + s.w && y < 8 + s.h;
+      ++(in ? inside : outside);
+      if (p[0] == 255 && p[1] == 0 && p[2] == 0) ++pureRed;
+      if (p[1] != 0 || p[2] != 0) ++otherHue;
+    }
+  }
+  EXPECT_GT(inside, 40);
+  EXPECT_EQ(outside, 0);
+  EXPECT_GT(pureRed, 0);  // the glyphs' solid cores
+  EXPECT_EQ(otherHue, 0);
+
+  // Line breaks start new lines.
+  EXPECT_EQ(r->MeasureText("甲\r\n乙乙").h, 2 * r->LineHeight());
+  EXPECT_EQ(r->MeasureText("").w, 0);
+  EXPECT_TRUE(r->DrawText("", Color::White(), 0, 0));
+  // Broken UTF-8 neither crashes nor loops.
+  r->DrawText(std::string("\xE6\xB8", 2), Color::White(), 0, 0);
+  r->WrapText(std::string("\xE6\xB8\xFF\xC0 abc", 8), 5);
+}
+
+TEST_F(RenderTest, WrappingBreaksChineseAnywhereAndWordsAtBlanks) {
+  const std::string ten = "一二三四五六七八九十";
+  const int w = r->MeasureText("一二三").w;
+  auto lines = r->WrapText(ten, w);
+  ASSERT_GE(lines.size(), 3u);
+  std::string joined;
+  for (const auto& l : lines) {
+    EXPECT_LE(r->MeasureText(l).w, w) << l;
+    EXPECT_FALSE(l.empty());
+    joined += l;
+  }
+  EXPECT_EQ(joined, ten);
+
+  const int ww = r->MeasureText("hello wor").w;
+  auto words = r->WrapText("hello world again", ww);
+  EXPECT_EQ(words, (std::vector<std::string>{"hello", "world", "again"}));
+  const int wide = r->MeasureText("hello world").w;
+  EXPECT_EQ(r->WrapText("hello world again", wide), (std::vector<std::string>{"hello world", "again"}));
+  // A width narrower than one character still gives every character, one a line.
+  auto narrow = r->WrapText("甲乙", 1);
+  EXPECT_EQ(narrow, (std::vector<std::string>{"甲", "乙"}));
+  // No width: the lines as written.
+  EXPECT_EQ(r->WrapText("a\nb", 0), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(RenderTest, TextInARectangleIsAlignedAndClipped) {
+  auto litColumns = [&](int y0, int y1, int& first, int& last) {
+    first = 1000;
+    last = -1;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        Color c = r->ReadPixel(x, y);
+        if (c.r > 60) {
+          first = std::min(first, x);
+          last = std::max(last, x);
+        }
+      }
+    }
+  };
+  const Rect box{4, 4, 56, 14};
+  const int tw = r->MeasureText("中").w;
+  int first, last;
+  r->Clear(Color::Black());
+  r->DrawTextInRect("中", Color::White(), box, plat::TextAlign::Right);
+  litColumns(4, 18, first, last);
+  EXPECT_GE(first, box.x + box.w - tw - 1);
+  EXPECT_LT(last, box.x + box.w);
+  r->Clear(Color::Black());
+  r->DrawTextInRect("中", Color::White(), box, plat::TextAlign::Centre);
+  litColumns(4, 18, first, last);
+  EXPECT_GE(first, box.x + (box.w - tw) / 2 - 1);
+  EXPECT_LE(last, box.x + (box.w + tw) / 2 + 1);
+  r->Clear(Color::Black());
+  r->DrawTextInRect("中", Color::White(), box, plat::TextAlign::Left);
+  litColumns(4, 18, first, last);
+  EXPECT_LE(first, box.x + 3);
+
+  // Wrapped lines below the rectangle are cut off, and nothing leaks outside it.
+  r->Clear(Color::Black());
+  r->DrawTextInRect("一二三四五六七八九十一二三四五六七八九十", Color::White(), Rect{4, 4, 30, 14});
+  litColumns(18, 48, first, last);
+  EXPECT_EQ(last, -1);
+  litColumns(0, 18, first, last);
+  EXPECT_GE(first, 4);
+  EXPECT_LT(last, 34);
+  // The clip in force stays in force.
+  ASSERT_FALSE(r->Clip().has_value());
+}
+
+TEST_F(RenderTest, AMissingFontIsReportedAndTheOldOneKept) {
+  EXPECT_FALSE(r->LoadFont("/nonexistent/font.ttc"));
+  EXPECT_FALSE(r->LastError().empty());
+  EXPECT_TRUE(r->HasFont());
+  EXPECT_FALSE(r->LoadFont(plat::kDefaultFontPath, 0));
+  EXPECT_TRUE(r->LoadFont(plat::kDefaultFontPath, 24));
+  EXPECT_GT(r->MeasureText("中").w, 18);
+}
+
+// ---------------------------------------------------------------------------
+// Output
+
+TEST_F(RenderTest, ScreenshotsRoundTripThroughPng) {
+  testsupport::TempDir dir;
+  r->Clear(Color{12, 34, 56, 255});
+  r->FillRect(Rect{1, 1, 2, 2}, Color{200, 100, 50, 255});
+  const auto path = (dir / "shot.png").string();
+  ASSERT_TRUE(r->SavePng(path)) << r->LastError();
+  Texture back = r->LoadPictureFile(path);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(r->TextureSize(back), (Size{64, 48}));
+  r->Clear(Color::Black());
+  r->DrawSprite(back, std::nullopt, 0, 0);
+  EXPECT_EQ(r->ReadPixel(1, 1), (Color{200, 100, 50, 255}));
+  EXPECT_EQ(r->ReadPixel(10, 10), (Color{12, 34, 56, 255}));
+  EXPECT_FALSE(r->SavePng((dir / "no/such/folder/x.png").string()));
+  // Pixels outside the target read as nothing.
+  EXPECT_EQ(r->ReadPixel(-1, 0), (Color{0, 0, 0, 0}));
+  EXPECT_EQ(r->ReadPixel(64, 0), (Color{0, 0, 0, 0}));
+  EXPECT_THROW(Renderer::CreateHeadless(0, 10), plat::RenderError);
+}
+
+TEST(RenderColour, FromBgrTakesTheControlsByteOrder) {
+  EXPECT_EQ(Color::FromBgr(0x0000FF), (Color{255, 0, 0, 255}));
+  EXPECT_EQ(Color::FromBgr(0x00FF00), (Color{0, 255, 0, 255}));
+  EXPECT_EQ(Color::FromBgr(0xFF0000, 7), (Color{0, 0, 255, 7}));
+  EXPECT_EQ(Color::FromBgr(0x123456), (Color{0x56, 0x34, 0x12, 255}));
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// The 20-byte marker of save files and the safe database work on marked files.
+#include "world/file_marker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "platform/db.h"
+#include "platform/files.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Read(const fs::path& p) { return plat::ReadAllBytes(p).value_or(Bytes{}); }
+
+void Write(const fs::path& p, const Bytes& b) { ASSERT_TRUE(plat::WriteAllBytes(p, b)); }
+
+Bytes Marker() {
+  Bytes m(20);
+  std::iota(m.begin(), m.end(), 1);
+  return m;
+}
+
+Bytes Join(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::vector<std::string> FolderContents(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A marked database with one table T(v) holding the given value.
+Bytes MarkedDatabaseBytes(const fs::path& scratch, long v) {
+  {
+    plat::db::Connection c;
+    c.Create(scratch);
+    c.ExecuteScript("CREATE TABLE T (v INTEGER NOT NULL);");
+    c.Execute("INSERT INTO T (v) VALUES (?)", {plat::db::Value(v)});
+  }
+  Bytes db = Read(scratch);
+  fs::remove(scratch);
+  return Join(Marker(), db);
+}
+
+struct FaultReset {
+  ~FaultReset() { MarkedDbFaults() = {}; }
+};
+
+TEST(FileMarker, RecognisedBySumOfFirstTwentyBytes) {
+  EXPECT_TRUE(HasFileHeader(Marker()));
+  EXPECT_TRUE(HasFileHeader(Join(Marker(), {9, 9, 9})));
+  // Any 20 bytes that add up to 210 count, whatever they are.
+  Bytes other(20, 0);
+  other[0] = 200;
+  other[19] = 10;
+  EXPECT_TRUE(HasFileHeader(other));
+  // Bytes are unsigned: 0xFF is 255, not -1.
+  Bytes high(20, 0);
+  high[3] = 0xFF;
+  EXPECT_FALSE(HasFileHeader(high));
+  Bytes off = Marker();
+  off[5] += 1;
+  EXPECT_FALSE(HasFileHeader(off));
+  // Fewer than 20 bytes never count, even when they add up to 210.
+  Bytes shortOne = {200, 10};
+  EXPECT_FALSE(HasFileHeader(shortOne));
+  EXPECT_FALSE(HasFileHeader(Bytes(19, 11)));
+  EXPECT_FALSE(HasFileHeader({}));
+}
+
+TEST(FileMarker, StripTakesOffExactlyTwentyBytes) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Bytes other(20, 0);
+  other[7] = 110;
+  other[8] = 100;
+  Write(f, Join(other, {1, 2, 3}));
+  EXPECT_TRUE(StripFileHeader(f));
+  EXPECT_EQ(Read(f), (Bytes{1, 2, 3}));
+  // The marker alone leaves an empty file.
+  Write(f, Marker());
+  EXPECT_TRUE(StripFileHeader(f));
+  EXPECT_TRUE(Read(f).empty());
+}
+
+TEST(FileMarker, StripWithoutMarkerAndAddWithMarkerChangeNothing) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Bytes plain = {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25};
+  Write(f, plain);
+  EXPECT_TRUE(StripFileHeader(f));
+  EXPECT_EQ(Read(f), plain);
+
+  Bytes shortSum = {200, 10};  // < 20 bytes: never stripped
+  Write(f, shortSum);
+  EXPECT_TRUE(StripFileHeader(f));
+  EXPECT_EQ(Read(f), shortSum);
+
+  Bytes marked = Join(Marker(), {42});
+  Write(f, marked);
+  EXPECT_TRUE(AddFileHeader(f));
+  EXPECT_EQ(Read(f), marked);  // never a second marker
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+}
+
+TEST(FileMarker, AddPutsMarkerInFront) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Write(f, {1, 2, 3});
+  EXPECT_TRUE(AddFileHeader(f));
+  EXPECT_EQ(Read(f), Join(Marker(), {1, 2, 3}));
+  EXPECT_TRUE(StripFileHeader(f));
+  EXPECT_EQ(Read(f), (Bytes{1, 2, 3}));
+  // A short file whose bytes happen to sum to 210 is not marked, so it gets one.
+  Write(f, {200, 10});
+  EXPECT_TRUE(AddFileHeader(f));
+  EXPECT_EQ(Read(f), Join(Marker(), {200, 10}));
+}
+
+TEST(FileMarker, MissingFileIsAFailureAndCreatesNothing) {
+  testsupport::TempDir dir;
+  EXPECT_FALSE(StripFileHeader(dir / "none.kzs"));
+  EXPECT_FALSE(AddFileHeader(dir / "none.kzs"));
+  EXPECT_TRUE(FolderContents(dir.path()).empty());
+}
+
+TEST(MarkedDatabase, ReaderNeverTouchesTheOriginal) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Bytes original = MarkedDatabaseBytes(dir / "scratch", 17);
+  Write(f, original);
+  fs::path copy;
+  {
+    MarkedDatabase db(f, MarkedDatabase::Mode::Read);
+    copy = db.WorkCopy();
+    EXPECT_TRUE(fs::exists(copy));
+    EXPECT_NE(copy.parent_path(), dir.path());
+    EXPECT_EQ(db.Db().Scalar("SELECT v FROM T").AsLong(), 17);
+  }
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_EQ(Read(f), original);
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+}
+
+TEST(MarkedDatabase, ReaderOfUnmarkedFileWorksToo) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Bytes marked = MarkedDatabaseBytes(dir / "scratch", 3);
+  Bytes plain(marked.begin() + 20, marked.end());
+  Write(f, plain);
+  {
+    MarkedDatabase db(f, MarkedDatabase::Mode::Read);
+    EXPECT_EQ(db.Db().Scalar("SELECT v FROM T").AsLong(), 3);
+  }
+  EXPECT_EQ(Read(f), plain);
+}
+
+TEST(MarkedDatabase, ReaderOfGarbageFailsAndLeavesNothing) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Bytes junk = Join(Marker(), Bytes(3000, 0x5A));
+  Write(f, junk);
+  EXPECT_ANY_THROW(MarkedDatabase(f, MarkedDatabase::Mode::Read));
+  EXPECT_EQ(Read(f), junk);
+  EXPECT_ANY_THROW(MarkedDatabase(dir / "missing.kzs", MarkedDatabase::Mode::Read));
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+}
+
+TEST(MarkedDatabase, CommittedWriteReplacesTheFileWithMarker) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Write(f, MarkedDatabaseBytes(dir / "scratch", 1));
+  {
+    MarkedDatabase db(f, MarkedDatabase::Mode::Write);
+    db.BeforeWrite();
+    db.Db().Execute("UPDATE T SET v = 2");
+    db.Commit();
+  }
+  Bytes now = Read(f);
+  EXPECT_TRUE(HasFileHeader(now));
+  EXPECT_EQ(Bytes(now.begin(), now.begin() + 20), Marker());
+  {
+    MarkedDatabase db(f, MarkedDatabase::Mode::Read);
+    EXPECT_EQ(db.Db().Scalar("SELECT v FROM T").AsLong(), 2);
+  }
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+}
+
+TEST(MarkedDatabase, UncommittedWriteLeavesTheOriginal) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Bytes original = MarkedDatabaseBytes(dir / "scratch", 1);
+  Write(f, original);
+  {
+    MarkedDatabase db(f, MarkedDatabase::Mode::Write);
+    db.Db().Execute("UPDATE T SET v = 2");
+  }
+  EXPECT_EQ(Read(f), original);
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+}
+
+TEST(MarkedDatabase, StaleWorkCopyAndJournalAreNotTakenForOurs) {
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Write(f, MarkedDatabaseBytes(dir / "scratch", 1));
+  Write(dir / "a.kzs.saving", Bytes(100, 7));
+  Write(dir / "a.kzs.saving-journal", Bytes(600, 9));
+  {
+    MarkedDatabase db(f, MarkedDatabase::Mode::Write);
+    db.Db().Execute("UPDATE T SET v = 5");
+    db.Commit();
+  }
+  MarkedDatabase db(f, MarkedDatabase::Mode::Read);
+  EXPECT_EQ(db.Db().Scalar("SELECT v FROM T").AsLong(), 5);
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+}
+
+TEST(MarkedDatabase, EveryInjectedFailureKeepsTheOriginal) {
+  FaultReset reset;
+  testsupport::TempDir dir;
+  fs::path f = dir / "a.kzs";
+  Bytes original = MarkedDatabaseBytes(dir / "scratch", 1);
+  Write(f, original);
+  for (MarkedDbStep step : {MarkedDbStep::Copy, MarkedDbStep::Open, MarkedDbStep::Write, MarkedDbStep::Close,
+                            MarkedDbStep::Mark, MarkedDbStep::Rename}) {
+    SCOPED_TRACE(static_cast<int>(step));
+    MarkedDbFaults() = {step, 2};
+    EXPECT_THROW(
+        {
+          MarkedDatabase db(f, MarkedDatabase::Mode::Write);
+          db.BeforeWrite();
+          db.Db().Execute("UPDATE T SET v = 9");
+          db.BeforeWrite();
+          db.Commit();
+        },
+        MarkedDatabaseError);
+    EXPECT_EQ(Read(f), original);
+    EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+  }
+}
+
+}  // namespace
