@@ -6,9 +6,13 @@
 #include <iostream>
 #include <system_error>
 
+#include "art_sprites.h"
+#include "art_ui.h"
 #include "game_databases.h"
 #include "game_folder_files.h"
+#include "maps.h"
 #include "platform/files.h"
+#include "sounds.h"
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
@@ -29,6 +33,11 @@ int main(int argc, char** argv) {
       return 1;
     }
     tools::BuildGameDatabases(dataDir, gameDir);
+    tools::BuildMaps(dataDir, gameDir);
+    tools::WriteInterfacePictures(dataDir, gameDir);
+    tools::WriteHelpPage(dataDir, gameDir);
+    tools::BuildSpritePictures(dataDir, gameDir);
+    tools::WriteSounds(dataDir, gameDir);
     tools::WritePlayerFilesIfMissing(gameDir);
   } catch (const std::exception& e) {
     std::cerr << "build_game_folder: " << e.what() << "\n";

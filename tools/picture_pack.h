@@ -92,8 +92,8 @@ class Canvas {
   // Width and height of one line of text at that size (0, 0 without the font).
   static std::pair<int, int> MeasureText(std::string_view utf8, int pixels, bool bold = false);
 
-  // Encoded pictures. BMP is 24-bit (alpha dropped); TGA is 32-bit uncompressed with
-  // alpha, top-left origin; PNG keeps alpha and is written with as few colours as the
+  // Encoded pictures. BMP is 24-bit (alpha dropped); TGA is 32-bit run-length encoded
+  // with alpha, bottom-left origin; PNG keeps alpha and is written with as few colours as the
   // picture has (a palette when it has at most 256), so small flat sprites stay small;
   // JPG (quality 1..100) drops alpha. Each throws std::runtime_error on failure.
   std::vector<std::uint8_t> EncodeBmp() const;
@@ -110,10 +110,14 @@ class Canvas {
 };
 
 // Writes a picture pack: base + ".Mxx" (record n = the 11 bytes at (n - 1) * 11, holding
-// "start,end" padded with blanks) and base + ".dat" (the encoded pictures back to back;
-// picture n = bytes start .. end - 1). Records may share one stored picture. Every record
-// must close its second number inside its 11 bytes, so the start of every stored picture
-// must have at most 4 digits when its end has 5 (Write throws when a record does not fit).
+// "start,end" padded with blanks) and base + ".dat" (picture n = bytes start .. end - 1).
+// Records may share one stored picture. Every record must close its second number inside
+// its 11 bytes, so a picture's start may have at most 4 digits when its end has 5. When
+// the pictures, back to back, would start too late, and all of them are PNG pictures,
+// they are nested instead: each PNG carries the next ones inside an ancillary chunk
+// ("skIp", which decoders pass over) right after its header, so picture i starts at
+// 41 * i and every record still names one complete picture. Write throws when even that
+// does not fit (keep a pack's pictures small: under about 100 KB in all).
 class PackWriter {
  public:
   // Stores a new picture and gives it the next record; returns the record number (1-based).

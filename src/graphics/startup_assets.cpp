@@ -4,11 +4,10 @@
 
 #include "common/game_state.h"
 #include "graphics/device.h"
+#include "graphics/number_table.h"
 #include "graphics/pictures.h"
 #include "platform/clock.h"
 #include "platform/forms.h"
-#include "platform/paths.h"
-#include "platform/text.h"
 #include "ui/form1.h"
 
 namespace {
@@ -17,41 +16,16 @@ constexpr int kHeadFrames = 280;
 constexpr int kNpcFrames = 12;
 constexpr int kMonsterFrames = 208;
 
-std::optional<std::int32_t> OffsetValue(const std::string& item) {
-  const std::string t = plat::Trim(item);
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  if (i == t.size() || t.size() - i > 6) return std::nullopt;
-  for (std::size_t k = i; k < t.size(); ++k) {
-    if (t[k] < '0' || t[k] > '9') return std::nullopt;
-  }
-  const long v = plat::RoundHalfEven(plat::Val(t));
-  if (v < -32768 || v > 32767) return std::nullopt;
-  return static_cast<std::int32_t>(v);
-}
-
 void DoEvents() { plat::Application::Get().DoEvents(); }
 
 }  // namespace
 
-std::optional<FrameOffset> ReadFrameOffset(plat::TextReader& in) {
-  const auto x = in.ReadItem();
-  if (!x) return std::nullopt;
-  const auto xv = OffsetValue(*x);
-  if (!xv) return std::nullopt;
-  const auto y = in.ReadItem();
-  if (!y) return std::nullopt;
-  const auto yv = OffsetValue(*y);
-  if (!yv) return std::nullopt;
-  return FrameOffset{*xv, *yv};
-}
-
 std::vector<FrameOffset> ReadOffsetTable(std::string_view gamePath, int frames) {
   std::vector<FrameOffset> table(static_cast<std::size_t>(frames < 0 ? 0 : frames) + 1);
-  plat::TextReader in(plat::ResolvePath(gamePath));
+  NumberTable in(gamePath);
   if (!in.IsOpen()) ShowMissingFile(gamePath);
   for (int f = 1; f <= frames; ++f) {
-    const auto o = ReadFrameOffset(in);
+    const auto o = in.NextFrame();
     if (!o) ShowMissingFile(gamePath);
     table[static_cast<std::size_t>(f)] = *o;
   }
@@ -83,11 +57,11 @@ void LoadGraphics() {
   // 2. The head frames, read together with their offset table.
   {
     const std::string table = "\\date\\Rpg\\Head.zb";
-    plat::TextReader in(plat::ResolvePath(table));
+    NumberTable in(table);
     if (!in.IsOpen()) ShowMissingFile(table);
     for (int i = 1; i <= kHeadFrames; ++i) {
       LoadTexPack(Gfx.HeadTex[static_cast<std::size_t>(i)], "\\date\\Rpg\\Head", i);
-      const auto o = ReadFrameOffset(in);
+      const auto o = in.NextFrame();
       if (!o) ShowMissingFile(table);
       Gfx.HeadZb[static_cast<std::size_t>(i)] = *o;
     }

@@ -9,14 +9,9 @@
 #include <vector>
 
 #include "graphics/resources.h"
-#include "platform/files.h"
 
 // The version line drawn under the title menu.
 inline constexpr std::string_view kTitleLine = "Orvanth：6.0.02";
-
-// Reads the next frame offset (x, then y) of a ".zb" table: decimal whole numbers of
-// -32768..32767. Nothing at the end of the file or for any other item.
-std::optional<FrameOffset> ReadFrameOffset(plat::TextReader& in);
 
 // Reads `frames` offsets of a ".zb" table (a game path): element f (1..frames) is
 // frame f's; values after them are ignored. A missing or short table, or a bad value,

@@ -1,14 +1,11 @@
 #include "graphics/texture_cache.h"
 
 #include <array>
-#include <cmath>
 #include <string>
 
 #include "common/game_state.h"
+#include "graphics/number_table.h"
 #include "graphics/pictures.h"
-#include "platform/files.h"
-#include "platform/paths.h"
-#include "platform/text.h"
 
 namespace {
 
@@ -55,16 +52,6 @@ void EmptySet(Table2<plat::Texture>& tex) {
   for (auto& t : tex.All()) ReleaseTex(t);
 }
 
-// One "xy.txt" value: the number rounded down; nothing at the end of the file or for a
-// value beyond the 32-bit range.
-std::optional<std::int32_t> XyValue(plat::TextReader& in) {
-  const auto item = in.ReadItem();
-  if (!item) return std::nullopt;
-  const double v = std::floor(plat::Val(*item));
-  if (!std::isfinite(v) || v < -2147483648.0 || v > 2147483647.0) return std::nullopt;
-  return static_cast<std::int32_t>(v);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -109,15 +96,15 @@ void LoadSkillTex(long n) {
   const std::string folder = "\\date\\mgc\\" + std::to_string(n) + "\\";
   if (set.frames > 0) {
     const std::string xyPath = folder + "xy.txt";
-    std::optional<plat::TextReader> xy;
+    std::optional<NumberTable> xy;
     if (set.offsets) {
-      xy.emplace(plat::ResolvePath(xyPath));
+      xy.emplace(xyPath);
       if (!xy->IsOpen()) ShowMissingFile(xyPath);
     }
     for (int i = 1; i <= set.frames; ++i) {
       if (xy) {
-        const auto x = XyValue(*xy);
-        const auto y = x ? XyValue(*xy) : std::nullopt;
+        const auto x = xy->NextFloor();
+        const auto y = x ? xy->NextFloor() : std::nullopt;
         if (!x || !y) ShowMissingFile(xyPath);
         Gfx.SkillXy(I(n), i) = FrameOffset{*x, *y};
       }
@@ -215,13 +202,13 @@ void EmptyMapTextureSets() {
 // Accessors
 
 plat::Surface FloorTile(long n) {
-  if (!InRange(n, 0, kFloorTileLast)) return {};
+  if (!InRange(n, 1, kFloorTileLast)) return {};
   if (Gfx.FloorLoaded[Ix(n)] == 0) LoadFloorTile(n);
   return Gfx.FloorSurf[Ix(n)];
 }
 
 plat::Texture NpcTexture(long n, long f) {
-  if (!InRange(n, 0, kNpcPictureLast) || !InRange(f, 0, kNpcFrameLast)) return {};
+  if (!InRange(n, 0, kNpcPictureLast) || !InRange(f, 1, kNpcFrameLast)) return {};
   if (Gfx.NpcLoaded(I(n), I(f)) == 0) LoadNpcTex(n, f);
   return Gfx.NpcTex(I(n), I(f));
 }
@@ -251,27 +238,27 @@ FrameOffset SkillOffset(long n, long frame) {
 }
 
 plat::Texture FjTexture(long set, long n) {
-  if (!InRange(set, 1, kFjSetCount) || !InRange(n, 0, kFjLast[Ix(set)])) return {};
+  if (!InRange(set, 1, kFjSetCount) || !InRange(n, 1, kFjLast[Ix(set)])) return {};
   if (Gfx.FjLoaded[Ix(set)][Ix(n)] == 0) LoadFjTex(set, n);
   return Gfx.FjTex[Ix(set)][Ix(n)];
 }
 
 plat::Texture MonsterTexture(long id, long f) {
-  if (!InRange(id, 0, kMonsterPictureLast) || !InRange(f, 0, kMonsterFrameLast)) return {};
+  if (!InRange(id, 0, kMonsterPictureLast) || !InRange(f, 1, kMonsterFrameLast)) return {};
   if (Gfx.MonsterLoaded(I(id), I(f)) == 0) LoadMonsterTex(id, f);
   return Gfx.MonsterTex(I(id), I(f));
 }
 
 plat::Texture BodyTexture() {
   const long frame = G.Player.FrameNo;
-  if (!InRange(frame, 0, kPlayerFrameLast)) return {};
+  if (!InRange(frame, 1, kPlayerFrameLast)) return {};
   if (Gfx.BodyLoaded[Ix(frame)] == 0) LoadRpgTex();
   return Gfx.BodyTex[Ix(frame)];
 }
 
 plat::Texture WeaponTexture() {
   const long frame = G.Player.FrameNo;
-  if (!InRange(frame, 0, kPlayerFrameLast)) return {};
+  if (!InRange(frame, 1, kPlayerFrameLast)) return {};
   if (Gfx.WeaponLoaded[Ix(frame)] == 0) LoadWeaponTex();
   return Gfx.WeaponTex[Ix(frame)];
 }

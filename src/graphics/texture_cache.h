@@ -56,7 +56,9 @@ void EmptyWeaponTex();
 // sets; the monster count starts again at 0.
 void EmptyMapTextureSets();
 
-// ---- Accessors: load when needed, then give the picture (empty outside the bounds)
+// ---- Accessors: load when needed, then give the picture (empty outside the bounds).
+// Pack pictures are numbered from 1: a floor, NPC frame, map-object, monster frame or
+// player frame number 0 draws nothing here (the loader itself would end the program).
 
 plat::Surface FloorTile(long n);
 plat::Texture NpcTexture(long n, long f);

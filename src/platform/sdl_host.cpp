@@ -35,12 +35,14 @@ struct SdlState {
   bool video = false;
   bool events = false;
   bool hook = false;
+  bool programEnded = false;  // the real end: hosts destroyed later touch nothing global
   std::vector<SdlHost::Impl*> live;
 };
 
+// Never destroyed: hosts owned by static objects may die after it would have.
 SdlState& State() {
-  static SdlState state;
-  return state;
+  static SdlState* state = new SdlState;
+  return *state;
 }
 
 void ShutdownSdl();
@@ -334,14 +336,16 @@ struct SdlHost::Impl {
     R().FillRect(Rect{r.x + r.w - 1, r.y, 1, r.h}, kLight);
   }
 
-  void Disc(int cx, int cy, double radius, Color c) {
-    const int rr = static_cast<int>(std::ceil(radius));
-    for (int dy = -rr; dy <= rr; ++dy) {
-      const double yy = dy + 0.5 - 0.5;
-      const double span = radius * radius - yy * yy;
+  // A filled circle: the pixels whose centres lie within the radius of (cx, cy).
+  void Disc(double cx, double cy, double radius, Color c) {
+    const int y0 = static_cast<int>(std::floor(cy - radius)), y1 = static_cast<int>(std::ceil(cy + radius));
+    for (int y = y0; y <= y1; ++y) {
+      const double dy = y + 0.5 - cy;
+      const double span = radius * radius - dy * dy;
       if (span < 0) continue;
-      const int half = static_cast<int>(std::floor(std::sqrt(span)));
-      R().FillRect(Rect{cx - half, cy + dy, 2 * half + 1, 1}, c);
+      const double hw = std::sqrt(span);
+      const int x0 = static_cast<int>(std::ceil(cx - hw - 0.5)), x1 = static_cast<int>(std::floor(cx + hw - 0.5));
+      if (x1 >= x0) R().FillRect(Rect{x0, y, x1 - x0 + 1, 1}, c);
     }
   }
 
@@ -555,10 +559,10 @@ struct SdlHost::Impl {
     int textX;
     if (option) {
       const int d = kOptionDiameter;
-      const int cx = r.x + d / 2, cy = r.y + r.h / 2;
+      const double cx = r.x + d / 2.0, cy = r.y + (r.h - d) / 2 + d / 2.0;
       Disc(cx, cy, d / 2.0, kShadow);
-      Disc(cx, cy, d / 2.0 - 1.0, kLight);
-      if (c->Value() != 0) Disc(cx, cy, 2.0, mark);
+      Disc(cx, cy, d / 2.0 - 1.2, kLight);
+      if (c->Value() != 0) Disc(cx, cy, 2.5, mark);
       textX = r.x + d + 4;
     } else {
       const Rect box{r.x, r.y + (r.h - kCheckBoxSize) / 2, kCheckBoxSize, kCheckBoxSize};
@@ -1042,7 +1046,10 @@ void ShutdownSdl() {
   SdlState& s = State();
   s.hook = false;  // the hook ran; a later start registers it again
   // At the real end the windows close; while tests run their hosts stay theirs.
-  if (!EndThrows()) ShutdownHosts();
+  if (!EndThrows()) {
+    s.programEnded = true;
+    ShutdownHosts();
+  }
   if (!s.live.empty()) return;
   if (s.video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   if (s.events) SDL_QuitSubSystem(SDL_INIT_EVENTS);
@@ -1054,6 +1061,7 @@ void ShutdownSdl() {
 SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) { impl_->self = this; }
 
 SdlHost::~SdlHost() {
+  if (State().programEnded) return;  // released when the program ended
   auto& app = Application::Get();
   app.SetEventSource(nullptr);
   if (CurrentDialogProvider() == this) SetDialogProvider(nullptr);

@@ -38,7 +38,7 @@ TEST_F(DeviceTest, StartValuesAndConnectionStrings) {
   EXPECT_NE(G.NpcConnStr.find(";Jet OLEDB:Database Password=qm25170894;"), std::string::npos);
   EXPECT_EQ(std::filesystem::path(plat::db::DataSourceOf(G.NpcConnStr)), plat::ResolvePath("\\Date\\Mon\\75.dat"));
   EXPECT_EQ(std::filesystem::path(plat::db::DataSourceOf(G.MonConnStr)), dir.path() / "date/rpg/21.dat");
-  EXPECT_EQ(std::filesystem::path(plat::db::DataSourceOf(G.ItemConnStr)), plat::ResolvePath("\\date\\mon\\74.dat"));
+  EXPECT_EQ(std::filesystem::path(plat::db::DataSourceOf(G.ItemConnStr)), plat::ResolvePath("\\Date\\Mon\\74.dat"));
 
   // The map surface holds the first item picture, scaled to 912 x 576.
   EXPECT_EQ(Gfx.Device->SurfaceSize(Gfx.MapSurface), (plat::Size{912, 576}));
@@ -114,10 +114,10 @@ TEST_F(DeviceTest, TheTitleTextIsDrawnFromItsPointOnOneLine) {
 TEST_F(DeviceTest, EndGameReleasesEverythingAndEnds) {
   StartDevice();
   testpics::WriteNumberedPack(dir / "date/NPC/3", 4);
-  testpics::WriteNumberedPack(dir / "Date/Mon/2", 4);
+  testpics::WriteNumberedPack(dir / "date/Mon/2", 4);
   ASSERT_TRUE(NpcTexture(3, 2));
   ASSERT_TRUE(MonsterTexture(2, 1));
-  Looks.BodyZb[5][1] = 17;
+  Looks.BodyZb[5] = FrameOffset{17, 2};
   Gfx.HeadZb[4] = FrameOffset{3, 4};
 
   EXPECT_THROW(EndGame(), plat::ProgramEnded);
@@ -126,7 +126,7 @@ TEST_F(DeviceTest, EndGameReleasesEverythingAndEnds) {
   EXPECT_EQ(Gfx.NpcLoaded(3, 2), 0);
   EXPECT_FALSE(Gfx.NpcTex(3, 2));
   EXPECT_EQ(Gfx.MonsterLoaded(2, 1), 0);
-  EXPECT_EQ(Looks.BodyZb[5][1], 0);
+  EXPECT_EQ(Looks.BodyZb[5], FrameOffset{});
   EXPECT_EQ(Gfx.HeadZb[4], FrameOffset{});
   EXPECT_TRUE(Shown().empty());  // no question asked
 }

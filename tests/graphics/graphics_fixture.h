@@ -25,6 +25,9 @@ class GraphicsTest : public ::testing::Test {
     plat::ResetKeyStates();
   }
   void TearDown() override {
+    if (HasFailure()) {
+      for (const auto& d : Shown()) ADD_FAILURE() << "dialog shown: " << d.text;
+    }
     ResetGraphics();
     G = GameState{};
     plat::Application::Get().Reset();

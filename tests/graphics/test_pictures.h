@@ -4,6 +4,7 @@
 #pragma once
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -51,21 +52,30 @@ inline Bytes Numbered(int n, int w = 8, int h = 8) {
   return Bmp(w, h, plat::Color{static_cast<std::uint8_t>(n % 200 + 20), static_cast<std::uint8_t>(n / 200 + 10), 77});
 }
 
-// One 11-byte index record: "start,end" padded with blanks.
+// One 11-byte index record: "start,end" padded with blanks. The end number must close
+// inside the record, so a record holds at most ten characters of numbers and comma.
 inline std::string Record(std::uint64_t start, std::uint64_t end) {
   std::string r = std::to_string(start) + "," + std::to_string(end);
+  EXPECT_LE(r.size(), 10u) << "a test pack outgrew its 11-byte records";
   r.resize(11, ' ');
   return r;
 }
 
-// Writes base + ".Mxx" and base + ".dat" holding the pictures back to back.
-inline void WritePack(const fs::path& base, const std::vector<Bytes>& pictures) {
+// Writes base + ".Mxx" and base + ".dat": the pictures stored back to back, and `count`
+// records (at least one per picture) going round the stored pictures.
+inline void WritePack(const fs::path& base, const std::vector<Bytes>& pictures, std::size_t count = 0) {
   Bytes data;
-  std::string index;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> stored;
   for (const Bytes& p : pictures) {
     const std::uint64_t start = data.size();
     data.insert(data.end(), p.begin(), p.end());
-    index += Record(start, data.size());
+    stored.emplace_back(start, data.size());
+  }
+  std::string index;
+  if (count < stored.size()) count = stored.size();
+  for (std::size_t n = 0; n < count; ++n) {
+    const auto& [start, end] = stored[n % stored.size()];
+    index += Record(start, end);
   }
   WriteText(fs::path(base.string() + ".Mxx"), index);
   WriteBytes(fs::path(base.string() + ".dat"), data);
@@ -91,17 +101,19 @@ inline void WriteStartupFolder(const fs::path& root) {
   WriteBytes(root / "date" / "Item" / "1.bmp", Bmp(16, 16, plat::Color{40, 60, 80}));
   WriteText(root / "DisplayMemory.cfg", "1\r\n");
   std::vector<Bytes> game;
-  game.push_back(Bmp(20, 10, plat::Color{200, 0, 200}));  // 1 the intro
-  game.push_back(Bmp(20, 10, plat::Color{0, 0, 200}));    // 2..4 the ending
-  game.push_back(Bmp(20, 10, plat::Color{0, 200, 200}));
-  game.push_back(Bmp(20, 10, plat::Color{200, 200, 0}));
-  game.push_back(Bmp(40, 30, plat::Color{255, 0, 0}));    // 5 first logo
-  game.push_back(Bmp(40, 30, plat::Color{0, 255, 0}));    // 6 second logo
-  game.push_back(Bmp(19, 19, plat::Color{90, 90, 90}));   // 7 loading, large
-  game.push_back(Bmp(18, 4, plat::Color{120, 120, 120})); // 8 loading, small
-  for (int i = 9; i <= 15; ++i) game.push_back(Numbered(i));
+  game.push_back(Bmp(8, 4, plat::Color{200, 0, 200}));  // 1 the intro
+  game.push_back(Bmp(8, 4, plat::Color{0, 0, 200}));    // 2..4 the ending
+  game.push_back(Bmp(8, 4, plat::Color{0, 200, 200}));
+  game.push_back(Bmp(8, 4, plat::Color{200, 200, 0}));
+  game.push_back(Bmp(12, 10, plat::Color{255, 0, 0}));  // 5 first logo
+  game.push_back(Bmp(12, 10, plat::Color{0, 255, 0}));  // 6 second logo
+  game.push_back(Bmp(4, 4, plat::Color{90, 90, 90}));   // 7 loading, large
+  game.push_back(Bmp(8, 2, plat::Color{120, 120, 120}));  // 8 loading, small
+  for (int i = 9; i <= 15; ++i) game.push_back(Numbered(i, 2, 2));
   WritePack(root / "date" / "Game", game);
-  WriteNumberedPack(root / "date" / "Rpg" / "Head", 280, 4, 4);
+  // 280 head frames sharing four stored pictures.
+  WritePack(root / "date" / "Rpg" / "Head", {Numbered(1, 2, 2), Numbered(2, 2, 2), Numbered(3, 2, 2), Numbered(4, 2, 2)},
+            280);
   WriteZb(root / "date" / "Rpg" / "Head.zb", 280, 1000);
   for (int n = 1; n <= 53; ++n) WriteZb(root / "date" / "NPC" / (std::to_string(n) + ".zb"), 12, n * 100);
   for (int m = 1; m <= 119; ++m) WriteZb(root / "date" / "Mon" / (std::to_string(m) + ".zb"), 208, m * 10);

@@ -59,6 +59,11 @@ TEST_F(CacheTest, NumbersOutsideTheBoundsDrawNothingAndLoadNothing) {
   EXPECT_FALSE(FjTexture(1, 674));
   EXPECT_FALSE(FjTexture(4, 5552));
   EXPECT_FALSE(FloorTile(221));
+  // Pack pictures start at 1: a 0 from the data draws nothing instead of ending the game.
+  EXPECT_FALSE(FloorTile(0));
+  EXPECT_FALSE(NpcTexture(1, 0));
+  EXPECT_FALSE(FjTexture(1, 0));
+  EXPECT_FALSE(MonsterTexture(1, 0));
   EXPECT_FALSE(FloorTile(-1));
   EXPECT_FALSE(ItemTexture(441));
   EXPECT_FALSE(DeadTexture(4, 1));
@@ -73,7 +78,7 @@ TEST_F(CacheTest, NumbersOutsideTheBoundsDrawNothingAndLoadNothing) {
   G.Player.FrameNo = 281;
   EXPECT_FALSE(BodyTexture());
   EXPECT_FALSE(WeaponTexture());
-  G.Player.FrameNo = -1;
+  G.Player.FrameNo = 0;
   EXPECT_FALSE(BodyTexture());
 
   LoadFjTex(5, 3);
@@ -86,7 +91,7 @@ TEST_F(CacheTest, NumbersOutsideTheBoundsDrawNothingAndLoadNothing) {
 }
 
 TEST_F(CacheTest, LowMemoryModeDropsMonstersAndMapObjectsAtThe142ndFrame) {
-  testpics::WriteNumberedPack(dir / "Date/Mon/9", 150, 2, 2);
+  testpics::WriteNumberedPack(dir / "date/Mon/9", 150, 1, 1);
   testpics::WriteNumberedPack(dir / "date/fj/2", 3);
   G.LowMemoryMode = 2;
   ASSERT_TRUE(FjTexture(2, 3));
@@ -107,7 +112,7 @@ TEST_F(CacheTest, LowMemoryModeDropsMonstersAndMapObjectsAtThe142ndFrame) {
 }
 
 TEST_F(CacheTest, WithoutLowMemoryModeTheMonsterCacheGrows) {
-  testpics::WriteNumberedPack(dir / "Date/Mon/9", 150, 2, 2);
+  testpics::WriteNumberedPack(dir / "date/Mon/9", 150, 1, 1);
   G.LowMemoryMode = 1;
   for (int f = 1; f <= 150; ++f) ASSERT_TRUE(MonsterTexture(9, f));
   EXPECT_EQ(G.MonsterTexCount, 150);
@@ -158,7 +163,7 @@ TEST_F(CacheTest, AMapLoadEmptiesTheMapSetsButKeepsSkillsAndIcons) {
   for (int i = 1; i <= 3; ++i) testpics::WriteBytes(dir / "date/mgc/10" / (std::to_string(i) + ".tga"), testpics::Numbered(i));
   testpics::WriteNumberedPack(dir / "date/floor", 4);
   testpics::WriteNumberedPack(dir / "date/NPC/1", 2);
-  testpics::WriteNumberedPack(dir / "Date/Mon/1", 2);
+  testpics::WriteNumberedPack(dir / "date/Mon/1", 2);
 
   // Item icons are found under the working folder.
   const auto cwd = std::filesystem::current_path();

@@ -446,4 +446,98 @@ TEST_F(HostTest, AWindowedHostOpensAWindowOfTheFormsSizeAndDraws) {
   EXPECT_EQ(plat::CurrentDialogProvider(), nullptr);
 }
 
+void PushKey(SDL_Keycode k) {
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.sym = k;
+  SDL_PushEvent(&e);
+  e.type = SDL_KEYUP;
+  SDL_PushEvent(&e);
+}
+
+void PushText(const char* utf8) {
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
+  SDL_PushEvent(&e);
+}
+
+TEST_F(HostTest, ModalBoxesInTheWindowAnswerFromTheKeyboard) {
+  host = SdlHost::CreateWindowed(*form);
+  int clicks = 0;
+  Control* b = Put(form.get(), ControlKind::Button, "B", 10, 10, 50, 20);
+  b->OnClick = [&] { ++clicks; };
+  SDL_PumpEvents();
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+  PushKey(SDLK_RETURN);
+  EXPECT_EQ(plat::MsgBox("存档完成", plat::kOkOnly), plat::kOk);
+  EXPECT_GE(plat::GetKeyState(plat::vk::Return), 0);  // the release was seen too
+  PushKey(SDLK_ESCAPE);
+  EXPECT_EQ(plat::MsgBox("确定退出吗？", plat::kYesNo), plat::kNo);
+  PushKey(SDLK_y);
+  EXPECT_EQ(plat::MsgBox("确定退出吗？", plat::kYesNo), plat::kYes);
+  PushKey(SDLK_ESCAPE);
+  EXPECT_EQ(plat::MsgBox("继续？", plat::kOkCancel), plat::kCancel);
+  PushKey(SDLK_RETURN);
+  EXPECT_EQ(plat::MsgBox("继续？", plat::kOkCancel), plat::kOk);
+
+  // Closing the window answers the safe button; the close does not reach the form.
+  int unloads = 0;
+  form->OnUnload = [&](int&) { ++unloads; };
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  close.window.windowID = SDL_GetWindowID(host->Window());
+  SDL_PushEvent(&close);
+  EXPECT_EQ(plat::MsgBox("?", plat::kYesNo), plat::kNo);
+
+  // The input box takes typed text and Backspace.
+  PushText("王五");
+  PushKey(SDLK_BACKSPACE);
+  PushText("六");
+  PushKey(SDLK_RETURN);
+  EXPECT_EQ(plat::InputBox("名字", "", "李"), "李王六");
+  PushText("x");
+  PushKey(SDLK_ESCAPE);
+  EXPECT_EQ(plat::InputBox("名字", "", "李"), "");
+
+  // A click meant for the form while a box is up goes to the box only.
+  SDL_Event m{};
+  m.type = SDL_MOUSEBUTTONDOWN;
+  m.button.button = SDL_BUTTON_LEFT;
+  m.button.x = 15;
+  m.button.y = 15;
+  SDL_PushEvent(&m);
+  m.type = SDL_MOUSEBUTTONUP;
+  SDL_PushEvent(&m);
+  PushKey(SDLK_RETURN);
+  EXPECT_EQ(plat::MsgBox("!", plat::kOkOnly), plat::kOk);
+  plat::Application::Get().DoEvents();
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(unloads, 0);
+}
+
+TEST_F(HostTest, TheEndOfTheProgramUnderTestLeavesLiveHostsWorking) {
+  Control* p = Put(form.get(), ControlKind::Panel, "P", 10, 10, 20, 20);
+  p->BackColor = 0x0000FF;
+  p->BackTransparent = false;
+  host = SdlHost::CreateWindowed(*form);
+  {
+    testsupport::ScopedEndThrows throws;
+    EXPECT_THROW(plat::EndProgram(0), plat::ProgramEnded);
+  }
+  host->DrawForm();
+  EXPECT_EQ(At(15, 15), (Color{255, 0, 0, 255}));
+  host.reset();
+  {
+    testsupport::ScopedEndThrows throws;
+    EXPECT_THROW(plat::EndProgram(0), plat::ProgramEnded);  // no host: SDL video shuts down
+  }
+  // And starts again for the next window.
+  host = SdlHost::CreateWindowed(*form);
+  host->DrawForm();
+  EXPECT_EQ(At(15, 15), (Color{255, 0, 0, 255}));
+}
+
 }  // namespace

@@ -1,0 +1,788 @@
+// The maps of the sample game folder: the builder's part writer against the game's
+// loader, the checks on part sources, and the whole shipped world as the game meets it
+// (every map and part loads at every difficulty, every NPC has its script, every script
+// is made of known commands and names that exist, every portal and teleport lands on
+// a cell one can stand on, and the world can be walked from the first town).
+//
+// The map builder has no library of its own: its two sources are compiled in here.
+#include "../../tools/text_table.cpp"
+#include "../../tools/maps.cpp"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "common/game_state.h"
+#include "graphics/device.h"
+#include "graphics/map_loader.h"
+#include "graphics/resources.h"
+#include "platform/archive.h"
+#include "platform/db.h"
+#include "platform/files.h"
+#include "platform/forms.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "script/script.h"
+#include "support/test_support.h"
+#include "ui/form1.h"
+#include "world/file_marker.h"
+#include "world/part_change.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::TempDir;
+
+// ---------------------------------------------------------------------------------
+// A fresh game on a temporary program folder.
+
+class WorldTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedFolder_ = plat::ProgramFolder();
+    savedCwd_ = fs::current_path();
+    plat::SetProgramFolder(dir.path());
+    fs::current_path(dir.path());
+    G = GameState{};
+    ResetGraphics();
+    plat::Application::Get().Reset();
+    ui::BuildMainWindow();
+  }
+  void TearDown() override {
+    if (HasFailure()) {
+      for (const auto& d : dialogs.dialogs.shown) ADD_FAILURE() << "dialog shown: " << d.text;
+    }
+    G = GameState{};
+    ResetGraphics();
+    plat::Application::Get().Reset();
+    fs::current_path(savedCwd_);
+    plat::SetProgramFolder(savedFolder_);
+  }
+
+  void AddKind(const std::string& name, int hp) {
+    MonsterKind k;
+    k.MonName = name;
+    k.Hp = hp;
+    G.MonsterKinds.push_back(k);
+    G.MonsterKindCount = static_cast<std::int32_t>(G.MonsterKinds.size()) - 1;
+  }
+
+  TempDir dir;
+  testsupport::ScopedDialogs dialogs;
+  testsupport::ScopedEndThrows ends;
+
+ private:
+  fs::path savedFolder_, savedCwd_;
+};
+
+void WriteText(const fs::path& p, const std::string& s) {
+  fs::create_directories(p.parent_path());
+  ASSERT_TRUE(plat::WriteAllBytes(p, std::vector<std::uint8_t>(s.begin(), s.end())));
+}
+
+std::string ReadText(const fs::path& p) {
+  auto b = plat::ReadAllBytes(p);
+  return b ? std::string(b->begin(), b->end()) : std::string();
+}
+
+// ---------------------------------------------------------------------------------
+// The writer against the loader
+
+const char* kRoundTripSource = R"(; a small test part
+name 试炼场
+legend . 1 - -
+legend # 18 10003 0
+legend ~ 7 10015 0-
+legend a 3 - M鸡
+legend b 3 - M无名怪
+legend s 9 - 2
+rows
+#####
+#.a.#
+#~sb#
+#.a.#
+
+; the rest
+cell 3 1 5 20001 1
+cell 2 4 = = =
+npc 4 2 村长 5 12
+hiddennpc 2 2 小翠 1 7
+spawn 4 4 羊
+portal 3 4 1 2 40 199
+script
+#IF ET1 = 1
+ 带空格开头的一句, 还有逗号
+; a comment line of the script
+
+#MOB 鸡 2 2
+)";
+
+TEST_F(WorldTest, WhatTheBuilderWritesTheLoaderReadsBack) {
+  AddKind("鸡", 10);
+  AddKind("羊", 25);
+  const tools::MapPartSource part = tools::ParseMapPartSource(kRoundTripSource, "0301.txt", 3, 1);
+  ASSERT_EQ(part.width, 5);
+  ASSERT_EQ(part.height, 4);
+  tools::MapSource map{3, {part}};
+  tools::WriteMapArchive(dir.path() / "Ham.dll", {map});
+  WriteText(dir.path() / "map" / "3.Mxx", "1\r\n");
+
+  LoadMap(3);
+
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+  EXPECT_EQ(G.PartNames[1], "试炼场");
+  EXPECT_EQ(G.PartWidths[1], 5);
+  EXPECT_EQ(G.PartHeights[1], 4);
+  int spawns = 0;
+  for (int x = 1; x <= 5; ++x) {
+    for (int y = 1; y <= 4; ++y) {
+      SCOPED_TRACE(testing::Message() << "(" << x << ", " << y << ")");
+      const auto& c = part.Cell(x, y);
+      EXPECT_EQ(CellField(1, x, y, 1), c[1]);
+      EXPECT_EQ(CellField(1, x, y, 2), c[2]);
+      EXPECT_EQ(CellField(1, x, y, 4), c[4]);
+      const bool spawn = !c[3].empty() && c[3][0] == 'M';
+      EXPECT_EQ(CellField(1, x, y, 3), spawn ? "" : c[3]);
+      std::string expected;
+      if (c[3] == "0" || c[3] == "0-" || (!c[3].empty() && c[3][0] == 'N')) expected = "1";
+      if (spawn && c[3] != "M无名怪") expected = "M000" + std::to_string(++spawns);
+      EXPECT_EQ(PartGridText(1, x, y), expected);
+    }
+  }
+  EXPECT_EQ(spawns, 3);
+  EXPECT_EQ(CellField(1, 4, 2, 3), "N村长5012");
+  EXPECT_EQ(CellField(1, 2, 2, 3), "*N小翠1007");
+  EXPECT_EQ(CellField(1, 3, 4, 4), "010200400199");
+  EXPECT_EQ(CellField(1, 3, 1, 2), "20001");
+  EXPECT_EQ(CellField(1, 3, 1, 3), "1");
+  EXPECT_EQ(CellField(1, 3, 3, 3), "2");
+  EXPECT_EQ(CellField(1, 2, 3, 3), "0-");
+  // Spawns in reading order (x outer): (3, 2) and (3, 4) are chickens, (4, 4) a sheep.
+  EXPECT_EQ(G.MonsterSpawns[1][1].X, 3);
+  EXPECT_EQ(G.MonsterSpawns[1][1].Y, 2);
+  EXPECT_EQ(G.MonsterSpawns[1][2].Y, 4);
+  EXPECT_EQ(G.MonsterSpawns[1][3].X, 4);
+  EXPECT_EQ(G.MonsterSpawns[1][3].Kind, 2);
+  EXPECT_EQ(G.MonsterSpawns[1][3].HP, 25);
+  // Every script line comes back whole, commas, blanks and empty lines included.
+  EXPECT_EQ(G.PartScripts[1],
+            "#IF ET1 = 1\r\n 带空格开头的一句, 还有逗号\r\n; a comment line of the script\r\n\r\n#MOB 鸡 2 2\r\n");
+}
+
+TEST(MapSources, RefuseWhatTheGameCouldNotLoad) {
+  const std::string head = "name 某地\nlegend . 1 - -\nrows\n...\n...\n\n";
+  const std::vector<std::pair<const char*, std::string>> bad = {
+      {"no name", "legend . 1 - -\nrows\n..\n"},
+      {"no rows", "name 某地\n"},
+      {"rows of different length", "name 某地\nlegend . 1 - -\nrows\n...\n..\n"},
+      {"a character without legend", "name 某地\nlegend . 1 - -\nrows\n.x.\n"},
+      {"wider than 200", "name 某地\nlegend . 1 - -\nrows\n" + std::string(201, '.') + "\n"},
+      {"a cell outside", head + "cell 4 1 1 - -\n"},
+      {"a cell at row 0", head + "cell 1 0 1 - -\n"},
+      {"an NPC picture 0", head + "npc 1 1 甲 1 0\n"},
+      {"an NPC picture 54", head + "npc 1 1 甲 1 54\n"},
+      {"an NPC pose of two digits", head + "npc 1 1 甲 11 5\n"},
+      {"a portal to part 31", head + "portal 1 1 1 31 5 5\n"},
+      {"a portal to cell 201", head + "portal 1 1 1 2 201 5\n"},
+      {"floor 0", "name 某地\nlegend . 0 - -\nrows\n.\n"},
+      {"floor not a number", "name 某地\nlegend . x - -\nrows\n.\n"},
+      {"floor 221", "name 某地\nlegend . 221 - -\nrows\n.\n"},
+      {"object set 5", "name 某地\nlegend . 1 50001 -\nrows\n.\n"},
+      {"object picture 0", "name 某地\nlegend . 1 10000 -\nrows\n.\n"},
+      {"object too short", "name 某地\nlegend . 1 1003 -\nrows\n.\n"},
+      {"a spawn without a monster", "name 某地\nlegend . 1 - M\nrows\n.\n"},
+      {"a quote in the script", head + "script\n说\"话\n"},
+      {"an unknown line", head + "tree 1 1\n"},
+      {"a word missing", head + "spawn 1 1\n"},
+      {"more than 999 script lines", head + "script\n" + [] {
+         std::string s;
+         for (int i = 0; i < 1000; ++i) s += "#END\n";
+         return s;
+       }()},
+  };
+  for (const auto& [what, text] : bad) {
+    SCOPED_TRACE(what);
+    EXPECT_THROW(tools::ParseMapPartSource(text, "x.txt", 1, 1), tools::SourceError);
+  }
+  // The same with every fault mended reads fine; 999 script lines are fine.
+  std::string ok = head + "npc 1 1 甲 9 53\nportal 3 2 1 30 200 200\nscript\n";
+  for (int i = 0; i < 999; ++i) ok += "#END\n";
+  const auto p = tools::ParseMapPartSource(ok, "x.txt", 1, 1);
+  EXPECT_EQ(p.script.size(), 999u);
+  EXPECT_EQ(p.Cell(1, 1)[3], "N甲9053");
+  EXPECT_EQ(p.Cell(3, 2)[4], "013002000200");
+}
+
+TEST(MapSources, PartsOfAMapRunFromOneWithoutAGap) {
+  TempDir d;
+  const std::string part = "name 某地\nlegend . 1 - -\nrows\n.\n";
+  WriteText(d.path() / "0101.txt", part);
+  WriteText(d.path() / "0103.txt", part);
+  WriteText(d.path() / "notes.md", "not a part");
+  EXPECT_THROW(tools::ReadMapSources(d.path()), tools::SourceError);
+  WriteText(d.path() / "0102.txt", part);
+  WriteText(d.path() / "0501.txt", part);
+  const auto maps = tools::ReadMapSources(d.path());
+  ASSERT_EQ(maps.size(), 2u);
+  EXPECT_EQ(maps[0].number, 1);
+  EXPECT_EQ(maps[0].parts.size(), 3u);
+  EXPECT_EQ(maps[1].number, 5);
+  fs::remove(d.path() / "0501.txt");
+  WriteText(d.path() / "0502.txt", part);  // a map without its part 1
+  EXPECT_THROW(tools::ReadMapSources(d.path()), tools::SourceError);
+}
+
+TEST(MapBuilder, WritesTheArchiveCountsCopiesAndMinimapsTheSameEveryTime) {
+  TempDir data, game;
+  WriteText(data.path() / "maps" / "0101.txt", "name 甲\nlegend . 1 - -\nlegend N 7 - 0\nrows\n.N.\n...\n");
+  WriteText(data.path() / "maps" / "0102.txt", "name 乙\nlegend . 5 - -\nrows\n..\nportal 2 1 1 1 1 1\n");
+  WriteText(data.path() / "maps" / "0201.txt", "name 丙\nlegend . 9 - -\nrows\n.\n");
+  fs::create_directories(game.path() / "Map");  // the folder as an older build spelled it
+  tools::BuildMaps(data.path(), game.path());
+  EXPECT_FALSE(fs::exists(game.path() / "map"));
+  const fs::path mapDir = game.path() / "Map";
+  EXPECT_EQ(ReadText(mapDir / "1.Mxx"), "2\r\n");
+  EXPECT_EQ(ReadText(mapDir / "2.Mxx"), "1\r\n");
+  for (const char* stem : {"0101", "0102", "0201"}) {
+    SCOPED_TRACE(stem);
+    const fs::path copy = mapDir / (std::string(stem) + ".map");
+    ASSERT_TRUE(fs::exists(copy));
+    // The copy is what the archive holds.
+    const fs::path out = game.path() / "x";
+    fs::create_directories(out);
+    ASSERT_EQ(plat::ExtractMember(game.path() / "Ham.dll", std::string(stem) + ".map", out), plat::ExtractResult::Ok);
+    EXPECT_EQ(ReadText(out / (std::string(stem) + ".map")), ReadText(copy));
+  }
+  // Minimaps: 5 x 5 pixels a cell, the blocked cell darker than the floor around it.
+  SDL_Surface* s = SDL_LoadBMP((mapDir / "0101.dat").c_str());
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->w, 15);
+  EXPECT_EQ(s->h, 10);
+  SDL_Surface* rgb = SDL_ConvertSurfaceFormat(s, SDL_PIXELFORMAT_RGB24, 0);
+  SDL_FreeSurface(s);
+  ASSERT_NE(rgb, nullptr);
+  auto px = [&](int x, int y) {
+    const auto* p = static_cast<const Uint8*>(rgb->pixels) + y * rgb->pitch + x * 3;
+    return int(p[0]) + p[1] + p[2];
+  };
+  EXPECT_LT(px(7, 2), px(2, 2));
+  SDL_FreeSurface(rgb);
+  // A second build gives the same bytes.
+  const std::string first = ReadText(game.path() / "Ham.dll");
+  const std::string firstMini = ReadText(mapDir / "0102.dat");
+  tools::BuildMaps(data.path(), game.path());
+  EXPECT_EQ(ReadText(game.path() / "Ham.dll"), first);
+  EXPECT_EQ(ReadText(mapDir / "0102.dat"), firstMini);
+  // A bad source leaves what was built as it was.
+  WriteText(data.path() / "maps" / "0202.txt", "name 丁\nrows\n");
+  EXPECT_THROW(tools::BuildMaps(data.path(), game.path()), tools::SourceError);
+  EXPECT_EQ(ReadText(game.path() / "Ham.dll"), first);
+}
+
+// ---------------------------------------------------------------------------------
+// The shipped world
+
+// The commands of the script language in the order the interpreter tests them.
+const std::vector<std::string> kCommands = {
+    "#IF",    "#B1",   "#B2",       "#B3",      "#B4",   "#B5",    "#B6",        "#BUY",       "#MOB",
+    "#MONCK", "#UNNPC", "#ITEMCK",  "#CHANGE",  "#KILLNPC", "#KILLMONALL", "#WLEVELUP", "#KILLMON", "#GIVE",
+    "#TAKE",  "#GOTO", "#ELSE",     "#ENDIF",   "#ENDBUY", "#MC5",   "#WUP",       "#SELL",      "#BANK",
+    "#MOVE",  "#OVER", "#GAMESTOP", "#GAMESTART", "#GAMEEND", "#BACKCITY", "#GOMAP", "#END"};
+
+const std::set<std::string> kReadableValues = [] {
+  std::set<std::string> s = {"RND", "HP", "HPMAX", "MP",  "MPMAX", "DC",   "DCMAX", "MC",  "MCMAX",
+                             "DF",  "DFMAX", "DCSPEED", "NB", "ACC", "LEVEL", "GAMELEVEL", "HEAVY", "MONEY",
+                             "MAPS", "VIP", "RPGIM", "RPGFZ"};
+  for (int i = 1; i <= 40; ++i) s.insert("ET" + std::to_string(i));
+  return s;
+}();
+
+const std::set<std::string> kChangeableValues = [] {
+  std::set<std::string> s = {"SPPOINT", "SXPOINT", "EX",  "HP",    "HPMAX", "MP",   "MPMAX", "DC",    "DCMAX",
+                             "MC",      "MCMAX",   "DF",  "DFMAX", "MF",    "MFMAX", "DCSPEED", "NB", "ACC",
+                             "XIHP",    "MABI",    "MBSP", "LEVEL", "BBLEVEL", "HEAVY", "MONEY"};
+  for (int i = 1; i <= 40; ++i) s.insert("ET" + std::to_string(i));
+  return s;
+}();
+
+struct NpcRow {
+  std::string code, map, inf;
+};
+
+struct CellRef {
+  int map = 0, part = 0, x = 0, y = 0;
+  auto operator<=>(const CellRef&) const = default;
+};
+
+// The built sample folder, copied (the loader writes into "map"), with its tables read.
+class SampleWorldTest : public WorldTest {
+ public:
+  void SetUp() override {
+    WorldTest::SetUp();
+    const fs::path src = testsupport::GameDir();
+    for (const char* f : {"Ham.dll", "date/Mon/74.dat", "date/Mon/75.dat", "date/rpg/21.dat"}) {
+      const fs::path from = plat::ResolvePathIn(src, f);
+      ASSERT_TRUE(fs::exists(from)) << from;
+      fs::create_directories((dir.path() / f).parent_path());
+      fs::copy_file(from, dir.path() / f);
+    }
+    fs::copy(plat::ResolvePathIn(src, "map"), dir.path() / "map");
+    ASSERT_TRUE(StripFileHeader(dir.path() / "date/rpg/21.dat"));
+    G.NpcConnStr = DataConnectionString("\\Date\\Mon\\75.dat");
+    G.ItemConnStr = DataConnectionString("\\Date\\Mon\\74.dat");
+
+    plat::db::Connection items;
+    items.Open(G.ItemConnStr);
+    plat::db::Recordset rs;
+    for (rs.Open("select * from Item", items); !rs.Eof(); rs.MoveNext()) itemNames.insert(rs["Name"].AsText());
+    rs.Close();
+    items.Close();
+    plat::db::Connection npcs;
+    npcs.Open(G.NpcConnStr);
+    for (rs.Open("select * from NPC", npcs); !rs.Eof(); rs.MoveNext())
+      npcRows.push_back({rs["NpcCode"].AsText(), rs["map"].AsText(), rs["Inf"].AsText()});
+    rs.Close();
+    npcs.Close();
+
+    sources = tools::ReadMapSources(testsupport::DataDir() / "maps");
+    for (const auto& m : sources)
+      for (const auto& p : m.parts) partsByName[p.name].push_back({m.number, p.part, 0, 0});
+  }
+
+  // The kinds of difficulty `level`, as the game start fills them.
+  void LoadKinds(int level) {
+    G.MonsterKinds.assign(1, MonsterKind{});
+    plat::db::Connection mon;
+    mon.Open("Data Source=" + (dir.path() / "date/rpg/21.dat").string());
+    plat::db::Recordset rs;
+    for (rs.Open("select * from Mon" + std::to_string(level), mon); !rs.Eof(); rs.MoveNext()) {
+      MonsterKind k;
+      k.MonName = rs["MonName"].AsText();
+      k.Hp = static_cast<std::int32_t>(rs["Hp"].AsInt());
+      k.Pic = static_cast<std::int32_t>(rs["Pic"].AsInt());
+      G.MonsterKinds.push_back(k);
+    }
+    G.MonsterKindCount = static_cast<std::int32_t>(G.MonsterKinds.size()) - 1;
+  }
+  std::set<std::string> MonsterNames(int level) {
+    LoadKinds(level);
+    std::set<std::string> names;
+    for (std::size_t k = 1; k < G.MonsterKinds.size(); ++k) names.insert(G.MonsterKinds[k].MonName);
+    return names;
+  }
+
+  const tools::MapPartSource* Part(int map, int part) const {
+    for (const auto& m : sources)
+      if (m.number == map && part >= 1 && part <= static_cast<int>(m.parts.size()))
+        return &m.parts[static_cast<std::size_t>(part - 1)];
+    return nullptr;
+  }
+  // Where one can stand: inside the part, not blocked ("0", "0-", an NPC), no portal.
+  // A spawn cell counts: its monster can be beaten.
+  static bool Standable(const tools::MapPartSource& p, int x, int y) {
+    if (x < 1 || y < 1 || x > p.width || y > p.height) return false;
+    const auto& c = p.Cell(x, y);
+    if (c[3] == "0" || c[3] == "0-" || (!c[3].empty() && c[3][0] == 'N')) return false;
+    return c[4].empty();
+  }
+  static bool Walkable(const tools::MapPartSource& p, int x, int y) {
+    if (x < 1 || y < 1 || x > p.width || y > p.height) return false;
+    const auto& c = p.Cell(x, y);
+    return !(c[3] == "0" || c[3] == "0-" || (!c[3].empty() && c[3][0] == 'N'));
+  }
+  static bool IsNpc(const std::string& kind) { return (!kind.empty() && kind[0] == 'N') || kind.rfind("*N", 0) == 0; }
+
+  std::set<std::string> itemNames;
+  std::vector<NpcRow> npcRows;
+  std::vector<tools::MapSource> sources;
+  std::map<std::string, std::vector<CellRef>> partsByName;
+};
+
+TEST_F(SampleWorldTest, TheBuiltFolderHoldsTheSourcesAsTheyStand) {
+  ASSERT_GE(sources.size(), 2u);
+  std::size_t parts = 0;
+  for (const auto& m : sources) {
+    EXPECT_EQ(ReadText(dir.path() / "map" / MapIndexFileName(m.number)), std::to_string(m.parts.size()) + "\r\n");
+    for (const auto& p : m.parts) {
+      ++parts;
+      EXPECT_EQ(ReadText(dir.path() / "map" / MapPartFileName(m.number, p.part)), tools::MapPartFileText(p))
+          << p.file << ": the game folder was built from other sources";
+      EXPECT_TRUE(fs::exists(dir.path() / "map" / MinimapFileName(m.number, p.part)));
+    }
+  }
+  EXPECT_GE(parts, 5u);
+  // Part names are unique: NPC scripts are found by part name.
+  for (const auto& [name, where] : partsByName) EXPECT_EQ(where.size(), 1u) << name;
+}
+
+TEST_F(SampleWorldTest, EveryMapAndPartLoadsAtEveryDifficultyWithAllItsSpawns) {
+  for (int level = 1; level <= 3; ++level) {
+    SCOPED_TRACE(testing::Message() << "difficulty " << level);
+    LoadKinds(level);
+    for (const auto& m : sources) {
+      LoadMap(m.number);
+      for (const auto& p : m.parts) {
+        SCOPED_TRACE(p.file);
+        const auto n = static_cast<std::size_t>(p.part);
+        EXPECT_EQ(G.PartNames[n], p.name);
+        EXPECT_EQ(G.PartWidths[n], p.width);
+        int spawns = 0;
+        for (const auto& c : p.cells) spawns += (!c[3].empty() && c[3][0] == 'M') ? 1 : 0;
+        G.ViewX = G.ViewY = 0;
+        ChangeMap(p.part);
+        EXPECT_EQ(G.MonsterCount >= spawns, true) << "a spawn names a monster this difficulty lacks";
+        int placed = 0;
+        for (int i = 1; i <= spawns; ++i) placed += G.MonsterSpawns[n][static_cast<std::size_t>(i)].Kind > 0 ? 1 : 0;
+        EXPECT_EQ(placed, spawns);
+      }
+    }
+  }
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+TEST_F(SampleWorldTest, NewCharactersStartInTheFirstTown) {
+  const auto* town = Part(1, 1);
+  ASSERT_NE(town, nullptr);
+  EXPECT_EQ(town->name, "镇安村");
+  EXPECT_TRUE(Standable(*town, 13, 13));
+  // The town's services are there.
+  std::set<std::string> commands;
+  for (const auto& r : npcRows) {
+    if (r.map != "镇安村") continue;
+    for (const auto& l : plat::Split(plat::UCase(r.inf), "\r\n")) commands.insert(l.substr(0, l.find(' ')));
+  }
+  for (const char* c : {"#BUY", "#SELL", "#BANK", "#WUP", "#MOVE", "#ITEMCK", "#GIVE", "#TAKE", "#MOB", "#UNNPC",
+                        "#KILLNPC", "#GOMAP"})
+    EXPECT_TRUE(commands.count(c)) << c;
+}
+
+TEST_F(SampleWorldTest, EveryNpcCellHasAScriptForItsPartAndEveryScriptItsNpc) {
+  std::set<std::pair<std::string, std::string>> rows, cells;
+  for (const auto& r : npcRows) EXPECT_TRUE(rows.insert({r.code, r.map}).second) << r.code << " twice on " << r.map;
+  for (const auto& m : sources) {
+    for (const auto& p : m.parts) {
+      for (int x = 1; x <= p.width; ++x) {
+        for (int y = 1; y <= p.height; ++y) {
+          std::string kind = p.Cell(x, y)[3];
+          if (!IsNpc(kind)) continue;
+          if (kind[0] == '*') kind.erase(0, 1);
+          SCOPED_TRACE(p.file + ": " + kind);
+          // "N", the name, one pose digit, a three-digit picture 1..53.
+          ASSERT_GE(plat::Len(kind), 6);
+          const std::string pic = plat::Right(kind, 3);
+          const std::string pose = plat::Mid(kind, plat::Len(kind) - 3, 1);
+          EXPECT_TRUE(pose == "1" || pose == "5" || pose == "9") << pose;
+          const int n = std::stoi(pic);
+          EXPECT_GE(n, 1);
+          EXPECT_LE(n, 53);
+          const std::string code = plat::Left(kind, plat::Len(kind) - 4);
+          cells.insert({code, p.name});
+          EXPECT_TRUE(rows.count({code, p.name})) << "no script for " << code << " on " << p.name;
+        }
+      }
+    }
+  }
+  for (const auto& r : rows) EXPECT_TRUE(cells.count(r)) << r.first << " has a script on " << r.second << " but no cell";
+}
+
+// One script line by line: known commands with sound arguments, names that exist,
+// teleports onto cells one can stand on, NPC and monster commands on the right cells.
+class ScriptChecker {
+ public:
+  ScriptChecker(SampleWorldTest& t, const std::set<std::string>& items, const std::array<std::set<std::string>, 4>& mons)
+      : t_(t), items_(items), mons_(mons) {}
+
+  std::set<std::string> used;
+
+  void Check(const std::string& what, const std::string& text, const tools::MapPartSource& part, bool partScript) {
+    SCOPED_TRACE(what);
+    std::vector<std::string> lines;
+    for (const std::string& piece : plat::Split(plat::UCase(text), "\r\n"))
+      for (const std::string& l : plat::Split(piece, "@"))
+        if (!l.empty() && l[0] != ';') lines.push_back(l);
+    ASSERT_LE(lines.size(), 999u);
+    std::set<std::string> labels;
+    for (const auto& l : lines)
+      if (l.rfind("#LABEL ", 0) == 0) labels.insert(l.substr(7));
+    bool shop = false;
+    for (const std::string& l : lines) {
+      SCOPED_TRACE(l);
+      if (l[0] != '#') {
+        EXPECT_FALSE(partScript) << "a part script runs silently: no dialogue";
+        if (shop) {
+          EXPECT_TRUE(items_.count(l)) << "the shop offers an unknown item";
+        }
+        continue;
+      }
+      const std::vector<std::string> w = plat::Split(l, " ");
+      const std::string& key = w[0];
+      if (key == "#LABEL") {
+        EXPECT_EQ(w.size(), 2u);
+        EXPECT_FALSE(partScript);
+        continue;
+      }
+      // The keyword as the interpreter finds it by prefix must be the word written.
+      std::string found;
+      for (const auto& k : kCommands)
+        if (l.compare(0, k.size(), k) == 0) {
+          found = k;
+          break;
+        }
+      ASSERT_EQ(found, key) << "not a command of the language";
+      used.insert(key);
+      const std::size_t args = w.size() - 1;
+      auto label = [&](const std::string& name) { EXPECT_TRUE(name == "OVER" || labels.count(name)) << "no label " << name; };
+      auto number = [&](const std::string& s) {
+        EXPECT_TRUE(!s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-'; }))
+            << "\"" << s << "\" is no number";
+        return s.empty() ? 0 : std::atoi(s.c_str());
+      };
+      auto op = [&](const std::string& s) { EXPECT_TRUE(s == ">" || s == "<" || s == "=") << s; };
+      auto monster = [&](const std::string& s) {
+        for (int level = 1; level <= 3; ++level) EXPECT_TRUE(mons_[static_cast<std::size_t>(level)].count(s)) << s << " in Mon" << level;
+      };
+      auto item = [&](const std::string& s) { EXPECT_TRUE(s == "金币" || items_.count(s)) << "no item " << s; };
+      if (key == "#IF") {
+        ASSERT_EQ(args, 3u);
+        EXPECT_TRUE(kReadableValues.count(w[1])) << w[1];
+        op(w[2]);
+        number(w[3]);
+      } else if (key.size() == 3 && key[1] == 'B' && key[2] >= '1' && key[2] <= '6') {
+        ASSERT_EQ(args, 2u) << "a choice is a one-word caption and a label";
+        EXPECT_FALSE(partScript);
+        label(w[2]);
+      } else if (key == "#GOTO") {
+        ASSERT_EQ(args, 1u);
+        EXPECT_FALSE(partScript) << "a part script cannot jump";
+        label(w[1]);
+      } else if (key == "#BUY") {
+        shop = true;
+      } else if (key == "#ENDBUY") {
+        shop = false;
+      } else if (key == "#ITEMCK") {
+        ASSERT_EQ(args, 3u);
+        item(w[1]);
+        op(w[2]);
+        number(w[3]);
+      } else if (key == "#MONCK") {
+        ASSERT_EQ(args, 3u);
+        monster(w[1]);
+        op(w[2]);
+        number(w[3]);
+      } else if (key == "#GIVE" || key == "#TAKE") {
+        ASSERT_EQ(args, 2u);
+        item(w[1]);
+        EXPECT_GE(number(w[2]), 1);
+      } else if (key == "#CHANGE") {
+        ASSERT_EQ(args, 3u);
+        EXPECT_TRUE(kChangeableValues.count(w[1])) << w[1];
+        EXPECT_TRUE(w[2] == "=" || w[2] == "+" || w[2] == "-") << w[2];
+        number(w[3]);
+      } else if (key == "#MOB") {
+        ASSERT_EQ(args, 3u);
+        monster(w[1]);
+        const int x = number(w[2]), y = number(w[3]);
+        EXPECT_TRUE(SampleWorldTest::Standable(part, x, y) && part.Cell(x, y)[3].empty()) << "the monster needs a free cell";
+      } else if (key == "#KILLNPC" || key == "#UNNPC") {
+        ASSERT_EQ(args, 2u);
+        const int x = number(w[1]), y = number(w[2]);
+        ASSERT_TRUE(x >= 1 && y >= 1 && x <= part.width && y <= part.height);
+        EXPECT_TRUE(SampleWorldTest::IsNpc(part.Cell(x, y)[3])) << "no NPC on " << x << ", " << y << " of " << part.name;
+      } else if (key == "#KILLMON") {
+        ASSERT_EQ(args, 2u);
+        const int x = number(w[1]), y = number(w[2]);
+        ASSERT_TRUE(x >= 1 && y >= 1 && x <= part.width && y <= part.height);
+        EXPECT_EQ(part.Cell(x, y)[3].rfind("M", 0), 0u) << "no spawn on " << x << ", " << y;
+      } else if (key == "#MOVE") {
+        ASSERT_EQ(args, 3u);
+        ASSERT_EQ(plat::Len(w[1]), 4);
+        const int x = number(w[2]), y = number(w[3]);
+        const tools::MapPartSource* target =
+            w[1].rfind("ME", 0) == 0 ? &part : t_.Part(std::atoi(w[1].substr(0, 2).c_str()), std::atoi(w[1].substr(2, 2).c_str()));
+        ASSERT_NE(target, nullptr) << "no such map part";
+        EXPECT_TRUE(SampleWorldTest::Standable(*target, x, y)) << "lands on " << x << ", " << y << " of " << target->name;
+      } else {
+        EXPECT_EQ(args, 0u) << "takes no arguments";
+      }
+    }
+    EXPECT_FALSE(shop) << "#BUY without #ENDBUY";
+  }
+
+ private:
+  SampleWorldTest& t_;
+  const std::set<std::string>& items_;
+  const std::array<std::set<std::string>, 4>& mons_;
+};
+
+TEST_F(SampleWorldTest, EveryScriptIsMadeOfKnownCommandsAndNamesThatExistAndEveryCommandIsUsed) {
+  std::array<std::set<std::string>, 4> mons;
+  for (int level = 1; level <= 3; ++level) mons[static_cast<std::size_t>(level)] = MonsterNames(level);
+  ScriptChecker check(*this, itemNames, mons);
+  for (const auto& r : npcRows) {
+    auto it = partsByName.find(r.map);
+    ASSERT_NE(it, partsByName.end()) << r.code << " stands on " << r.map << ", which no map has";
+    check.Check(r.code + " on " + r.map, r.inf, *Part(it->second[0].map, it->second[0].part), false);
+  }
+  for (const auto& m : sources) {
+    for (const auto& p : m.parts) {
+      std::string text;
+      for (const auto& l : p.script) text += l + "\r\n";
+      check.Check(p.file, text, p, true);
+      // Every spawn names a monster of every difficulty.
+      for (const auto& c : p.cells) {
+        if (c[3].empty() || c[3][0] != 'M') continue;
+        for (int level = 1; level <= 3; ++level)
+          EXPECT_TRUE(mons[static_cast<std::size_t>(level)].count(c[3].substr(1))) << p.file << ": " << c[3];
+      }
+    }
+  }
+  for (const auto& k : kCommands) EXPECT_TRUE(check.used.count(k)) << k << " is used nowhere";
+  EXPECT_EQ(check.used.size(), kCommands.size());
+}
+
+TEST_F(SampleWorldTest, EveryPortalLandsOnACellOneCanStandOnAndTheWorldCanBeWalked) {
+  // Portals first.
+  for (const auto& m : sources) {
+    for (const auto& p : m.parts) {
+      for (int x = 1; x <= p.width; ++x) {
+        for (int y = 1; y <= p.height; ++y) {
+          const std::string& portal = p.Cell(x, y)[4];
+          if (portal.empty()) continue;
+          SCOPED_TRACE(testing::Message() << p.file << " (" << x << ", " << y << ") " << portal);
+          ASSERT_EQ(portal.size(), 12u);
+          EXPECT_TRUE(Walkable(p, x, y)) << "a portal nobody can step on";
+          const auto* target = Part(std::stoi(portal.substr(0, 2)), std::stoi(portal.substr(2, 2)));
+          ASSERT_NE(target, nullptr);
+          EXPECT_TRUE(Standable(*target, std::stoi(portal.substr(4, 4)), std::stoi(portal.substr(8, 4))));
+        }
+      }
+    }
+  }
+  // Then a walk from the start cell: every part is reached on foot, and every NPC has a
+  // cell beside it that is.
+  std::set<CellRef> seen;
+  std::deque<CellRef> todo{{1, 1, 13, 13}};
+  seen.insert(todo.front());
+  while (!todo.empty()) {
+    const CellRef c = todo.front();
+    todo.pop_front();
+    const auto& p = *Part(c.map, c.part);
+    const std::string& portal = p.Cell(c.x, c.y)[4];
+    std::vector<CellRef> next;
+    if (!portal.empty()) {
+      next.push_back({std::stoi(portal.substr(0, 2)), std::stoi(portal.substr(2, 2)), std::stoi(portal.substr(4, 4)),
+                      std::stoi(portal.substr(8, 4))});
+    } else {
+      for (const auto& d : kDirectionOffsets)
+        if (Walkable(p, c.x + d.dx, c.y + d.dy)) next.push_back({c.map, c.part, c.x + d.dx, c.y + d.dy});
+    }
+    for (const auto& n : next)
+      if (seen.insert(n).second) todo.push_back(n);
+  }
+  std::set<std::pair<int, int>> partsReached;
+  for (const auto& c : seen) partsReached.insert({c.map, c.part});
+  for (const auto& m : sources) {
+    for (const auto& p : m.parts) {
+      EXPECT_TRUE(partsReached.count({m.number, p.part})) << p.file << " cannot be reached on foot";
+      for (int x = 1; x <= p.width; ++x) {
+        for (int y = 1; y <= p.height; ++y) {
+          if (!IsNpc(p.Cell(x, y)[3])) continue;
+          bool reachable = false;
+          for (const auto& d : kDirectionOffsets) reachable = reachable || seen.count({m.number, p.part, x + d.dx, y + d.dy});
+          EXPECT_TRUE(reachable) << p.file << ": nobody can walk up to " << p.Cell(x, y)[3];
+        }
+      }
+    }
+  }
+}
+
+TEST_F(SampleWorldTest, FloorsAndObjectsNamePicturesTheGameFolderHas) {
+  const fs::path src = testsupport::GameDir();
+  auto records = [&](const std::string& pack) -> long {
+    const fs::path index = plat::ResolvePathIn(src, pack + ".Mxx");
+    auto len = plat::FileLength(index);
+    return len ? static_cast<long>(*len / 11) : -1;
+  };
+  const long floors = records("date/floor");
+  for (const auto& m : sources) {
+    for (const auto& p : m.parts) {
+      for (const auto& c : p.cells) {
+        if (!c[1].empty()) {
+          EXPECT_LE(std::stol(c[1]), floors) << p.file << ": floor " << c[1];
+        }
+        if (!c[2].empty()) {
+          const long n = std::stol(c[2].substr(1));
+          EXPECT_LE(n, records("date/fj/" + c[2].substr(0, 1))) << p.file << ": object " << c[2];
+        }
+      }
+    }
+  }
+}
+
+// The real interpreter on every NPC script: the opening and every section behind a
+// choice run without ending the program, and a teleport puts the player on a free cell.
+TEST_F(SampleWorldTest, EveryNpcScriptRunsOnTheInterpreter) {
+  LoadKinds(1);
+  for (const auto& r : npcRows) {
+    SCOPED_TRACE(r.code + " on " + r.map);
+    const CellRef where = partsByName.at(r.map)[0];
+    // The opening, then every labelled section with its text.
+    std::vector<std::pair<std::string, std::string>> sections = {{"", ""}};
+    const std::string text = plat::UCase(r.inf);
+    for (const auto& l : plat::Split(text, "\r\n")) {
+      if (l.rfind("#LABEL ", 0) == 0) {
+        sections.push_back({l.substr(7), ""});
+      } else {
+        sections.back().second += l + "\r\n";
+      }
+    }
+    for (const auto& [label, section] : sections) {
+      // The ending closes the program: that section is left out here.
+      if (section.find("#GAMEEND") != std::string::npos) continue;
+      SCOPED_TRACE(label.empty() ? std::string("opening") : label);
+      // A rich, strong character who has done nothing yet, beside the NPC.
+      G.Player = PlayerRecord{};
+      G.Player.Level = 40;
+      G.Player.Money = 100000;
+      G.Player.HP = G.Player.HpMax = 500;
+      G.Player.Heavy = 1000;
+      G.Et.fill(0);
+      G.GoMain = 1;
+      G.GoSub = 1;
+      G.GoX = G.GoY = 13;
+      LoadMap(where.map);
+      G.ViewX = 13 - 8;
+      G.ViewY = 13 - 8;
+      ChangeMap(where.part);
+      ui::Form1.Pspt->Visible = false;
+      ASSERT_NO_THROW(TalkToNpc(r.code));
+      EXPECT_TRUE(ui::Form1.Pspt->Visible);
+      if (label.empty()) {
+        EXPECT_FALSE(ui::Form1.LSay->Caption.empty()) << "the NPC says nothing";
+        continue;
+      }
+      const auto mapBefore = std::make_pair(G.MainMap, G.SubMap);
+      const auto viewBefore = std::make_pair(G.ViewX, G.ViewY);
+      ASSERT_NO_THROW(ScriptGotoLabel(label));
+      if (mapBefore != std::make_pair(G.MainMap, G.SubMap) || viewBefore != std::make_pair(G.ViewX, G.ViewY)) {
+        EXPECT_FALSE(GridBlocked(PlayerCellX(), PlayerCellY())) << "moved onto a blocked cell";
+        // "#MOVE" closes the dialogue ("#BACKCITY" leaves it open).
+        if (section.find("#MOVE") != std::string::npos) {
+          EXPECT_FALSE(ui::Form1.Pspt->Visible);
+        }
+      }
+    }
+  }
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+}  // namespace
