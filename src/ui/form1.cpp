@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -354,6 +356,26 @@ void BuildGameScreen(MainWindow& w, Control* gs) {
   BuildCheatPanel(w, w.Pzb);
 }
 
+// The design pictures of the window: every panel's background lies in "\date\Panel"
+// under its own name; the system buttons and hotkey images show their released pictures.
+void SetDesignPictures(MainWindow& w) {
+  std::vector<plat::Control*> stack{w.Form};
+  while (!stack.empty()) {
+    plat::Control* c = stack.back();
+    stack.pop_back();
+    if (c->Kind == ControlKind::Panel) c->Picture = "\\date\\Panel\\" + c->Name + ".bmp";
+    for (const auto& child : c->Children()) stack.push_back(child.get());
+  }
+  const std::pair<plat::Control*, const char*> buttons[] = {
+      {w.SysB1, "bt11"}, {w.SysB2, "bt21"}, {w.SysB3, "bt31"},  {w.SysB4, "bt91"}, {w.Sys2b1, "bt41"},
+      {w.Sys2B2, "bt51"}, {w.Sys2B3, "bt61"}, {w.Sys2b4, "bt71"}, {w.Sys2b5, "bt81"}};
+  for (const auto& [control, file] : buttons) {
+    if (control) control->Picture = std::string("\\date\\button\\") + file + ".dat";
+  }
+  for (const auto& [n, image] : w.F.All()) image->Picture = "\\DATE\\Button\\F" + std::to_string(n) + "1.dat";
+  if (w.Pminimap && w.Image1) w.Image1->Picture = "\\date\\button\\minimap.dat";
+}
+
 }  // namespace
 
 void BuildMainWindow() {
@@ -459,6 +481,8 @@ void BuildMainWindow() {
   w.MainMeun = Panel(f, "MainMeun", 2280, 600, 6030, 5730, false);
   w.MainMeun->HasBorder = true;
   BuildTitleScreen(w, w.MainMeun);
+
+  SetDesignPictures(w);
 
   gWindow = std::move(form);
   app.AddForm(f);
