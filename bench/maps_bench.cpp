@@ -123,4 +123,3 @@ BENCHMARK(BM_LoadFullMap)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
-BENCHMARK_MAIN();

@@ -1358,7 +1358,7 @@ Figure MonsterFigure(int set) {
       h.blade = C(230, 230, 240);
       h.girth = 1.3;
       h.limb = 1.2;
-      return HumanFigure(h, 1.35);
+      return HumanFigure(h, 1.3);
     case 83:  // the spirit companion
       b.body = C(235, 225, 255);
       b.head = C(250, 230, 215);

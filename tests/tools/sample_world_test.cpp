@@ -3,10 +3,8 @@
 // (every map and part loads at every difficulty, every NPC has its script, every script
 // is made of known commands and names that exist, every portal and teleport lands on
 // a cell one can stand on, and the world can be walked from the first town).
-//
-// The map builder has no library of its own: its two sources are compiled in here.
-#include "../../tools/text_table.cpp"
-#include "../../tools/maps.cpp"
+#include "maps.h"
+#include "text_table.h"
 
 #include <gtest/gtest.h>
 
