@@ -107,7 +107,7 @@ void InitD3D() {
   G.LowMemoryMode = ReadDisplayMemory();
 }
 
-void EndGame() {
+void ReleaseGraphics() {
   ReleaseAllPictures();
   Looks = LookFrameTables{};
   ReleaseSurf(Gfx.MapSurface);
@@ -115,6 +115,10 @@ void EndGame() {
   Gfx.ShowFrame = nullptr;
   Gfx.Device = nullptr;
   Gfx.OwnDevice.reset();
+}
+
+void EndGame() {
+  ReleaseGraphics();
   plat::EndProgram(0);
 }
 

@@ -25,6 +25,9 @@ void InitD3D();
 // The one way the program ends: releases every texture, surface and the device, then
 // ends the program at once, without saving and without asking.
 [[noreturn]] void EndGame();
+// The release part of EndGame alone: every texture and surface, and the device let go
+// (an attached display is detached). For a program run that returns instead of ending.
+void ReleaseGraphics();
 
 // The low-memory switch: the first item of "\DisplayMemory.cfg" as a whole number
 // 0..255. A missing file or an item that is not such a number gives 0 (the mode off).

@@ -48,6 +48,8 @@ constexpr int kFloorTileHeight = 32;
 constexpr int kLowMemoryMonsterLimit = 141;
 constexpr int kFailureFlushLimit = 300;
 
+class FrameRecorder;  // graphics/scene_draw.h
+
 // One frame's drawing offset.
 struct FrameOffset {
   std::int32_t X = 0;
@@ -97,6 +99,7 @@ struct GraphicsResources {
   plat::Surface MapSurface;                   // 912 x 576, where the floor is composed
   float RotCenterX = 1.0f, RotCenterY = 1.0f;
   float ScalingX = 1.0f, ScalingY = 1.0f;
+  FrameRecorder* Recorder = nullptr;          // watches the steps of each frame (tests)
 
   // --- texture caches, filled on first draw
   std::vector<plat::Surface> FloorSurf;  // 0..220

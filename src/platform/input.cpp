@@ -14,6 +14,11 @@ std::array<std::uint16_t, 256>& States() {
   return states;
 }
 
+std::array<std::uint32_t, 256>& Presses() {
+  static std::array<std::uint32_t, 256> presses{};
+  return presses;
+}
+
 bool InRange(int vkCode) { return vkCode >= 0 && vkCode < 256; }
 
 }  // namespace
@@ -28,18 +33,29 @@ void SetKeyHeld(int vkCode, bool held) {
   std::uint16_t& s = States()[static_cast<std::size_t>(vkCode)];
   if (held) {
     // A repeated press of a key already held is not a new press: the toggle stays.
-    if ((s & kHeld) == 0) s = static_cast<std::uint16_t>(kHeld | ((s & kToggle) ^ kToggle));
+    if ((s & kHeld) == 0) {
+      s = static_cast<std::uint16_t>(kHeld | ((s & kToggle) ^ kToggle));
+      Presses()[static_cast<std::size_t>(vkCode)] += 1;  // unsigned: wraps round
+    }
   } else {
     s = static_cast<std::uint16_t>(s & kToggle);
   }
 }
 
-void ResetKeyStates() { States().fill(0); }
+void ResetKeyStates() {
+  States().fill(0);
+  Presses().fill(0);
+}
 
 void ClearKeyToggle(int vkCode) {
   if (!InRange(vkCode)) return;
   std::uint16_t& s = States()[static_cast<std::size_t>(vkCode)];
   s = static_cast<std::uint16_t>(s & ~kToggle);
+}
+
+std::uint32_t KeyPressCount(int vkCode) {
+  if (!InRange(vkCode)) return 0;
+  return Presses()[static_cast<std::size_t>(vkCode)];
 }
 
 }  // namespace plat

@@ -374,6 +374,11 @@ void SetDesignPictures(MainWindow& w) {
   }
   for (const auto& [n, image] : w.F.All()) image->Picture = "\\DATE\\Button\\F" + std::to_string(n) + "1.dat";
   if (w.Pminimap && w.Image1) w.Image1->Picture = "\\date\\button\\minimap.dat";
+  // The difficulty buttons: normal is always open, the other two show as locked until
+  // a continued character has unlocked them.
+  if (w.I_Nm) w.I_Nm->Picture = "date\\button\\level1.dat";
+  if (w.I_Hd) w.I_Hd->Picture = "date\\button\\level2lock.dat";
+  if (w.I_vHd) w.I_vHd->Picture = "date\\button\\level3lock.dat";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "graphics/startup_assets.h"
 #include "platform/forms.h"
 #include "ui/form1.h"
+#include "ui/title_screen.h"
 #include "ui/window_system.h"
 #include "world/save_list.h"
 
@@ -54,6 +55,7 @@ void AttachStartupHandlers() {
   if (Form1.TimerFps != nullptr) Form1.TimerFps->OnTimer = [] { TimerFps_Timer(); };
   if (Form1.TimerNPC != nullptr) Form1.TimerNPC->OnTimer = [] { TimerNPC_Timer(); };
   if (Form1.BBTimer != nullptr) Form1.BBTimer->OnTimer = [] { BBTimer_Timer(); };
+  AttachTitleHandlers();
 }
 
 }  // namespace ui

@@ -20,7 +20,8 @@ void TimerNPC_Timer();
 // Every 2500 ms: a summoned spirit costs 1 MP while MP is above 0.
 void BBTimer_Timer();
 
-// Attaches the handlers above to Form1's window and timers (after BuildMainWindow).
+// Attaches the handlers above to Form1's window and timers, and the title screen's
+// handlers (after BuildMainWindow).
 void AttachStartupHandlers();
 
 }  // namespace ui

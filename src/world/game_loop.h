@@ -7,7 +7,8 @@
 
 // Runs the frames while GameRunning is set: companion, monsters, player, message
 // lifetimes and the scene, then the window's events and the rest of the 31 ms frame.
-// Ends the program through EndGame when the loop is left.
+// A paused pass draws no scene but shows the window once after its events. Ends the
+// program through EndGame when the loop is left.
 void GameLoop();
 
 // The hide key's work: pauses the game and minimises the window (a hidden window could
@@ -15,7 +16,8 @@ void GameLoop();
 void HideGameWindow();
 
 // Pumps the window's events until Enter, Space, the left or the right mouse button is
-// held; returns at once when one already is.
+// held, or was pressed during the wait (also when released again within one pump);
+// returns after one pump when one already is held. Rests 5 ms between pumps.
 void WaitAnyKey();
 
 // Puts the text in the first free of the 20 message lines with a life of 130 frames;

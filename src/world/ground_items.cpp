@@ -1,8 +1,17 @@
 #include "world/ground_items.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <limits>
+#include <string_view>
 
+#include "platform/forms.h"
+#include "platform/text.h"
+#include "ui/form1.h"
+#include "world/item_pictures.h"
 #include "world/items.h"
+#include "world/status.h"
 
 namespace {
 
@@ -19,6 +28,23 @@ void DropOldestGroundItem() {
   }
   G.GroundItems[At(kMaxGroundItems)] = ItemRecord{};
   G.GroundItemCount = kMaxGroundItems - 2;
+}
+
+constexpr std::string_view kGold = "金币";
+
+// The gold amount of a ground gold item: the number after "金币", rounded down and held
+// within the 32-bit range.
+std::int64_t GoldAmount(const std::string& name) {
+  const double v = std::floor(plat::Val(std::string_view(name).substr(kGold.size())));
+  if (!std::isfinite(v)) return 0;
+  return static_cast<std::int64_t>(std::clamp(v, static_cast<double>(std::numeric_limits<std::int32_t>::min()),
+                                               static_cast<double>(std::numeric_limits<std::int32_t>::max())));
+}
+
+std::int32_t AddMoney(std::int32_t money, std::int64_t amount) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(static_cast<std::int64_t>(money) + amount,
+                                                            std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
 }
 
 bool UsableDropCell(std::int32_t x, std::int32_t y) {
@@ -68,4 +94,55 @@ void DropNamedItem(std::string& name) {
   const ItemRecord rec = MakeItemFromDb(name);
   if (rec.Name.empty() || rec.Name == "金币") return;
   AddGroundItem(x, y, rec);
+}
+
+void RemoveGroundItem(std::int32_t k) {
+  if (k < 1 || k > G.GroundItemCount || k > kMaxGroundItems - 1) return;
+  const ItemRecord& gone = G.GroundItems[At(k)];
+  // Only a cell that still names this entry is freed (a later item laid over it keeps it).
+  if (ItemGridAt(gone.X, gone.Y) == k) SetItemGridAt(gone.X, gone.Y, 0);
+  for (std::int32_t j = k; j <= kMaxGroundItems - 1; ++j) {
+    G.GroundItems[At(j)] = G.GroundItems[At(j + 1)];
+    const ItemRecord& moved = G.GroundItems[At(j)];
+    if (!moved.Name.empty() && ItemGridAt(moved.X, moved.Y) == j + 1) SetItemGridAt(moved.X, moved.Y, j);
+  }
+  G.GroundItems[At(kMaxGroundItems)] = ItemRecord{};
+  G.GroundItemCount -= 1;
+}
+
+void PickUpGroundItem(std::int32_t x, std::int32_t y) {
+  const std::int32_t k = ItemGridAt(x, y);
+  if (k < 1 || k > G.GroundItemCount || k > kMaxGroundItems - 1) return;
+  const ItemRecord& item = G.GroundItems[At(k)];
+  if (plat::Left(item.Name, 2) == kGold) {
+    G.Player.Money = AddMoney(G.Player.Money, GoldAmount(item.Name));
+  } else {
+    std::int32_t slot = kBagFirst;
+    while (slot <= kBagLast && !G.Player.Items[At(slot)].Name.empty()) ++slot;
+    if (slot > kBagLast) {
+      // A full bag takes nothing; the item stays on the ground.
+      ShowItemPictures();
+      RefreshStatus();
+      return;
+    }
+    ItemRecord& into = G.Player.Items[At(slot)];
+    into = item;
+    into.X = 0;  // a carried item lies on no cell
+    into.Y = 0;
+  }
+  RemoveGroundItem(k);
+  ShowItemPictures();
+  RefreshStatus();
+}
+
+void DropBagItem(std::int32_t i) {
+  std::int32_t x = 0, y = 0;
+  if (i >= 1 && i <= kItemSlots && !G.Player.Items[At(i)].Name.empty() && FindDropCell(x, y)) {
+    AddGroundItem(x, y, G.Player.Items[At(i)]);
+    ClearItem(i);
+    ShowItemPictures();
+    RefreshStatus();
+  }
+  if (ui::Form1.ShItem != nullptr) ui::Form1.ShItem->Visible = false;
+  G.SelectedSlot = 0;
 }

@@ -12,6 +12,23 @@
 // is freed, the others move up one entry and keep their cells). The cell is not tested.
 void AddGroundItem(std::int32_t x, std::int32_t y, const ItemRecord& rec);
 
+// Takes entry k (1..GroundItemCount) off the ground: its cell is freed and the entries
+// after it move up one, keeping their cells. Any other k changes nothing.
+void RemoveGroundItem(std::int32_t k);
+
+// Takes the item lying on cell (x, y): gold ("金币" + amount) goes to the player's
+// Money, anything else into the first empty bag slot. With the bag full the item stays
+// where it lies. Checks no weight and says nothing: the caller does both. The item
+// pictures and the status labels are redrawn either way. A cell with nothing on it
+// changes nothing.
+void PickUpGroundItem(std::int32_t x, std::int32_t y);
+
+// Throws Items(i) away: it is laid on the first usable cell near the player and the slot
+// is emptied, then the pictures and the status labels are redrawn; the held-slot frame
+// is hidden and SelectedSlot becomes 0. When no cell near the player is usable the item
+// stays in its slot. An empty slot or a slot number outside 1..120 lays nothing.
+void DropBagItem(std::int32_t i);
+
 // A cell near the player to lay an item on: square rings 1 to 10 around the player's
 // cell, each ring's border tried with x outer and y inner. A cell is usable inside the
 // part but not in its last column or row, with no scenery object, no ground item and no

@@ -139,6 +139,27 @@ TEST(Keys, OutOfRangeCodesReadZeroAndAreIgnored) {
   EXPECT_EQ(plat::GetKeyState(0), 0);
 }
 
+TEST(Keys, PressesAreCountedEvenWhenReleasedAgainAtOnce) {
+  plat::ResetKeyStates();
+  EXPECT_EQ(plat::KeyPressCount(plat::vk::Return), 0u);
+  plat::SetKeyHeld(plat::vk::Return, true);
+  plat::SetKeyHeld(plat::vk::Return, false);
+  // Nothing is held any more, but the press is still seen.
+  EXPECT_EQ(plat::GetKeyState(plat::vk::Return) & 0x8000, 0);
+  EXPECT_EQ(plat::KeyPressCount(plat::vk::Return), 1u);
+  plat::SetKeyHeld(plat::vk::Return, true);
+  plat::SetKeyHeld(plat::vk::Return, true);  // key repeat: no new press
+  plat::SetKeyHeld(plat::vk::Return, false);
+  plat::SetKeyHeld(plat::vk::Return, false);  // a second release adds nothing
+  EXPECT_EQ(plat::KeyPressCount(plat::vk::Return), 2u);
+  EXPECT_EQ(plat::KeyPressCount(plat::vk::Space), 0u);  // each key counts its own
+  plat::ClearKeyToggle(plat::vk::Return);
+  EXPECT_EQ(plat::KeyPressCount(plat::vk::Return), 2u);
+  for (int code : {-1, 256}) EXPECT_EQ(plat::KeyPressCount(code), 0u);
+  plat::ResetKeyStates();
+  EXPECT_EQ(plat::KeyPressCount(plat::vk::Return), 0u);
+}
+
 // ---------------------------------------------------------------------------------------
 // End of the program
 

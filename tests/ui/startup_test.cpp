@@ -201,6 +201,7 @@ class HideKeyTest : public StartupTest {
     };
     ui::MainWindowSystem.Minimized = [this] { return minimized; };
     G.GAMELEVEL = 1;
+    G.Player.HP = G.Player.HpMax = 100;  // a living player: unpaused frames run its update
   }
 
   // Runs the game loop with a handler at each pass until the handler returns false.

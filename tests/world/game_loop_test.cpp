@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/game_state.h"
+#include "graphics/device.h"
+#include "graphics/resources.h"
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "support/test_support.h"
@@ -27,6 +29,7 @@ class GameLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     G = GameState{};
+    G.Player.HP = G.Player.HpMax = 100;  // alive: unpaused frames run the player update
     plat::Application::Get().Reset();
     plat::ResetKeyStates();
     savedForm_ = ui::Form1.Form;
@@ -100,6 +103,7 @@ TEST_F(GameLoopTest, TheGraveKeyResumesOnlyWhenToggledAndReleased) {
   window.Visible = false;
   ui::Form1.Form = &window;
   G.GamePaused = 1;
+  G.WindowHidden = 1;  // paused by the hide key
   G.GAMELEVEL = 1;
   std::vector<std::string> seen;
   Post([&] {
@@ -129,12 +133,24 @@ TEST_F(GameLoopTest, TheGraveKeyResumesOnlyWhenToggledAndReleased) {
 TEST_F(GameLoopTest, ResumingWithoutAWindowStillUnpauses) {
   ScopedFakeClock fake;
   G.GamePaused = 1;
+  G.WindowHidden = 1;
   plat::SetKeyHeld(plat::vk::Grave, true);
   plat::SetKeyHeld(plat::vk::Grave, false);
   Post([] { Post([] { G.GameRunning = 0; }); });
   RunLoopToEnd();
   EXPECT_EQ(G.GamePaused, 0);
   EXPECT_EQ(G.FrameCount, 1);
+}
+
+TEST_F(GameLoopTest, TheGraveKeyDoesNotResumeAGamePausedByAnythingElse) {
+  ScopedFakeClock fake;
+  G.GamePaused = 1;  // the system menu or a story text, not the hide key
+  plat::SetKeyHeld(plat::vk::Grave, true);
+  plat::SetKeyHeld(plat::vk::Grave, false);  // toggled on, released
+  Post([] { Post([] { G.GameRunning = 0; }); });
+  RunLoopToEnd();
+  EXPECT_EQ(G.GamePaused, 1);
+  EXPECT_EQ(G.FrameCount, 0);
 }
 
 TEST_F(GameLoopTest, LeavingTheLoopEndsTheProgram) {
@@ -187,6 +203,102 @@ TEST_F(GameLoopTest, WaitAnyKeyPumpsUntilAKeyIsHeld) {
   });
   WaitAnyKey();
   EXPECT_EQ(pumped, 3);
+}
+
+TEST_F(GameLoopTest, WaitAnyKeySeesATapThatCameAndWentInOnePump) {
+  for (int key : {plat::vk::Return, plat::vk::Space, plat::vk::LButton, plat::vk::RButton}) {
+    SCOPED_TRACE(key);
+    plat::ResetKeyStates();
+    plat::Application::Get().Reset();
+    int pumped = 0;
+    Post([&, key] {
+      ++pumped;
+      // Pressed and released before the wait looks again: nothing is held by then.
+      plat::SetKeyHeld(key, true);
+      plat::SetKeyHeld(key, false);
+      Post([&] {
+        ++pumped;
+        plat::SetKeyHeld(plat::vk::Escape, true);
+        plat::SetKeyHeld(plat::vk::Escape, false);  // not one of the four
+        // Should the tap be missed, the wait still ends here.
+        Post([&] {
+          ++pumped;
+          plat::SetKeyHeld(plat::vk::LButton, true);
+        });
+      });
+    });
+    WaitAnyKey();
+    EXPECT_EQ(pumped, 1);
+  }
+}
+
+TEST_F(GameLoopTest, WaitAnyKeyIsNotEndedByATapOfAnotherKey) {
+  plat::SetKeyHeld(plat::vk::Escape, true);
+  plat::SetKeyHeld(plat::vk::Escape, false);
+  int pumped = 0;
+  Post([&] {
+    ++pumped;
+    plat::SetKeyHeld(plat::vk::Escape, true);
+    plat::SetKeyHeld(plat::vk::Escape, false);
+    Post([&] {
+      ++pumped;
+      plat::SetKeyHeld(plat::vk::Space, true);
+    });
+  });
+  WaitAnyKey();
+  EXPECT_EQ(pumped, 2);
+}
+
+TEST_F(GameLoopTest, WaitAnyKeyRestsBetweenPumpsButNotBeforeTheFirstLook) {
+  ScopedFakeClock fake;
+  int pumped = 0;
+  Post([&] {
+    ++pumped;
+    Post([&] {
+      ++pumped;
+      Post([&] {
+        ++pumped;
+        plat::SetKeyHeld(plat::vk::Return, true);
+      });
+    });
+  });
+  WaitAnyKey();
+  EXPECT_EQ(pumped, 3);
+  EXPECT_EQ(fake.clock.TotalSlept(), 10);  // 5 ms before the second and the third pump
+
+  // A key already held: one pump, no rest.
+  WaitAnyKey();
+  EXPECT_EQ(fake.clock.TotalSlept(), 10);
+}
+
+// --- the window while paused
+
+TEST_F(GameLoopTest, APausedPassShowsTheWindowOnceAndADrawnPassLeavesItToTheScene) {
+  ScopedFakeClock fake;
+  ResetGraphics();
+  int shown = 0;
+  AttachDisplay(nullptr, plat::Texture{}, [&] { ++shown; });
+  std::vector<int> seen;
+  int pass = 0;
+  std::function<void()> step = [&] {
+    seen.push_back(shown);
+    ++pass;
+    if (pass == 1) G.GamePaused = 1;  // after the first, drawn, pass
+    if (pass == 4) G.GamePaused = 0;  // resumed in the fourth pass, which drew no scene
+    if (pass == 6) {
+      G.GameRunning = 0;
+      return;
+    }
+    Post(step);
+  };
+  Post(step);
+  RunLoopToEnd();
+  ResetGraphics();
+  // Every pass shows the window exactly once: passes 1, 5 and 6 through the scene drawn
+  // before their events, the paused passes 2, 3 and 4 after their events.
+  EXPECT_EQ(seen, (std::vector<int>{1, 1, 2, 3, 5, 6}));
+  EXPECT_EQ(shown, 6);
+  EXPECT_EQ(G.FrameCount, 3);
 }
 
 // --- system messages
