@@ -5,7 +5,10 @@
 #include "graphics/screens.h"
 #include "graphics/startup_assets.h"
 #include "platform/forms.h"
+#include "ui/death_panel.h"
 #include "ui/form1.h"
+#include "ui/game_screen_input.h"
+#include "ui/game_start.h"
 #include "ui/title_screen.h"
 #include "ui/window_system.h"
 #include "world/save_list.h"
@@ -56,6 +59,9 @@ void AttachStartupHandlers() {
   if (Form1.TimerNPC != nullptr) Form1.TimerNPC->OnTimer = [] { TimerNPC_Timer(); };
   if (Form1.BBTimer != nullptr) Form1.BBTimer->OnTimer = [] { BBTimer_Timer(); };
   AttachTitleHandlers();
+  AttachGameStartHandlers();
+  AttachGameScreenHandlers();
+  AttachDeathPanelHandlers();
 }
 
 }  // namespace ui

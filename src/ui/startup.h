@@ -20,8 +20,9 @@ void TimerNPC_Timer();
 // Every 2500 ms: a summoned spirit costs 1 MP while MP is above 0.
 void BBTimer_Timer();
 
-// Attaches the handlers above to Form1's window and timers, and the title screen's
-// handlers (after BuildMainWindow).
+// Attaches the handlers above to Form1's window and timers, and the handlers of the
+// title screen, the difficulty choice, the game screen's mouse and dialogue and the
+// death panel (after BuildMainWindow).
 void AttachStartupHandlers();
 
 }  // namespace ui

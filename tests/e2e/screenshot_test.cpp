@@ -1,4 +1,4 @@
-// The title screen in a real X window, kept as a picture for people to look at.
+// The title screen and the town in a real X window, kept as pictures for people to look at.
 // Runs only with SDL_VIDEODRIVER=x11 (its ctest entry starts it under xvfb-run); the
 // run under the dummy driver skips it.
 #include <SDL.h>
@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "e2e/game_driver.h"
 #include "e2e/program_driver.h"
+#include "graphics/device.h"
+#include "graphics/scene.h"
+#include "platform/process.h"
 #include "platform/files.h"
 #include "platform/render.h"
 #include "platform/sdl_host.h"
@@ -93,6 +97,118 @@ TEST(Screenshot, TheTitleScreenInARealWindow) {
   EXPECT_GT(panel, samples / 2);
   // Left of the panel, above the title line, the game screen is black.
   EXPECT_EQ(e2e::PixelOf(pixels, width, gameX + 60, gameY + 200), (Color{0, 0, 0, 255}));
+}
+
+// A new warrior in the town, its first frames after the intro: the player on view cell
+// (7, 7), the village elder with his name, and the head-up display.
+TEST(Screenshot, TheTownInARealWindow) {
+  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+
+  testsupport::TempDir dir;
+  e2e::CopyGameFolder(dir.path());
+  e2e::ProgramRun run;
+  testsupport::ScopedEndThrows ends;
+  e2e::FastClock clock;
+  e2e::GameDriver driver(clock, {SDLK_RETURN, SDLK_RETURN});
+
+  const fs::path shot = fs::path(ORVANTH_BINARY_DIR) / "screenshots" / "town.png";
+  fs::create_directories(shot.parent_path());
+  fs::remove(shot);
+
+  std::vector<std::uint8_t> pixels, withoutPlayer;
+  int width = 0, gameX = 0, gameY = 0;
+  bool realWindow = false, saved = false;
+  e2e::Cell cell;
+  std::uint64_t firstFrame = 0;
+
+  // Reads the whole window as it would be shown.
+  const auto windowPixels = [&](plat::SdlHost& host) {
+    host.DrawForm();
+    plat::Renderer& r = host.Render();
+    r.SetTarget(plat::Texture{});
+    return r.ReadPixels();
+  };
+
+  e2e::Append(driver.steps, e2e::PastTheIntro(clock));
+  driver.steps.push_back([&](plat::SdlHost&) {
+    firstFrame = driver.frames;
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost& host) {
+    if (driver.frames < firstFrame + 40) return false;  // the idle animation has begun
+    realWindow = host.Window() != nullptr && !host.Headless();
+    cell = e2e::PlayerCell();
+    pixels = windowPixels(host);
+    saved = host.Render().SavePng(shot.string());
+    width = host.Render().OutputSize().w;
+    const plat::Control* gs = ui::Form1.GameScreen;
+    gameX = gs->ScreenX() + gs->ClientInset();
+    gameY = gs->ScreenY() + gs->ClientInset();
+    // The same frame once more with the player drawn fully transparent.
+    G.Player.TintA = 0;
+    DrawScene();
+    withoutPlayer = windowPixels(host);
+    EndGame();
+  });
+
+  ui::ProgramHooks hooks;
+  hooks.folder = dir.path();
+  hooks.windowOpened = [&](plat::SdlHost& host) { driver.Attach(host); };
+  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("阿青", 0));
+  try {
+    ui::RunProgram(hooks);
+    FAIL() << "the program returned: no game was started";
+  } catch (const plat::ProgramEnded&) {
+  } catch (const std::runtime_error& e) {
+    FAIL() << e.what();
+  }
+
+  EXPECT_TRUE(realWindow);
+  ASSERT_TRUE(saved);
+  ASSERT_TRUE(fs::exists(shot));
+  EXPECT_GT(fs::file_size(shot), 1000u);
+  ASSERT_EQ(width, 722);
+  ASSERT_EQ(pixels.size(), withoutPlayer.size());
+  EXPECT_EQ(cell, (e2e::Cell{13, 13}));
+  const auto at = [&](const std::vector<std::uint8_t>& px, int x, int y) {
+    return e2e::PixelOf(px, width, gameX + x, gameY + y);
+  };
+
+  // The head-up display: the full HP bar (red) from (75, 27) and the MP bar (blue) from
+  // (75, 43), each 100 x 10.
+  for (int x : {80, 95, 150, 170}) {  // clear of the "30/30" text from x = 103
+    const Color hp = at(pixels, x, 31);
+    EXPECT_GT(hp.r, hp.g + 40) << x;
+    EXPECT_GT(hp.r, hp.b + 40) << x;
+    const Color mp = at(pixels, x, 47);
+    EXPECT_GT(mp.b, mp.r + 40) << x;
+  }
+  // The player: drawn on view cell (7, 7) (pixels 336..383 x 224..255) and the rows above
+  // it; without it those pixels are the town's floor.
+  int player = 0;
+  for (int y = 7 * 32 - 48; y < 8 * 32; ++y) {
+    for (int x = 7 * 48 - 16; x < 8 * 48 + 16; ++x) player += at(pixels, x, y) == at(withoutPlayer, x, y) ? 0 : 1;
+  }
+  EXPECT_GT(player, 300);
+  // Nothing else changed.
+  int elsewhere = 0;
+  for (int y = 0; y < 448; y += 2) {
+    for (int x = 0; x < 720; x += 2) {
+      const bool inPlayer = x >= 7 * 48 - 48 && x < 8 * 48 + 48 && y >= 7 * 32 - 96 && y < 8 * 32 + 16;
+      if (!inPlayer && !(at(pixels, x, y) == at(withoutPlayer, x, y))) ++elsewhere;
+    }
+  }
+  EXPECT_EQ(elsewhere, 0);
+  // The village elder on (10, 10), view cell (4, 4): his name in white from the cell's
+  // top left corner (192, 128).
+  int name = 0;
+  for (int y = 128; y < 146; ++y) {
+    for (int x = 192; x < 232; ++x) {
+      const Color c = at(pixels, x, y);
+      name += (c.r >= 200 && c.g >= 200 && c.b >= 200) ? 1 : 0;
+    }
+  }
+  EXPECT_GT(name, 25);
 }
 
 }  // namespace

@@ -1,0 +1,195 @@
+// One whole frame of the game loop, without its wait and without the window's events:
+// the companion, the monsters, the player, the message lifetimes and the scene, on the
+// headless device with the sample game folder.
+//
+// BM_FrameTown: a warrior standing in the town (map 1, part 1) among its NPCs, with a
+// few system messages up.
+// BM_FrameMonsterGround: the same warrior on the fields outside the town (map 1, part
+// 2), whose monsters are topped up to the part's 300 with the script command "#mob" on
+// the free cells nearest the player, so that the view is full of them. The player's HP
+// is held full (the cheat lock), so the frames stay alike however the monsters act.
+//
+// Each reports the time of one frame and its share of the game's 31 ms frame.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/game_state.h"
+#include "graphics/aura.h"
+#include "graphics/device.h"
+#include "graphics/look.h"
+#include "graphics/map_loader.h"
+#include "graphics/resources.h"
+#include "graphics/scene.h"
+#include "graphics/startup_assets.h"
+#include "platform/forms.h"
+#include "platform/input.h"
+#include "platform/paths.h"
+#include "script/script.h"
+#include "ui/form1.h"
+#include "ui/game_start.h"
+#include "world/game_loop.h"
+#include "world/monsters.h"
+#include "world/player.h"
+#include "world/spirit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kFrameMs = 31.0;
+
+// The program folder and working folder of the benchmark process, put back at the end.
+struct Folders {
+  Folders() : program(plat::ProgramFolder()), cwd(fs::current_path()) {}
+  ~Folders() {
+    ResetGraphics();
+    plat::Application::Get().Reset();
+    G = GameState{};
+    plat::SetProgramFolder(program);
+    std::error_code ec;
+    fs::current_path(cwd, ec);
+  }
+  fs::path program, cwd;
+};
+
+// A level 20 warrior with a weapon and armour, placed by "#move" on the map.
+bool StartGame(const std::string& moveLine) {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  G = GameState{};
+  ResetGraphics();
+  plat::Application::Get().Reset();
+  plat::ResetKeyStates();
+  const fs::path game(ORVANTH_GAME_DIR);
+  plat::SetProgramFolder(game);
+  fs::current_path(game);
+  ui::BuildMainWindow();
+  InitD3D();
+  LoadGraphics();
+
+  G.GAMELEVEL = 1;
+  if (!ui::ReadMonsterKinds(1)) return false;
+  PlayerRecord& p = G.Player;
+  p.ID = "测试";
+  p.ZhiYe = "战士";
+  p.Level = 20;
+  p.HP = p.HpMax = 300;
+  p.Mp = p.MpMax = 100;
+  p.Dc = 5;
+  p.DcMax = 20;
+  p.McMax = 1;
+  p.DcSpeed = 5;
+  p.Acc = 10;
+  p.Ex = 1000;
+  p.Direction = 4;
+  p.ActState = ActionState::Stand;
+  p.Items[1].Name = "青铜剑";
+  p.Items[1].Pic2 = 1;
+  p.Items[5].Name = "皮甲";
+  p.Items[5].Pic2 = 1;
+  for (auto& m : p.M) m = "??0";
+  G.RegenInterval = 8000;
+  G.HpLock = 1;
+  G.SoundOn = 0;
+  G.ShowDamage = 1;
+  G.DrawColFirst = 0;
+  G.DrawColLast = 14;
+  G.DrawRowFirst = 0;
+  G.DrawRowLast = 13;
+  LoadLookFrames();
+  CheckEquipSet();
+  std::int32_t map = 1;
+  LoadMap(map);
+  ScriptMove(moveLine);
+  for (int i = 0; i < 5; ++i) AddSysMessage("系统消息" + std::to_string(i), 255, 255, 0);
+  return true;
+}
+
+// Monsters of the part's first kinds on the free cells nearest the player until the
+// part holds 300.
+void FillWithMonsters() {
+  const std::int32_t px = PlayerCellX(), py = PlayerCellY();
+  const std::int32_t w = G.PartWidths[static_cast<std::size_t>(G.SubMap)];
+  const std::int32_t h = G.PartHeights[static_cast<std::size_t>(G.SubMap)];
+  struct Spot {
+    std::int32_t x, y, d;
+  };
+  std::vector<Spot> spots;
+  for (std::int32_t x = 1; x <= w; ++x) {
+    for (std::int32_t y = 1; y <= h; ++y) {
+      if ((x == px && y == py) || GridCode(x, y) != kGridFree) continue;
+      const std::string& kind = CellField(G.SubMap, x, y, 3);
+      if (!kind.empty() && kind[0] == 'N') continue;
+      spots.push_back({x, y, std::max(std::abs(x - px), std::abs(y - py))});
+    }
+  }
+  std::stable_sort(spots.begin(), spots.end(), [](const Spot& a, const Spot& b) { return a.d < b.d; });
+  const char* kinds[] = {"鸡", "羊", "鹿"};
+  std::size_t k = 0;
+  for (const Spot& s : spots) {
+    if (G.MonsterCount >= kMaxMonsters) break;
+    ScriptMob(std::string("#mob ") + kinds[k++ % 3] + " " + std::to_string(s.x) + " " + std::to_string(s.y));
+  }
+}
+
+void RunFrames(benchmark::State& state) {
+  // A few frames first: every picture in view is loaded before the timing starts.
+  for (int i = 0; i < 10; ++i) {
+    UpdateSpirit();
+    UpdateMonsters();
+    UpdatePlayer();
+    TickSysMessages();
+    DrawScene();
+  }
+  std::int64_t frames = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    UpdateSpirit();
+    UpdateMonsters();
+    UpdatePlayer();
+    TickSysMessages();
+    DrawScene();
+    ++frames;
+    // Messages come and go as in play.
+    if (frames % 100 == 0) AddSysMessage("系统消息", 0, 255, 0);
+  }
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+      static_cast<double>(std::max<std::int64_t>(frames, 1));
+  state.counters["ms/frame"] = ms;
+  state.counters["share_of_31ms"] = ms / kFrameMs;
+  state.counters["monsters"] = G.MonsterCount;
+}
+
+void BM_FrameTown(benchmark::State& state) {
+  Folders folders;
+  if (!StartGame("#move 0101 13 13")) {
+    state.SkipWithError("the monster database cannot be read");
+    return;
+  }
+  RunFrames(state);
+}
+BENCHMARK(BM_FrameTown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_FrameMonsterGround(benchmark::State& state) {
+  Folders folders;
+  if (!StartGame("#move 0102 20 20")) {
+    state.SkipWithError("the monster database cannot be read");
+    return;
+  }
+  FillWithMonsters();
+  if (G.MonsterCount < kMaxMonsters) {
+    state.SkipWithError("the part has no room for 300 monsters");
+    return;
+  }
+  RunFrames(state);
+}
+BENCHMARK(BM_FrameMonsterGround)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
