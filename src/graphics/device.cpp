@@ -22,17 +22,9 @@ constexpr int kGameScreenTwipsHigh = 6750;
 // A whole number 0..255 written as digits (an optional fraction is rounded half to
 // even); nothing for any other text.
 std::optional<std::uint8_t> ByteItem(const std::string& item) {
-  const std::string t = plat::Trim(item);
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  std::size_t digits = 0;
-  while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
-  if (i < t.size() && t[i] == '.') {
-    ++i;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
-  }
-  if (digits == 0 || i != t.size()) return std::nullopt;
-  const long v = plat::RoundHalfEven(plat::Val(t));
+  const auto number = plat::StrictNumber(item, plat::NumberForm::Fraction);
+  if (!number) return std::nullopt;
+  const long v = plat::RoundHalfEven(*number);
   if (v < 0 || v > 255) return std::nullopt;
   return static_cast<std::uint8_t>(v);
 }

@@ -17,16 +17,9 @@ namespace {
 
 // An item of a ".zb" table as a 16-bit whole number.
 std::optional<std::int32_t> OffsetItem(const std::string& item) {
-  std::string t = plat::Trim(item);
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  if (i == t.size() || t.size() - i > 6) return std::nullopt;
-  for (std::size_t k = i; k < t.size(); ++k) {
-    if (t[k] < '0' || t[k] > '9') return std::nullopt;
-  }
-  const double v = plat::Val(t);
-  if (v < -32768 || v > 32767) return std::nullopt;
-  return static_cast<std::int32_t>(v);
+  const auto v = plat::StrictNumber(item, plat::NumberForm::Whole);
+  if (!v || *v < -32768 || *v > 32767) return std::nullopt;
+  return static_cast<std::int32_t>(*v);
 }
 
 bool ReadTable(const std::string& gamePath, LookOffsetTable& table) {

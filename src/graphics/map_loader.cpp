@@ -41,38 +41,12 @@ std::string TwoDigits(std::int32_t n) {
   return s;
 }
 
-// The value of an item that must be a number (blanks around it allowed): an optional
-// sign, digits with an optional fraction, an optional exponent. Nothing for any other
-// text, so "12abc" or "" are not numbers.
-std::optional<double> NumberItem(std::string_view item) {
-  const std::string t = plat::Trim(item);
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  std::size_t digits = 0;
-  while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
-  if (i < t.size() && t[i] == '.') {
-    ++i;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
-  }
-  if (digits == 0) return std::nullopt;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    std::size_t expDigits = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++expDigits;
-    if (expDigits == 0) return std::nullopt;
-  }
-  if (i != t.size()) return std::nullopt;
-  const double v = plat::Val(t);
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-// A whole count read from an item (truncated toward zero) within lo..hi; nothing for a
-// text that is not a number or a value outside the range.
+// A whole count read from an item (a number with optional fraction and exponent,
+// truncated toward zero) within lo..hi; nothing for a text that is not a number or a
+// value outside the range.
 std::optional<std::int32_t> CountItem(const std::optional<std::string>& item, std::int32_t lo, std::int32_t hi) {
   if (!item) return std::nullopt;
-  const auto v = NumberItem(*item);
+  const auto v = plat::StrictNumber(*item);
   if (!v) return std::nullopt;
   const double t = std::trunc(*v);
   if (t < lo || t > hi) return std::nullopt;

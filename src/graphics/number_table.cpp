@@ -45,16 +45,9 @@ std::optional<std::string> NumberTable::Next() {
 std::optional<std::int32_t> NumberTable::NextOffset() {
   const auto item = Next();
   if (!item) return std::nullopt;
-  const std::string& t = *item;
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  if (i == t.size() || t.size() - i > 6) return std::nullopt;
-  for (std::size_t k = i; k < t.size(); ++k) {
-    if (t[k] < '0' || t[k] > '9') return std::nullopt;
-  }
-  const long v = plat::RoundHalfEven(plat::Val(t));
-  if (v < -32768 || v > 32767) return std::nullopt;
-  return static_cast<std::int32_t>(v);
+  const auto v = plat::StrictNumber(*item, plat::NumberForm::Whole);
+  if (!v || *v < -32768 || *v > 32767) return std::nullopt;
+  return static_cast<std::int32_t>(*v);
 }
 
 std::optional<std::int32_t> NumberTable::NextFloor() {

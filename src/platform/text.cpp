@@ -320,6 +320,31 @@ double Val(std::string_view s) {
   return negative ? -v : v;
 }
 
+std::optional<double> StrictNumber(std::string_view item, NumberForm form) {
+  const std::string t = Trim(item);
+  auto isDigit = [&](std::size_t k) { return k < t.size() && t[k] >= '0' && t[k] <= '9'; };
+  std::size_t i = 0;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (isDigit(i)) ++i, ++digits;
+  if (form != NumberForm::Whole && i < t.size() && t[i] == '.') {
+    ++i;
+    while (isDigit(i)) ++i, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (form == NumberForm::Full && i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t expDigits = 0;
+    while (isDigit(i)) ++i, ++expDigits;
+    if (expDigits == 0) return std::nullopt;
+  }
+  if (i != t.size()) return std::nullopt;
+  const double v = Val(t);
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
 long RoundHalfEven(double v) {
   if (std::isnan(v)) return 0;
   constexpr double kMax = 2147483647.0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,16 @@ std::string FixedWidth(std::string_view s, long width);
 // 16-bit and up to eight digits 32-bit signed ("&HFFFF" is -1). Overflow gives the largest
 // double (with its sign), underflow 0.
 double Val(std::string_view s);
+// What a strict number item may hold besides an optional sign and digits.
+enum class NumberForm {
+  Whole,     // digits only: "12", "-7"
+  Fraction,  // digits with an optional fraction: "2.5", ".5", "5."
+  Full,      // a fraction and then an optional exponent: "1.5e3", "2E-1"
+};
+// The value of a text item that must be a number as a whole: blanks (spaces) around it
+// are allowed, nothing else. Nothing for any other text, so "12abc", "1 2", "." or ""
+// are not numbers. A huge value gives the largest double, as Val does.
+std::optional<double> StrictNumber(std::string_view item, NumberForm form = NumberForm::Full);
 // Rounds to the nearest whole number, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 // Values beyond the 32-bit range are clamped to it; NaN gives 0.
 long RoundHalfEven(double v);

@@ -9,6 +9,7 @@
 #include "ui/form1.h"
 #include "ui/game_screen_input.h"
 #include "ui/game_start.h"
+#include "ui/keyboard.h"
 #include "ui/title_screen.h"
 #include "ui/window_system.h"
 #include "world/save_list.h"
@@ -62,6 +63,7 @@ void AttachStartupHandlers() {
   AttachGameStartHandlers();
   AttachGameScreenHandlers();
   AttachDeathPanelHandlers();
+  AttachKeyboardHandlers();
 }
 
 }  // namespace ui

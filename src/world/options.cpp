@@ -29,16 +29,12 @@ std::array<plat::Control*, kOptionCount> OptionBoxes() {
   return {w.LGameMusic, w.LFullHP, w.LFullItem, w.LAutoItem, w.LActNumber, w.LMgcLock, w.LlistMinMap, w.LshowID};
 }
 
-// A field of the file: a whole number, blanks around it allowed.
+// A field of the file: a whole number of -999999999..999999999 (digits only, no
+// fraction), blanks around it allowed.
 std::optional<long> WholeNumber(const std::string& item) {
-  std::string t = plat::Trim(item);
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  if (i == t.size() || t.size() - i > 9) return std::nullopt;
-  for (std::size_t k = i; k < t.size(); ++k) {
-    if (t[k] < '0' || t[k] > '9') return std::nullopt;
-  }
-  return static_cast<long>(plat::Val(t));
+  const auto v = plat::StrictNumber(item, plat::NumberForm::Whole);
+  if (!v || *v < -999999999.0 || *v > 999999999.0) return std::nullopt;
+  return static_cast<long>(*v);
 }
 
 // The eight options of the file, each 0 or 1; nothing when the file is missing, short or

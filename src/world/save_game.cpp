@@ -32,21 +32,6 @@ std::int32_t Saturate(std::int64_t v) {
   return static_cast<std::int32_t>(v);
 }
 
-// A text that reads as a number: blanks around it, an optional sign, digits and an
-// optional fraction.
-bool IsNumberText(std::string_view t) {
-  std::string s = plat::Trim(t);
-  std::size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  std::size_t digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  }
-  return digits > 0 && i == s.size();
-}
-
 // ------------------------------------------------------------------ ending effects
 
 // The spirit shield ends at once, taking off the bonus it gave at its first frame
@@ -362,8 +347,9 @@ std::int32_t SaveFieldLong(const Recordset& rs, std::string_view column) {
   if (v->IsNull()) throw SaveFormatError("no value in column " + std::string(column));
   std::int64_t n;
   if (v->IsText()) {
-    if (!IsNumberText(v->AsText())) throw SaveFormatError("column " + std::string(column) + " is not a number");
-    const double d = plat::Val(v->AsText());
+    const auto number = plat::StrictNumber(v->AsText(), plat::NumberForm::Fraction);
+    if (!number) throw SaveFormatError("column " + std::string(column) + " is not a number");
+    const double d = *number;
     if (!(d > -2147483648.5 && d < 2147483647.5)) throw SaveFormatError("column " + std::string(column) + " out of range");
     n = plat::RoundHalfEven(d);
   } else if (*v == Value(v->AsInt())) {

@@ -109,6 +109,48 @@ TEST(TextVal, ExtremeInputStaysFinite) {
   EXPECT_GT(Val("&H" + std::string(40, 'F')), 1e40);
 }
 
+TEST(TextStrictNumber, WholeItemsWithBlanksAroundAreNumbers) {
+  EXPECT_EQ(StrictNumber("12"), 12.0);
+  EXPECT_EQ(StrictNumber("  -7 "), -7.0);
+  EXPECT_EQ(StrictNumber("+3"), 3.0);
+  EXPECT_EQ(StrictNumber("-2.5"), -2.5);
+  EXPECT_EQ(StrictNumber(".5"), 0.5);
+  EXPECT_EQ(StrictNumber("5."), 5.0);
+  EXPECT_EQ(StrictNumber("007"), 7.0);
+  EXPECT_EQ(StrictNumber("1.5e3"), 1500.0);
+  EXPECT_EQ(StrictNumber("25E-1"), 2.5);
+  EXPECT_EQ(StrictNumber(" 1e+2 "), 100.0);
+}
+
+TEST(TextStrictNumber, AnythingElseIsNoNumber) {
+  for (const char* bad : {"", "   ", "abc", "12abc", "2 3", "1,2", ".", "-", "+", "+-1", "--1", "1.2.3", "1e",
+                          "1e+", "e5", ".e1", "1e2.5", "\"2\"", "&H10", "0x10", "1d2", "\t5", "5\r", "１２"}) {
+    EXPECT_FALSE(StrictNumber(bad).has_value()) << "\"" << bad << "\"";
+  }
+}
+
+TEST(TextStrictNumber, NarrowerFormsRefuseFractionOrExponent) {
+  EXPECT_EQ(StrictNumber(" -12 ", NumberForm::Whole), -12.0);
+  for (const char* bad : {"1.5", "1.", ".5", "1e2", "1E0"}) {
+    EXPECT_FALSE(StrictNumber(bad, NumberForm::Whole).has_value()) << bad;
+  }
+  EXPECT_EQ(StrictNumber("2.5", NumberForm::Fraction), 2.5);
+  EXPECT_EQ(StrictNumber(".5", NumberForm::Fraction), 0.5);
+  EXPECT_EQ(StrictNumber("5.", NumberForm::Fraction), 5.0);
+  for (const char* bad : {"1e2", "2.5E1", "1e"}) {
+    EXPECT_FALSE(StrictNumber(bad, NumberForm::Fraction).has_value()) << bad;
+  }
+}
+
+TEST(TextStrictNumber, ExtremeValuesStayFinite) {
+  const double max = std::numeric_limits<double>::max();
+  EXPECT_EQ(StrictNumber("1e400"), max);
+  EXPECT_EQ(StrictNumber("-1e400"), -max);
+  EXPECT_EQ(StrictNumber("1e-400"), 0.0);
+  EXPECT_EQ(StrictNumber(std::string(400, '9'), NumberForm::Whole), max);
+  EXPECT_EQ(StrictNumber(std::string(400, '0') + "7", NumberForm::Whole), 7.0);
+}
+
 TEST(TextRound, HalvesGoToEven) {
   EXPECT_EQ(RoundHalfEven(0.5), 0);
   EXPECT_EQ(RoundHalfEven(1.5), 2);

@@ -1,0 +1,29 @@
+// The main window's key handler. The window sees every key press before the control
+// that has the focus, so these keys work on the title screen as well as during play.
+// Walking with W, A, S and D is not done here: the game loop reads those keys' state.
+#pragma once
+
+namespace ui {
+
+// One key press (a Windows virtual-key code); the shift state is not looked at. Exactly
+// one of the key's actions runs; a key without one does nothing:
+//  - grave accent (left of 1): with the game running and not paused, pauses it and
+//    minimises the window (HideGameWindow);
+//  - F1 to F8: the skill bound to the key (below);
+//  - F12 and Esc: the quit confirmation; OK ends the program, Cancel changes nothing;
+//  - R: the player walks toward the mouse pointer as if the left button were held,
+//    until the next release of a mouse button on the game screen;
+//  - Enter, L and M: nothing.
+//
+// Fn looks at skills 2 to 15 in turn (skill 1 never) for a string starting with "F" & n.
+// A match becomes the selected spell NowMc and its icon "\date\mgc\ico\k.bmp" is shown
+// in Qmc. Skill 4 (震气斩) then switches ShockSlashOn and ends; skill 9 (精灵召唤) with a
+// level above 0 summons the spirit at that level, or dismisses it, and ends; any other
+// skill lets the search go on, so of two skills on one key the higher one is selected.
+// The four messages are yellow.
+void Form_KeyDown(int& keyCode, int shift);
+
+// Attaches Form_KeyDown as the main window's key handler (after BuildMainWindow).
+void AttachKeyboardHandlers();
+
+}  // namespace ui
