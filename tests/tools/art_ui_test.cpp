@@ -196,10 +196,10 @@ std::uint32_t Le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) 
   for (std::size_t i = dataAt; i + 1 < dataAt + data; i += 2) sound = sound || Le(b, i, 2) != 0;
   if (!sound) return ::testing::AssertionFailure() << file << " is silent";
   // The mixer's own reader must take it too.
-  SDL_AudioSpec format;
+  SDL_AudioSpec wave;
   Uint8* buf = nullptr;
   Uint32 len = 0;
-  if (SDL_LoadWAV_RW(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())), 1, &format, &buf, &len) == nullptr) {
+  if (SDL_LoadWAV_RW(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())), 1, &wave, &buf, &len) == nullptr) {
     return ::testing::AssertionFailure() << file << ": " << SDL_GetError();
   }
   SDL_FreeWAV(buf);
