@@ -523,6 +523,7 @@ struct GameState {
   std::int32_t ScriptLineCount = 0;
   std::int16_t IfState = 0;
   std::int32_t BuyMode = 0;
+  std::int32_t ScriptNesting = 0;  // scripts running inside one another right now
   std::array<std::string, kChoiceCount + 1> ChoiceLabel;  // 1..6
 
   // --- graphics and sound counters

@@ -29,12 +29,10 @@ constexpr int kMaxJumpDepth = 64;
 // without end; past this depth a run does nothing.
 constexpr int kMaxRunNesting = 256;
 
-// The guard above counts the runs on the call stack; it is not game state.
-int runNesting = 0;
-
+// Counts the runs on the call stack in the interpreter's state.
 struct NestingGuard {
-  NestingGuard() { ++runNesting; }
-  ~NestingGuard() { --runNesting; }
+  NestingGuard() { ++G.ScriptNesting; }
+  ~NestingGuard() { --G.ScriptNesting; }
   NestingGuard(const NestingGuard&) = delete;
   NestingGuard& operator=(const NestingGuard&) = delete;
 };
@@ -288,7 +286,7 @@ RunEnd RunCommand(const Run& run, const std::string& line) {
 }
 
 RunEnd RunFrom(std::string_view text, std::int32_t startLine, bool silent, int depth) {
-  if (runNesting >= kMaxRunNesting) return RunEnd::Aborted;
+  if (G.ScriptNesting >= kMaxRunNesting) return RunEnd::Aborted;
   NestingGuard nesting;
 
   Run run;

@@ -88,6 +88,19 @@ TEST_F(MoveTest, AMoveOnTheLoadedMapEntersThePartAfresh) {
   EXPECT_EQ(G.MonsterCount, 1);
 }
 
+TEST_F(MoveTest, APartScriptThatTeleportsIntoItsOwnPartStopsInsteadOfRecursingForEver) {
+  // Each entry runs the part script, which enters the part again: the chain of nested
+  // runs is cut off at a fixed depth and the game goes on with the player in place.
+  G.PartScripts[2] = Lines({"#CHANGE MONEY + 1", "#MOVE 0102 20 30"});
+  ScriptMove("#move 0102 20 30");
+  EXPECT_EQ(G.SubMap, 2);
+  EXPECT_EQ(G.ViewX, 12);
+  EXPECT_EQ(G.ViewY, 22);
+  EXPECT_EQ(G.ScriptNesting, 0);  // every nested run has ended
+  EXPECT_GT(G.Player.Money, 10);
+  EXPECT_LE(G.Player.Money, 256);
+}
+
 TEST_F(MoveTest, AMoveToAnotherMapLoadsItFirst) {
   WriteMap(3, "新月村", Lines({"#CHANGE ET4 = 9"}));
   ScriptMove("#move 0301 2 3");
