@@ -23,5 +23,5 @@ fi
 
 build_dir=${1:-build}
 shift || true
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "$@"
 cmake --build "$build_dir" -j"$(nproc)"
