@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
+#include "tools/builder_process.h"
 #include "ui/form1.h"
 #include "world/file_marker.h"
 
@@ -210,22 +211,7 @@ std::uint32_t Le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) 
 // ---------------------------------------------------------------- the builder
 
 int RunBuilder(const fs::path& data, const fs::path& game, const fs::path& log) {
-  const std::string exe = std::string(ORVANTH_BINARY_DIR) + "/tools/build_game_folder";
-  std::vector<std::string> all = {exe, data.string(), game.string()};
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return buildertest::RunBuilderProcess({data.string(), game.string()}, log);
 }
 
 void ReplaceInFile(const fs::path& file, const std::string& from, const std::string& to) {

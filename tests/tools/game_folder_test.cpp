@@ -20,6 +20,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "support/test_support.h"
+#include "tools/builder_process.h"
 #include "world/file_marker.h"
 
 extern char** environ;
@@ -563,28 +564,10 @@ struct RunResult {
 };
 
 RunResult RunBuilder(const std::vector<std::string>& args, const fs::path& scratch) {
-  const std::string exe = std::string(ORVANTH_BINARY_DIR) + "/tools/build_game_folder";
-  std::vector<std::string> all = {exe};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
   const fs::path log = scratch / "builder.log";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = 0;
   RunResult result;
-  int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    ADD_FAILURE() << "cannot start " << exe;
-    return result;
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.code = buildertest::RunBuilderProcess(args, log);
+  if (result.code == -1) ADD_FAILURE() << "the builder could not be run";
   auto b = Bytes(log);
   result.errors.assign(b.begin(), b.end());
   return result;
