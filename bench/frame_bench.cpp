@@ -31,7 +31,7 @@
 #include "platform/input.h"
 #include "platform/paths.h"
 #include "script/script.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/game_start.h"
 #include "world/game_loop.h"
 #include "world/monsters.h"

@@ -7,7 +7,7 @@
 #include "common/game_state.h"
 #include "platform/text.h"
 #include "script/script.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/sdl_host.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/program.h"
 #include "ui/startup.h"
 

@@ -15,7 +15,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "text_table.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace tools {
 

@@ -12,7 +12,7 @@
 #include "platform/process.h"
 #include "platform/sdl_host.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

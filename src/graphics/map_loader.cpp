@@ -16,7 +16,7 @@
 #include "platform/forms.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "graphics/resources.h"
 #include "platform/clock.h"
 #include "platform/forms.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/game_loop.h"
 #include "world/save_game.h"
 

@@ -8,7 +8,7 @@
 #include "graphics/pictures.h"
 #include "platform/clock.h"
 #include "platform/forms.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "platform/text.h"
 #include "script/script.h"
 #include "script/script_words.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/item_use.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/text.h"
 #include "script/script.h"
 #include "script/script_words.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/part_change.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "graphics/device.h"
 #include "graphics/sound.h"
 #include "platform/forms.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/item_use.h"
 
 namespace ui {

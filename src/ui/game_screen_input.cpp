@@ -5,7 +5,7 @@
 #include "platform/forms.h"
 #include "platform/text.h"
 #include "script/script.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/ground_items.h"
 #include "world/movement.h"
 

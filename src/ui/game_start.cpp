@@ -17,7 +17,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "script/script.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/game_loop.h"
 #include "world/item_pictures.h"

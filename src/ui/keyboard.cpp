@@ -8,7 +8,7 @@
 #include "platform/input.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/startup.h"
 #include "world/game_loop.h"
 

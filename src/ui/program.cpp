@@ -13,9 +13,9 @@
 #include "platform/paths.h"
 #include "platform/render.h"
 #include "platform/sdl_host.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/startup.h"
-#include "ui/window_system.h"
+#include "window/window_system.h"
 
 namespace ui {
 

@@ -6,23 +6,15 @@
 #include "graphics/startup_assets.h"
 #include "platform/forms.h"
 #include "ui/death_panel.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/game_screen_input.h"
 #include "ui/game_start.h"
 #include "ui/keyboard.h"
 #include "ui/title_screen.h"
-#include "ui/window_system.h"
+#include "window/window_system.h"
 #include "world/save_list.h"
 
 namespace ui {
-
-WindowSystem MainWindowSystem;
-
-void MinimizeMainWindow() {
-  if (MainWindowSystem.Minimize) MainWindowSystem.Minimize();
-}
-
-bool MainWindowMinimized() { return MainWindowSystem.Minimized ? MainWindowSystem.Minimized() : false; }
 
 void Form_Load() {
   if (Form1.Form != nullptr) Form1.Form->Visible = true;

@@ -11,7 +11,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/save_create.h"
 #include "world/save_game.h"
 #include "world/save_list.h"

@@ -8,7 +8,7 @@
 
 #include "platform/forms.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/item_pictures.h"
 #include "world/items.h"
 #include "world/status.h"

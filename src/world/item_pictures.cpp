@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "platform/paths.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 std::string ItemPicturePath(const ItemRecord& item) {
   if (item.Name.empty()) return std::string();

@@ -8,7 +8,7 @@
 #include "platform/db.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/ground_items.h"
 #include "world/item_pictures.h"
 #include "world/status.h"

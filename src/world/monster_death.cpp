@@ -9,7 +9,7 @@
 #include "common/game_state.h"
 #include "graphics/effects.h"
 #include "platform/forms.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/game_loop.h"
 #include "world/save_game.h"
 #include "world/status.h"

@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "platform/forms.h"
 #include "platform/paths.h"
 #include "script/script.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "platform/input.h"
 #include "platform/text.h"
 #include "script/script.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/game_loop.h"
 #include "world/ground_items.h"
 #include "world/items.h"

@@ -12,7 +12,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/save_game.h"
 

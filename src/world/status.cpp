@@ -6,7 +6,7 @@
 #include "common/game_state.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "platform/clock.h"
 #include "platform/forms.h"
 #include "platform/sdl_host.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/game_screen_input.h"
 
 namespace e2e {

@@ -23,7 +23,7 @@
 #include "platform/render.h"
 #include "platform/sdl_host.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/file_marker.h"
 
 namespace e2e {

@@ -20,9 +20,9 @@
 #include "platform/render.h"
 #include "platform/sdl_host.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/program.h"
-#include "ui/window_system.h"
+#include "window/window_system.h"
 
 namespace {
 

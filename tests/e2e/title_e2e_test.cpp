@@ -17,7 +17,7 @@
 #include "platform/render.h"
 #include "platform/sdl_host.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/program.h"
 #include "world/file_marker.h"
 

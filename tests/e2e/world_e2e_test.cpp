@@ -16,7 +16,7 @@
 #include "platform/process.h"
 #include "platform/sdl_host.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/program.h"
 #include "graphics/device.h"
 

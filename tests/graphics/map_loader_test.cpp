@@ -21,7 +21,7 @@
 #include "platform/forms.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

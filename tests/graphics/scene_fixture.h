@@ -28,7 +28,7 @@
 #include "graphics/texture_cache.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace scenetest {
 

@@ -8,7 +8,7 @@
 #include "graphics/graphics_fixture.h"
 #include "graphics/screens.h"
 #include "graphics/test_pictures.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

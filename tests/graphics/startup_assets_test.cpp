@@ -5,7 +5,7 @@
 #include "graphics/startup_assets.h"
 #include "graphics/test_pictures.h"
 #include "graphics/texture_cache.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

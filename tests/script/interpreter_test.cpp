@@ -12,7 +12,7 @@
 #include "script/script.h"
 #include "script/script_fixture.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

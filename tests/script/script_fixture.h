@@ -9,7 +9,7 @@
 
 #include "common/game_state.h"
 #include "script/script.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/item_db.h"
 
 namespace scripttest {

@@ -23,7 +23,7 @@
 #include "platform/paths.h"
 #include "support/test_support.h"
 #include "tools/builder_process.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/file_marker.h"
 
 extern char** environ;

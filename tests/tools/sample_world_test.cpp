@@ -31,7 +31,7 @@
 #include "platform/text.h"
 #include "script/script.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/part_change.h"
 

@@ -7,7 +7,7 @@
 #include "common/game_state.h"
 #include "platform/files.h"
 #include "platform/process.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/game_folder_fixture.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "platform/paths.h"
 #include "platform/sound.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/startup.h"
 
 namespace uitest {

@@ -8,7 +8,7 @@
 
 #include "common/game_state.h"
 #include "platform/forms.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/game_folder_fixture.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "platform/input.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/game_folder_fixture.h"
 #include "world/file_marker.h"
 

@@ -13,9 +13,9 @@
 #include "platform/input.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/startup.h"
-#include "ui/window_system.h"
+#include "window/window_system.h"
 
 namespace {
 

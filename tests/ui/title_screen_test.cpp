@@ -16,7 +16,7 @@
 #include "platform/paths.h"
 #include "platform/sound.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "ui/startup.h"
 #include "world/file_marker.h"
 #include "world/save_game.h"

@@ -10,7 +10,7 @@
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/game_loop.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "common/game_state.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/ground_items.h"
 #include "world/item_db.h"
 #include "world/item_pictures.h"

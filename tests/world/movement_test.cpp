@@ -7,7 +7,7 @@
 #include "common/game_state.h"
 #include "platform/forms.h"
 #include "platform/input.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/movement.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

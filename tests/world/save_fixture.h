@@ -16,7 +16,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 #include "world/file_marker.h"
 
 namespace savetest {

@@ -1,6 +1,6 @@
 // The main window's controls with their design values. Positions in twips relative to
 // the parent's client area; the children of the pixel-scaled game screen in pixels.
-#include "ui/form1.h"
+#include "window/form1.h"
 
 #include <algorithm>
 #include <cstdlib>
