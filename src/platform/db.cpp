@@ -353,6 +353,13 @@ void Connection::Open(std::string_view connectionString) {
     file = plat::ResolvePath(source);
     if (!fs::is_regular_file(file, ec)) throw Error("database file not found: \"" + source + "\"");
   }
+  OpenPath(file);
+}
+
+void Connection::OpenPath(const std::filesystem::path& file) {
+  Close();
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) throw Error("database file not found: \"" + file.string() + "\"");
   int flags = SQLITE_OPEN_FULLMUTEX;
   flags |= ::access(file.c_str(), W_OK) == 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
   db_ = OpenFile(file.string(), flags);

@@ -63,6 +63,9 @@ class Connection {
   // Opens the database named by the connection string. The file must exist and be a
   // database; throws Error otherwise.
   void Open(std::string_view connectionString);
+  // Opens the existing database file at exactly this path (any characters in it, ';'
+  // included); throws Error when it is missing or not a database.
+  void OpenPath(const std::filesystem::path& file);
   // Creates (or opens) the database file at path; for the tools and tests.
   void Create(const std::filesystem::path& path);
   bool IsOpen() const { return db_ != nullptr; }
