@@ -10,6 +10,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/picture_check.h"
+
 namespace plat {
 
 namespace {
@@ -31,29 +33,36 @@ void InitLibraries() {
   if (TTF_WasInit() == 0) TTF_Init();
 }
 
-// Decodes a picture from memory: any format the decoder recognises from its bytes, and
-// TGA (which carries no signature) as the fallback. Returned in 32-bit ARGB.
+// Decodes a picture from memory: BMP, PNG, JPG or TGA, after its header has passed the
+// checks of CheckPicture (nothing else reaches the image library). Returned in 32-bit
+// ARGB, with at least one pixel.
 SurfacePtr Decode(const void* data, std::size_t size, std::string& error) {
-  if (data == nullptr || size == 0) {
-    error = "empty picture data";
-    return nullptr;
-  }
   if (size > static_cast<std::size_t>(INT_MAX)) {
     error = "picture data too large";
     return nullptr;
   }
+  const auto header = CheckPicture(static_cast<const std::uint8_t*>(data), size, error);
+  if (!header) return nullptr;
+  // The format's own loader: the library's detection would also try formats of its own.
   SDL_Surface* raw = nullptr;
   if (SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size))) {
-    raw = IMG_Load_RW(rw, 1);
-  }
-  if (raw == nullptr) {
-    if (SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size))) raw = IMG_LoadTyped_RW(rw, 1, "TGA");
+    switch (header->format) {
+      case PictureFormat::Bmp: raw = IMG_LoadBMP_RW(rw); break;
+      case PictureFormat::Png: raw = IMG_LoadPNG_RW(rw); break;
+      case PictureFormat::Jpg: raw = IMG_LoadJPG_RW(rw); break;
+      case PictureFormat::Tga: raw = IMG_LoadTGA_RW(rw); break;
+    }
+    SDL_RWclose(rw);
   }
   if (raw == nullptr) {
     error = std::string("cannot decode picture: ") + IMG_GetError();
     return nullptr;
   }
   SurfacePtr src(raw);
+  if (src->w < 1 || src->h < 1 || src->pixels == nullptr) {
+    error = "picture without pixels";
+    return nullptr;
+  }
   SDL_Surface* conv = SDL_ConvertSurfaceFormat(src.get(), kFormat, 0);
   if (conv == nullptr) {
     error = std::string("cannot convert picture: ") + SDL_GetError();

@@ -5,6 +5,7 @@
 #include "graphics/pictures.h"
 #include "graphics/test_pictures.h"
 #include "graphics/texture_cache.h"
+#include "support/picture_bytes.h"
 
 namespace {
 
@@ -108,6 +109,45 @@ TEST_F(PackTest, BadEntriesTakeTheFailurePathToTheMessageAndTheEnd) {
   ExpectTextureFailure(4);  // bytes that are no picture
   EXPECT_EQ(Shown().size(), 5u);
   EXPECT_EQ(Gfx.Device, nullptr);  // each end released the device
+}
+
+// Pictures whose decoding crashed, hung or asked for gigabytes end the program through
+// the loader's own failure path instead, as a pack entry and as a single file alike.
+TEST_F(PackTest, HostilePicturesTakeTheLoadersFailurePath) {
+  const std::vector<std::pair<const char*, Bytes>> hostile = {
+      {"16 x 0 TGA", picbytes::ZeroHeightTga()},
+      {"0 x 16 TGA", picbytes::TgaHeader(2, 0, 16)},
+      {"PNG chunk claiming 654 MB", picbytes::HugeChunkPng()},
+      {"4097 x 1 TGA", picbytes::Tga(4097, 1, picbytes::Plain({9, 9, 9, 255}))},
+  };
+  const Bytes item = testpics::Numbered(1);
+  for (const auto& [name, bytes] : hostile) {
+    SCOPED_TRACE(name);
+    dialogs.dialogs.shown.clear();
+    testpics::WritePack(dir / "date/Game", {a, bytes});
+    ExpectTextureFailure(2);
+    EXPECT_EQ(Shown().size(), 1u);
+
+    StartDevice();
+    plat::Surface s = Gfx.Device->CreateSurface(20, 10);
+    EXPECT_THROW(LoadSurfacePack(s, "\\date\\Game", 2), plat::ProgramEnded);
+    ASSERT_EQ(Shown().size(), 2u);
+    EXPECT_NE(Shown()[1].text.find("\\date\\Game.dat (2)"), std::string::npos);
+
+    StartDevice();
+    testpics::WriteBytes(dir / "date/Mgc/Tz.tga", bytes);
+    plat::Texture t;
+    EXPECT_THROW(LoadTexFile(t, "\\date\\Mgc\\Tz.tga"), plat::ProgramEnded);
+    ASSERT_EQ(Shown().size(), 3u);
+    EXPECT_EQ(Shown()[2].text, "文件缺失，程序不能进行\r\n\\date\\Mgc\\Tz.tga");
+
+    // As the first item picture, filled into the floor surface at start-up.
+    testpics::WriteBytes(dir / "date/Item/1.bmp", bytes);
+    EXPECT_THROW(StartDevice(), plat::ProgramEnded);
+    ASSERT_EQ(Shown().size(), 4u);
+    EXPECT_EQ(Shown()[3].text, "文件缺失，程序不能进行\r\n\\date\\Item\\1.bmp");
+    testpics::WriteBytes(dir / "date/Item/1.bmp", item);
+  }
 }
 
 TEST_F(PackTest, TheFallbackDropsTheMonsterTexturesOnceWhenMoreThan300WereMade) {

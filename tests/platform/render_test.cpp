@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/picture_bytes.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,68 +21,11 @@ using plat::Renderer;
 using plat::Size;
 using plat::Texture;
 
-using PixelFn = std::function<Color(int x, int y)>;
-
-std::vector<std::uint8_t> ReadBytes(const testsupport::fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-SDL_Surface* MakeSurface(int w, int h, const PixelFn& px) {
-  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      Color c = px(x, y);
-      auto* p = static_cast<std::uint8_t*>(s->pixels) + y * s->pitch + x * 4;
-      p[0] = c.r;
-      p[1] = c.g;
-      p[2] = c.b;
-      p[3] = c.a;
-    }
-  }
-  return s;
-}
-
-// Encoded pictures, made here and written through real files.
-std::vector<std::uint8_t> Png(int w, int h, const PixelFn& px) {
-  testsupport::TempDir dir;
-  SDL_Surface* s = MakeSurface(w, h, px);
-  const auto path = dir / "p.png";
-  EXPECT_EQ(IMG_SavePNG(s, path.string().c_str()), 0);
-  SDL_FreeSurface(s);
-  return ReadBytes(path);
-}
-
-std::vector<std::uint8_t> Bmp(int w, int h, const PixelFn& px) {
-  testsupport::TempDir dir;
-  SDL_Surface* s = MakeSurface(w, h, px);
-  SDL_Surface* rgb = SDL_ConvertSurfaceFormat(s, SDL_PIXELFORMAT_RGB24, 0);
-  const auto path = dir / "p.bmp";
-  EXPECT_EQ(SDL_SaveBMP(rgb, path.string().c_str()), 0);
-  SDL_FreeSurface(rgb);
-  SDL_FreeSurface(s);
-  return ReadBytes(path);
-}
-
-// An uncompressed 24-bit TGA, rows bottom to top: the format carries no signature.
-std::vector<std::uint8_t> Tga(int w, int h, const PixelFn& px) {
-  std::vector<std::uint8_t> b(18, 0);
-  b[2] = 2;
-  b[12] = static_cast<std::uint8_t>(w & 0xFF);
-  b[13] = static_cast<std::uint8_t>(w >> 8);
-  b[14] = static_cast<std::uint8_t>(h & 0xFF);
-  b[15] = static_cast<std::uint8_t>(h >> 8);
-  b[16] = 24;
-  for (int y = h - 1; y >= 0; --y) {
-    for (int x = 0; x < w; ++x) {
-      Color c = px(x, y);
-      b.push_back(c.b);
-      b.push_back(c.g);
-      b.push_back(c.r);
-    }
-  }
-  return b;
-}
+using picbytes::Bytes;
+using picbytes::Bmp;
+using picbytes::Jpg;
+using picbytes::Png;
+using picbytes::Tga;
 
 // Left column pure black, middle column (0, 0, 1), right column red.
 Color KeyPattern(int x, int) {
@@ -177,6 +121,114 @@ TEST_F(RenderTest, TextureAtARequestedSizeAndPictureWithoutKey) {
   ASSERT_TRUE(p);
   r->DrawSprite(p, std::nullopt, 20, 20);
   EXPECT_EQ(r->ReadPixel(20, 20), (Color{0, 0, 0, 255}));
+}
+
+// Hostile and edge-case picture bytes: each either decodes to its size or is refused
+// cleanly by every entry point that decodes (texture, scaled texture, control picture,
+// surface fill), before the image library can crash, spin or ask for gigabytes.
+struct PictureCase {
+  const char* name;
+  Bytes bytes;
+  Size decoded;  // 0 x 0: refused
+};
+
+// Offset of the first frame header (baseline or progressive) of a JPG.
+std::size_t JpgFrameAt(const Bytes& jpg) {
+  for (std::size_t i = 2; i + 9 < jpg.size(); ++i) {
+    if (jpg[i] == 0xFF && (jpg[i + 1] == 0xC0 || jpg[i + 1] == 0xC2)) return i;
+  }
+  ADD_FAILURE() << "no frame header";
+  return 0;
+}
+
+Bytes Patched(Bytes b, std::size_t at, std::initializer_list<std::uint8_t> values) {
+  for (std::uint8_t v : values) b.at(at++) = v;
+  return b;
+}
+
+Bytes Cut(Bytes b, std::size_t n) {
+  b.resize(n);
+  return b;
+}
+
+Bytes Joined(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::vector<PictureCase> PictureCases() {
+  const auto red = picbytes::Plain(Color{200, 10, 10, 255});
+  const Bytes png = Png(4, 3, red);
+  const Bytes jpg = Jpg(8, 8, red);
+  const std::size_t sof = JpgFrameAt(jpg);
+  const Bytes bmp = Bmp(3, 2, red);
+  const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0,    0,    0,    0xFF, 0xFF, 0xFF, 0x21, 0xF9,
+                     4,   1,   0,   0,   0,   0,   0x2C, 0, 0, 0, 0,    1, 0, 1, 0, 0, 2, 1, 0x44, 0,    0x3B};
+  const Bytes colourMapped = {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0,  // 2 x 1, two colours
+                              10, 10, 200, 10, 200, 10, 0, 1};
+  const Bytes rle = Joined(picbytes::TgaHeader(10, 4, 1), {0x83, 10, 10, 200});  // one run of 4 pixels
+  return {
+      {"png", png, {4, 3}},
+      {"jpg", jpg, {8, 8}},
+      {"bmp", bmp, {3, 2}},
+      {"bmp with rows top to bottom", Patched(bmp, 22, {0xFE, 0xFF, 0xFF, 0xFF}), {3, 2}},
+      {"tga", Tga(3, 2, red), {3, 2}},
+      {"tga run-length coded", rle, {4, 1}},
+      {"tga colour-mapped", colourMapped, {2, 1}},
+      {"tga 4096 wide", Tga(4096, 1, red), {4096, 1}},
+      {"empty", Bytes{}, {}},
+      {"unknown signature (GIF)", gif, {}},
+      {"text", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e', ' ', 'a', 't', ' ', 'a', 'l', 'l'}, {}},
+      {"png zero height", Patched(png, 20, {0, 0, 0, 0}), {}},
+      {"png zero width", Patched(png, 16, {0, 0, 0, 0}), {}},
+      {"png 4097 wide", Png(4097, 1, red), {}},
+      {"png chunk claiming 654 MB", picbytes::HugeChunkPng(), {}},
+      {"png chunk one byte past the end", picbytes::WithPngChunkLength(png, "IEND", 1), {}},
+      {"png without IEND", Cut(png, png.size() - 12), {}},
+      {"png signature only", Cut(png, 8), {}},
+      {"png cut inside its header", Cut(png, 20), {}},
+      {"png cut in half", Cut(png, png.size() / 2), {}},
+      {"jpg zero height", Patched(jpg, sof + 5, {0, 0}), {}},
+      {"jpg 5000 wide", Patched(jpg, sof + 7, {0x13, 0x88}), {}},
+      {"jpg segment past the end", Cut(jpg, 6), {}},
+      {"jpg marker only", Cut(jpg, 3), {}},
+      {"bmp zero width", Patched(bmp, 18, {0, 0, 0, 0}), {}},
+      {"bmp 1 x 4097", Bmp(1, 4097, red), {}},
+      {"bmp unknown info header", Patched(bmp, 14, {20, 0, 0, 0}), {}},
+      {"bmp cut inside its header", Cut(bmp, 20), {}},
+      {"tga 16 x 0", picbytes::ZeroHeightTga(), {}},
+      {"tga 0 x 16", picbytes::TgaHeader(2, 0, 16), {}},
+      {"tga 4097 wide", Tga(4097, 1, red), {}},
+      {"tga header cut", Cut(Tga(3, 2, red), 17), {}},
+      {"tga short of its pixels", Cut(Tga(16, 16, red), 18 + 30), {}},
+      {"tga run-length coded short of its packets", Joined(picbytes::TgaHeader(10, 200, 1), {0xFF, 1, 2, 3}), {}},
+      {"tga unknown image type", Patched(Tga(3, 2, red), 2, {4}), {}},
+      {"tga unknown colour-map type", Patched(Tga(3, 2, red), 1, {2}), {}},
+      {"tga unknown pixel depth", Patched(Tga(3, 2, red), 16, {12}), {}},
+      {"tga colour-mapped without its map", Patched(colourMapped, 1, {0}), {}},
+  };
+}
+
+TEST_F(RenderTest, HostilePicturesAreRefusedAtEveryDecodeAndGoodOnesStillLoad) {
+  plat::Surface surf = r->CreateSurface(6, 5);
+  ASSERT_TRUE(surf);
+  for (const PictureCase& c : PictureCases()) {
+    SCOPED_TRACE(c.name);
+    const bool good = c.decoded != Size{};
+    Texture t = r->LoadTexture(c.bytes);
+    EXPECT_EQ(bool(t), good) << r->LastError();
+    EXPECT_EQ(r->TextureSize(t), c.decoded);
+    if (!good) {
+      EXPECT_NE(r->LastError(), "");
+    }
+    Texture scaled = r->LoadTexture(c.bytes, 5, 5);
+    EXPECT_EQ(r->TextureSize(scaled), (good ? Size{5, 5} : Size{}));
+    Texture picture = r->LoadPicture(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(r->TextureSize(picture), c.decoded);
+    EXPECT_EQ(r->FillSurface(surf, c.bytes), good);
+    for (Texture made : {t, scaled, picture}) r->ReleaseTexture(made);
+  }
+  EXPECT_FALSE(r->LoadTexture(nullptr, 0));
 }
 
 // ---------------------------------------------------------------------------
