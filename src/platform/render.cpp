@@ -93,13 +93,14 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
   return true;
 }
 
-// Pure black becomes fully transparent; every other pixel stays as it is.
+// Opaque pure black (0, 0, 0, 255) becomes fully transparent; every other pixel, a
+// half-transparent black among them, stays as it is.
 void KeyBlack(SDL_Surface* s) {
   SDL_LockSurface(s);
   for (int y = 0; y < s->h; ++y) {
     auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + static_cast<std::ptrdiff_t>(y) * s->pitch);
     for (int x = 0; x < s->w; ++x) {
-      if ((row[x] & 0x00FFFFFFu) == 0) row[x] = 0;
+      if (row[x] == 0xFF000000u) row[x] = 0;
     }
   }
   SDL_UnlockSurface(s);

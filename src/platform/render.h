@@ -100,9 +100,9 @@ class Renderer {
   const std::string& LastError() const;
 
   // ---- Textures ----
-  // From an encoded picture (BMP, PNG, JPG, TGA, recognised from the bytes). Pure black
-  // (0, 0, 0) becomes fully transparent; every other pixel keeps its colour and alpha.
-  // With w and h above 0 the picture is scaled to that size, else it keeps its own.
+  // From an encoded picture (BMP, PNG, JPG, TGA, recognised from the bytes). Opaque pure
+  // black (0, 0, 0, 255) becomes fully transparent; every other pixel keeps its colour and
+  // alpha. With w and h above 0 the picture is scaled to that size, else it keeps its own.
   // An empty handle when the bytes are not a picture, or one whose header fails the checks
   // of CheckPicture (picture_check.h): every decode here goes through them.
   Texture LoadTexture(const void* data, std::size_t size, int w = 0, int h = 0);

@@ -231,6 +231,21 @@ TEST_F(RenderTest, HostilePicturesAreRefusedAtEveryDecodeAndGoodOnesStillLoad) {
   EXPECT_FALSE(r->LoadTexture(nullptr, 0));
 }
 
+TEST_F(RenderTest, OnlyOpaqueBlackIsKeyedOutAndHalfTransparentBlackBlends) {
+  const Bytes pic = Png(3, 1, [](int x, int) {
+    if (x == 0) return Color{0, 0, 0, 128};
+    if (x == 1) return Color{0, 0, 0, 255};
+    return Color{0, 0, 0, 0};
+  });
+  Texture t = r->LoadTexture(pic);
+  ASSERT_TRUE(t) << r->LastError();
+  r->Clear(green);
+  r->DrawSprite(t, std::nullopt, 0, 0);
+  EXPECT_TRUE(Near(r->ReadPixel(0, 0), Color{0, 100, 0, 255}));  // half black over green
+  EXPECT_EQ(r->ReadPixel(1, 0), green);                         // opaque black: keyed out
+  EXPECT_EQ(r->ReadPixel(2, 0), green);
+}
+
 // ---------------------------------------------------------------------------
 // Sprites
 
