@@ -1,5 +1,10 @@
 // The program: runs from its own folder, opens the main window and starts it; the title
 // screen then waits for the player until the program ends (always through EndGame).
+#include "platform/process.h"
 #include "ui/program.h"
 
-int main() { return ui::RunProgram(); }
+int main() {
+  // SIGTERM and SIGINT (a logout, kill, Ctrl+C) end the program as the quit choice does.
+  plat::CatchEndSignals();
+  return ui::RunProgram();
+}

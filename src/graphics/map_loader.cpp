@@ -10,6 +10,7 @@
 
 #include "common/game_state.h"
 #include "graphics/device.h"
+#include "graphics/startup_assets.h"
 #include "graphics/texture_cache.h"
 #include "platform/archive.h"
 #include "platform/files.h"
@@ -155,16 +156,17 @@ void LoadMap(std::int32_t map) {
   DoEvents();
   G.MainMap = map;
   DoEvents();
-  // The frame stays hidden while the parts are read; the game screen keeps its last
-  // picture until the first frame of the new part.
+  // 3. The loading screen stays on the game screen while the parts are read, until the
+  // first frame of the new part.
+  ShowLoadingScreen();
   DoEvents();
 
-  // 3. The arrays and the pictures of the old map.
+  // 4. The arrays and the pictures of the old map.
   ClearMapArrays();
   for (std::int32_t part = 0; part <= kMaxParts; ++part) SetPartSize(part, 0, 0);
   EmptyMapTextureSets();
 
-  // 4. The part count.
+  // 5. The part count.
   const plat::fs::path mapFolder = plat::ResolvePath("\\map");
   G.PathText = mapFolder.string() + "/";
   std::int32_t parts = 0;
@@ -176,7 +178,7 @@ void LoadMap(std::int32_t map) {
     parts = *p;
   }
 
-  // 5. Every part: the old copy goes, the archive's copy comes, and is read.
+  // 6. Every part: the old copy goes, the archive's copy comes, and is read.
   const plat::fs::path archive = plat::ResolvePath("\\Ham.dll");
   const auto kinds = KindsByName();
   for (std::int32_t part = 1; part <= parts; ++part) {
@@ -191,7 +193,7 @@ void LoadMap(std::int32_t map) {
     if (!ReadPart(plat::ResolvePathIn(mapFolder, member), part, kinds)) LoadFailed();
   }
 
-  // 6. The frame and the minimap come back; the character window stays hidden.
+  // 7. The frame and the minimap come back; the character window stays hidden.
   SetVisible(Form1.PbkUp, true);
   SetVisible(Form1.PbkLeft, true);
   SetVisible(Form1.PbkRight, true);

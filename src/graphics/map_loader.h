@@ -16,9 +16,9 @@
 #include <string>
 
 // Loads map `map`: hides the frame panels, the minimap and the character window,
-// empties the map arrays and the per-map texture sets, then reads
-// every part (name, size, cells, occupancy template, monster spawns resolved by name
-// against MonsterKinds, script) and shows the frame panels and the minimap again.
+// shows the loading screen, empties the map arrays and the per-map texture sets, then
+// reads every part (name, size, cells, occupancy template, monster spawns resolved by
+// name against MonsterKinds, script) and shows the frame panels and the minimap again.
 // Any file that is missing or cannot be read, and any data beyond the arrays (more
 // than 30 parts, a part wider or higher than 200, more than 300 spawns in a part),
 // shows "文件缺失，程序不能进行" and ends the program through EndGame.

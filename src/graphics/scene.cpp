@@ -72,16 +72,24 @@ void DrawObject(std::string_view object, std::int32_t c, std::int32_t r) {
 }
 
 // 2. The floor tiles of the draw range onto the map surface, then the visible part of
-// it onto the game screen.
+// it onto the game screen. A cell without a floor (outside the part, an empty floor
+// field, or a floor that names no tile) is made black, so the surface never shows what
+// an earlier part or frame left there.
 void FloorPass() {
   const CellRange range = DrawRange(0);
   for (std::int32_t r = range.RowFirst; r <= range.RowLast; ++r) {
     for (std::int32_t c = range.ColFirst; c <= range.ColLast; ++c) {
       const std::int32_t x = ViewToMapX(c);
       const std::int32_t y = ViewToMapY(r);
-      if (CellField(G.SubMap, x, y, 1).empty()) continue;
-      const plat::Surface tile = FloorTile(CellFloorNumber(G.SubMap, x, y));
-      FrameFloorTile(tile, static_cast<int>(CellLeft(c) + kSceneMarginX), static_cast<int>(CellTop(r) + kSceneMarginY));
+      const int left = static_cast<int>(CellLeft(c) + kSceneMarginX);
+      const int top = static_cast<int>(CellTop(r) + kSceneMarginY);
+      const plat::Surface tile =
+          CellField(G.SubMap, x, y, 1).empty() ? plat::Surface{} : FloorTile(CellFloorNumber(G.SubMap, x, y));
+      if (tile) {
+        FrameFloorTile(tile, left, top);
+      } else {
+        FrameFloorBlank(left, top);
+      }
     }
   }
   FrameFloorCopy();

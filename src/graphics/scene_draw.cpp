@@ -47,6 +47,19 @@ void FrameFloorTile(plat::Surface tile, int x, int y) {
   Gfx.Device->CopySurfaceRect(tile, plat::Rect{0, 0, kFloorTileWidth, kFloorTileHeight}, Gfx.MapSurface, x, y);
 }
 
+void FrameFloorBlank(int x, int y) {
+  if (Gfx.Device == nullptr) return;
+  if (Gfx.Recorder != nullptr) {
+    FrameEvent e;
+    e.Step = FrameStep::FloorBlank;
+    e.X = static_cast<float>(x);
+    e.Y = static_cast<float>(y);
+    Gfx.Recorder->Record(e);
+  }
+  Gfx.Device->FillSurfaceRect(Gfx.MapSurface, plat::Rect{x, y, kFloorTileWidth, kFloorTileHeight},
+                              plat::Color::Black());
+}
+
 void FrameFloorCopy() {
   if (Gfx.Device == nullptr) return;
   Note(FrameStep::FloorCopy);

@@ -26,6 +26,7 @@ inline plat::Color Rgba(std::int64_t r, std::int64_t g, std::int64_t b, std::int
 enum class FrameStep : std::uint8_t {
   BeginScene,   // the game screen becomes the target
   FloorTile,    // one floor tile onto the map surface (X, Y on the surface)
+  FloorBlank,   // a cell without a floor made black on the map surface (X, Y on the surface)
   FloorCopy,    // the visible floor onto the game screen
   SpriteBegin,
   FontBegin,
@@ -65,6 +66,8 @@ constexpr int kSceneHeight = 448;
 void FrameBeginScene();
 // Copies floor tile `tile` (48 x 32) onto the map surface at (x, y).
 void FrameFloorTile(plat::Surface tile, int x, int y);
+// Makes the cell at (x, y) of the map surface black (48 x 32): a cell without a floor.
+void FrameFloorBlank(int x, int y);
 // Copies (96, 64)-(816, 512) of the map surface to (0, 0) of the game screen.
 void FrameFloorCopy();
 void FrameSpriteBegin();

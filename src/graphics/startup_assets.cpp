@@ -32,6 +32,16 @@ std::vector<FrameOffset> ReadOffsetTable(std::string_view gamePath, int frames) 
   return table;
 }
 
+void ShowLoadingScreen() {
+  BeginScene();
+  ClearScene(plat::Color::Black());
+  if (Gfx.Device != nullptr) {
+    Gfx.Device->CopyRect(Gfx.LoadingSurfSmall, plat::Rect{0, 0, 180, 40}, 500, 400);
+    Gfx.Device->CopyRect(Gfx.LoadingSurfLarge, plat::Rect{0, 0, 190, 190}, 260, 120);
+  }
+  PresentScene();
+}
+
 void LoadGraphics() {
   plat::Renderer* dev = Gfx.Device;
 
@@ -45,13 +55,7 @@ void LoadGraphics() {
   LoadSurfacePack(Gfx.LoadingSurfSmall, "\\date\\game", 8);
   LoadSurfacePack(Gfx.LoadingSurfLarge, "\\date\\game", 7);
   DoEvents();
-  BeginScene();
-  ClearScene(plat::Color::Black());
-  if (dev != nullptr) {
-    dev->CopyRect(Gfx.LoadingSurfSmall, plat::Rect{0, 0, 180, 40}, 500, 400);
-    dev->CopyRect(Gfx.LoadingSurfLarge, plat::Rect{0, 0, 190, 190}, 260, 120);
-  }
-  PresentScene();
+  ShowLoadingScreen();
   DoEvents();
 
   // 2. The head frames, read together with their offset table.

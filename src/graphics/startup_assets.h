@@ -20,3 +20,7 @@ std::vector<FrameOffset> ReadOffsetTable(std::string_view gamePath, int frames);
 
 // Loads everything above in its order, then shows the title menu MainMeun.
 void LoadGraphics();
+
+// One frame of the loading screen: black, the small loading picture at (500, 400) and
+// the large one at (260, 120), presented. Shown at start and by every map load.
+void ShowLoadingScreen();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace plat {
@@ -474,6 +475,8 @@ void Application::RemoveForm(Form* form) {
 }
 
 void Application::DoEvents() {
+  // Every pump first looks whether the program was asked to end from outside.
+  CheckEndRequest();
   if (source_ != nullptr) source_->Poll();
   // Only the events queued before this call: what the handlers post waits for the next
   // pump. Each event leaves the queue before it runs, so a nested pump goes on with the

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -17,6 +18,7 @@ struct EndState {
   std::mutex mutex;
   std::vector<std::function<void()>> hooks;
   bool throws = false;
+  std::function<void()> onEndRequest;
 };
 
 EndState& State() {
@@ -24,7 +26,40 @@ EndState& State() {
   return state;
 }
 
+// Set by the signal handler, read by the waits: the only thing a handler may touch.
+volatile std::sig_atomic_t gEndRequested = 0;
+
+extern "C" void NoteEndRequest(int) { gEndRequested = 1; }
+
 }  // namespace
+
+void CatchEndSignals() {
+  struct sigaction action {};
+  action.sa_handler = NoteEndRequest;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGINT, &action, nullptr);
+}
+
+bool EndRequested() { return gEndRequested != 0; }
+
+void SetEndRequestHandler(std::function<void()> handler) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().onEndRequest = std::move(handler);
+}
+
+void CheckEndRequest() {
+  if (gEndRequested == 0) return;
+  std::function<void()> handler;
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    handler = State().onEndRequest;
+  }
+  if (!handler) return;
+  handler();
+  EndProgram(0);
+}
 
 void SetEndThrows(bool throws) {
   std::lock_guard<std::mutex> lock(State().mutex);

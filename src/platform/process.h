@@ -21,6 +21,21 @@ bool EndThrows();
 // A routine to run once when the program ends (closing the window, the sound device...).
 void AddShutdownHook(std::function<void()> hook);
 
+// Requests to end from outside the program: SIGTERM and SIGINT (a logout, `kill`,
+// Ctrl+C in a terminal). The signal handler only notes the request; the program's waits
+// look at it through CheckEndRequest, which then ends the program through the routine
+// set with SetEndRequestHandler, at once and without asking.
+//
+// Installs the handlers of SIGTERM and SIGINT (the real program, before anything else).
+void CatchEndSignals();
+// A request came.
+bool EndRequested();
+// The routine that ends the program on a request (it should not return).
+void SetEndRequestHandler(std::function<void()> handler);
+// When a request came and a routine is set: runs it; should it return, the program
+// ends with EndProgram(0). Otherwise nothing.
+void CheckEndRequest();
+
 // Opens a file or address with the desktop's handler (xdg-open), without a shell.
 // False when the handler could not be started.
 bool OpenWithDesktop(const std::string& target);

@@ -748,6 +748,7 @@ struct SdlHost::Impl {
     form->Capture = nullptr;
     std::optional<int> result;
     while (!result) {
+      CheckEndRequest();  // an end asked from outside (a signal) ends the program under a box too
       {
         const Texture oldTarget = R().Target();
         const std::optional<Rect> oldClip = R().Clip();

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/forms.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/render.h"
 #include "platform/sdl_host.h"
 #include "window/form1.h"
@@ -43,6 +44,12 @@ int RunProgram(const ProgramHooks& hooks) {
 
   BuildMainWindow();
   AttachStartupHandlers();
+
+  // SIGTERM and SIGINT end the program without the quit question: SDL must not turn
+  // them into a close of the window, and the event pump ends a request through
+  // EndGame, which saves nothing.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  plat::SetEndRequestHandler([] { EndGame(); });
 
   std::unique_ptr<plat::SdlHost> host;
   try {

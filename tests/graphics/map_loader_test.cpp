@@ -252,6 +252,63 @@ TEST_F(MapLoaderTest, HidesTheFrameWhileLoadingAndLeavesTheCharacterWindowHidden
   EXPECT_FALSE(Form1.Psys2->Visible);
 }
 
+TEST_F(MapLoaderTest, ShowsOneLoadingFrameWithTheFrameHidden) {
+  // A headless game screen with the two loading pictures in colours of their own; the
+  // small one has a marked last pixel, so a short copy shows.
+  Gfx.OwnDevice = plat::Renderer::CreateHeadless(722, 450);
+  Gfx.Device = Gfx.OwnDevice.get();
+  plat::Renderer& dev = *Gfx.Device;
+  const plat::Color small{200, 40, 40, 255}, corner{10, 220, 10, 255}, large{30, 60, 210, 255};
+  Gfx.LoadingSurfSmall = dev.CreateSurface(180, 40);
+  Gfx.LoadingSurfLarge = dev.CreateSurface(190, 190);
+  dev.FillSurfaceRect(Gfx.LoadingSurfSmall, plat::Rect{0, 0, 180, 40}, small);
+  dev.FillSurfaceRect(Gfx.LoadingSurfSmall, plat::Rect{179, 39, 1, 1}, corner);
+  dev.FillSurfaceRect(Gfx.LoadingSurfLarge, plat::Rect{0, 0, 190, 190}, large);
+  dev.Clear(plat::Color::White());  // what the screen showed before
+
+  struct Probe {
+    int x, y;
+    plat::Color want;
+  };
+  const std::vector<Probe> probes = {
+      {500, 400, small}, {678, 438, small}, {679, 439, corner}, {680, 400, plat::Color::Black()},
+      {499, 400, plat::Color::Black()}, {500, 440, plat::Color::Black()}, {260, 120, large},
+      {449, 309, large}, {450, 200, plat::Color::Black()}, {300, 310, plat::Color::Black()},
+      {259, 119, plat::Color::Black()}, {0, 0, plat::Color::Black()}, {721, 449, plat::Color::Black()},
+  };
+  int presents = 0;
+  std::vector<plat::Color> seen;
+  bool frameHidden = false, mapSet = false;
+  Gfx.ShowFrame = [&] {
+    if (++presents > 1) return;
+    for (const Probe& p : probes) seen.push_back(dev.ReadPixel(p.x, p.y));
+    using ui::Form1;
+    frameHidden = true;
+    for (plat::Control* c : {Form1.PbkUp, Form1.PbkLeft, Form1.PbkRight, Form1.PBkDown1, Form1.PbkDown2,
+                             Form1.Pminimap, Form1.Psys2})
+      frameHidden = frameHidden && !c->Visible;
+    mapSet = G.MainMap == 4 && G.PartNames[1].empty();  // before the parts are read
+  };
+  for (plat::Control* c : {ui::Form1.PbkUp, ui::Form1.Pminimap, ui::Form1.Psys2}) c->Visible = true;
+  PartText a;
+  a.name = "载入";
+  WriteMap(4, {a});
+
+  LoadMap(4);
+
+  EXPECT_EQ(presents, 1);
+  ASSERT_EQ(seen.size(), probes.size());
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    const plat::Color& c = seen[i];
+    EXPECT_EQ(c, probes[i].want) << "at " << probes[i].x << "," << probes[i].y << ": " << int(c.r) << " "
+                                 << int(c.g) << " " << int(c.b) << " " << int(c.a);
+  }
+  EXPECT_TRUE(frameHidden);
+  EXPECT_TRUE(mapSet);
+  EXPECT_EQ(G.PartNames[1], "载入");
+  EXPECT_TRUE(ui::Form1.PbkUp->Visible);
+}
+
 TEST_F(MapLoaderTest, WarnsOfFloorAndObjectFieldsWithoutANumberAndGoesOn) {
   PartText a;
   a.cells[{1, 1}] = {"0", "0", "", ""};
@@ -269,8 +326,8 @@ TEST_F(MapLoaderTest, WarnsOfFloorAndObjectFieldsWithoutANumberAndGoesOn) {
 
 TEST_F(MapLoaderTest, KeepsAtMost999ScriptLines) {
   PartText a, b;
-  for (int i = 1; i <= 1000; ++i) a.script.push_back(Quoted("L" + std::to_string(i)));
-  for (int i = 1; i <= 999; ++i) b.script.push_back(Quoted("L" + std::to_string(i)));
+  for (int i = 1; i <= 1000; ++i) a.script.push_back(Quoted(std::string("L").append(std::to_string(i))));
+  for (int i = 1; i <= 999; ++i) b.script.push_back(Quoted(std::string("L").append(std::to_string(i))));
   WriteMap(1, {a, b});
   LoadMap(1);
   const auto count = [](const std::string& s) {

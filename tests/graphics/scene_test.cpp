@@ -65,7 +65,7 @@ TEST_F(SceneTest, OneFrameRunsItsStepsInOrderAndPresentsOnce) {
   EXPECT_LT(rec.FindSprite(Gfx.HudFrameTex), rec.FindSprite(Gfx.HpBarTex));
 }
 
-TEST_F(SceneTest, FloorTilesAreCopiedScrolledAndEmptyFloorsKeepTheSurface) {
+TEST_F(SceneTest, FloorTilesAreCopiedScrolledAndEmptyFloorsAreBlack) {
   const scenetest::Picture tile = scenetest::PackPicture("\\date\\floor", 9);
   ASSERT_EQ(tile.w, 48);
   ASSERT_EQ(tile.h, 32);
@@ -83,15 +83,64 @@ TEST_F(SceneTest, FloorTilesAreCopiedScrolledAndEmptyFloorsKeepTheSurface) {
     }
   }
 
-  // A cell whose floor field is empty keeps what the surface held: the tile of before.
+  // A cell whose floor field is empty is black, scrolled like its neighbours; it does
+  // not keep the tile drawn there before.
   MakePart(30, 30, "5");
   SetCellField(1, MapX(12), MapY(11), 1, "");
   const scenetest::Picture road = scenetest::PackPicture("\\date\\floor", 5);
   const Screen t = Shot();
   const int cx = 48 * 12 - 24, cy = 32 * 11 - 16;
-  EXPECT_EQ(t.At(cx + 10, cy + 10), s.At(cx + 10, cy + 10));  // still floor 9
+  EXPECT_NE(s.At(cx + 10, cy + 10), plat::Color::Black());  // floor 9 before
+  for (int y = cy; y < cy + 32; y += 3) {
+    for (int x = cx; x < cx + 48; x += 3) ASSERT_EQ(t.At(x, y), plat::Color::Black()) << x << "," << y;
+  }
   const plat::Color r = road.At(10, 10);
   EXPECT_EQ(t.At(cx + 48 + 10, cy + 10), (plat::Color{r.r, r.g, r.b, 255}));  // its neighbour is road now
+  EXPECT_EQ(t.At(cx - 1, cy + 10), (plat::Color{road.At(47, 10).r, road.At(47, 10).g, road.At(47, 10).b, 255}));
+}
+
+TEST_F(SceneTest, CellsWithoutAFloorAreBlackAfterAnotherPart) {
+  // A large part of grass fills the whole view first.
+  const Screen grass = Shot();
+  // Then a part of 8 x 6 cells of road, seen from over its top-left corner: view
+  // columns 3..10 and rows 3..8 lie in it.
+  MakePart(8, 6, "5");
+  G.ViewX = -3;
+  G.ViewY = -2;
+  SetCellField(1, MapX(4), MapY(3), 1, "");
+  SetCellField(1, MapX(3), MapY(6), 1, "999");  // names no floor tile
+  const scenetest::Picture road = scenetest::PackPicture("\\date\\floor", 5);
+  const Screen s = Shot();
+
+  struct Case {
+    const char* what;
+    int c, r;
+    bool isRoad;
+  };
+  const Case cases[] = {
+      {"right of the part", 12, 4, false}, {"below the part", 5, 11, false},
+      {"far corner", 13, 12, false},       {"left of the grid", 0, 4, false},
+      {"empty floor field", 4, 3, false},  {"floor naming no tile", 3, 6, false},
+      {"road inside", 9, 4, true},         {"road at the corner", 3, 3, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    const int x0 = 48 * k.c, y0 = 32 * k.r;
+    EXPECT_NE(grass.At(x0 + 5, y0 + 5), plat::Color::Black());  // drawn over before
+    for (int y = y0; y < y0 + 32; y += 3) {
+      for (int x = x0; x < x0 + 48; x += 3) {
+        const plat::Color r = road.At(x - x0, y - y0);
+        const plat::Color want = k.isRoad ? plat::Color{r.r, r.g, r.b, 255} : plat::Color::Black();
+        ASSERT_EQ(s.At(x, y), want) << x << "," << y;
+      }
+    }
+  }
+  // Blank cells are recorded as such, tiles only where there is a floor.
+  const auto count = [this](FrameStep step) {
+    return std::count_if(rec.events.begin(), rec.events.end(), [step](const Event& e) { return Is(e, step); });
+  };
+  EXPECT_EQ(count(FrameStep::FloorTile), 8 * 6 - 2);
+  EXPECT_EQ(count(FrameStep::FloorBlank), 15 * 14 - (8 * 6 - 2));
 }
 
 // ---------------------------------------------------------------------------------

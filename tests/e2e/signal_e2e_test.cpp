@@ -1,0 +1,268 @@
+// SIGTERM and SIGINT end the program at once, with status 0, without the quit question
+// and without touching a save: the real executable under a start-up logo and under a
+// message box, and the program on the title screen and in a game (this test program run
+// again as a child, driven into that place).
+#include <SDL.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/game_state.h"
+#include "e2e/game_driver.h"
+#include "e2e/program_driver.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/sdl_host.h"
+#include "support/test_support.h"
+#include "ui/program.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The child run of this program reads its game folder from here.
+constexpr const char* kChildFolderVar = "ORVANTH_SIGNAL_CHILD";
+// Longer than any start needs: only a program that hangs reaches it.
+constexpr auto kHangLimit = 60s;
+
+struct Signal {
+  int number;
+  const char* name;
+};
+constexpr Signal kSignals[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}};
+
+// Every file of the Save folder with its bytes.
+std::map<std::string, std::vector<std::uint8_t>> SaveFiles(const fs::path& game) {
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  for (const auto& e : fs::directory_iterator(game / "Save")) {
+    files[e.path().filename().string()] = plat::ReadAllBytes(e.path()).value_or(std::vector<std::uint8_t>{});
+  }
+  return files;
+}
+
+// A child process with the dummy drivers, its output in a log file. Killed and reaped
+// if the test leaves it running.
+class Child {
+ public:
+  Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, const fs::path& log) {
+    std::vector<std::string> env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string var = *e;
+      if (var.rfind("SDL_VIDEODRIVER=", 0) != 0 && var.rfind("SDL_AUDIODRIVER=", 0) != 0) env.push_back(var);
+    }
+    std::vector<char*> args, envp;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const auto& v : env) envp.push_back(const_cast<char*>(v.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Child() {
+    if (pid_ > 0 && !status_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  bool Ended() {
+    if (!status_ && pid_ > 0) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
+    }
+    return status_.has_value();
+  }
+  void Send(int sig) const { ::kill(pid_, sig); }
+  // The wait status once it ended within the limit; nothing while it still runs.
+  std::optional<int> WaitEnd(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!Ended() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(5ms);
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// Waits until the child is done reading the file `name` of the folder `watch` looks at
+// (it closes the file), or ends, or the limit passes. True when the file was read.
+bool WaitForRead(Child& child, const std::string& name, int watch) {
+  const auto until = std::chrono::steady_clock::now() + kHangLimit;
+  alignas(inotify_event) char buf[4096];
+  while (std::chrono::steady_clock::now() < until && !child.Ended()) {
+    const ssize_t n = ::read(watch, buf, sizeof buf);
+    if (n <= 0) {
+      std::this_thread::sleep_for(5ms);
+      continue;
+    }
+    for (ssize_t i = 0; i < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buf + i);
+      if (e->len > 0 && name == e->name) return true;
+      i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+  }
+  return false;
+}
+
+std::string Slurp(const fs::path& p) {
+  const auto b = plat::ReadAllBytes(p);
+  return b ? std::string(b->begin(), b->end()) : std::string();
+}
+
+class SignalE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    e2e::CopyGameFolder(dir.path());
+    e2e::WriteSave(dir.path(), {"阿青", "战士", 7, "2024-03-05 08:09:10", "普通"});
+  }
+
+  // The real executable in its own copy of the game folder: started, signalled once it
+  // has read `name` in the folder `watched`, and seen to end at once with status 0,
+  // every save as it was.
+  void SignalTheProgramAfterItReads(const fs::path& watched, const std::string& name) {
+    fs::copy_file(testsupport::GameDir() / "orvanth", dir / "orvanth");
+    for (const Signal& s : kSignals) {
+      SCOPED_TRACE(s.name);
+      const auto saves = SaveFiles(dir.path());
+      const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+      ASSERT_GE(watch, 0);
+      ASSERT_GE(::inotify_add_watch(watch, watched.c_str(), IN_CLOSE_NOWRITE), 0);
+      Child child({(dir / "orvanth").string()}, {}, dir / "log.txt");
+      ASSERT_TRUE(child.Started());
+      const bool read = WaitForRead(child, name, watch);
+      ::close(watch);
+      ASSERT_TRUE(read) << "the program never read " << name << "; it said: " << Slurp(dir / "log.txt");
+      ExpectEndsAtOnce(child, s.number);
+      EXPECT_EQ(SaveFiles(dir.path()), saves);
+    }
+  }
+
+  // This test program run again as a child in the given place; signalled once it says
+  // it is there. `noSaves`: each run starts without a save (it makes its own).
+  void SignalTheChildIn(const std::string& childTest, bool noSaves = false) {
+    for (const Signal& s : kSignals) {
+      SCOPED_TRACE(s.name);
+      fs::remove(dir / "ready");
+      if (noSaves) {
+        for (const auto& e : fs::directory_iterator(dir / "Save")) fs::remove(e.path());
+      }
+      Child child({fs::read_symlink("/proc/self/exe").string(), "--gtest_filter=SignalChild." + childTest},
+                  {std::string(kChildFolderVar) + "=" + dir.path().string()}, dir / "log.txt");
+      ASSERT_TRUE(child.Started());
+      const auto until = std::chrono::steady_clock::now() + kHangLimit;
+      while (!fs::exists(dir / "ready") && !child.Ended() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(10ms);
+      }
+      ASSERT_TRUE(fs::exists(dir / "ready")) << "the child never got there; it said: " << Slurp(dir / "log.txt");
+      const auto saves = SaveFiles(dir.path());
+      ExpectEndsAtOnce(child, s.number);
+      EXPECT_EQ(SaveFiles(dir.path()), saves);
+    }
+  }
+
+  void ExpectEndsAtOnce(Child& child, int sig) {
+    child.Send(sig);
+    const auto status = child.WaitEnd(10s);
+    ASSERT_TRUE(status.has_value()) << "still running after the signal; it said: " << Slurp(dir / "log.txt");
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << (WIFSIGNALED(*status) ? WTERMSIG(*status) : 0);
+    EXPECT_EQ(WEXITSTATUS(*status), 0) << Slurp(dir / "log.txt");
+  }
+
+  testsupport::TempDir dir;
+};
+
+TEST_F(SignalE2e, TheProgramEndsUnderAStartUpLogo) {
+  // The logo is the first picture of the game pack; then the program waits for a key.
+  SignalTheProgramAfterItReads(dir / "date", "Game.dat");
+}
+
+TEST_F(SignalE2e, TheProgramEndsUnderAMessageBox) {
+  // A damaged first item picture: the start-up shows the missing-file box and waits.
+  ASSERT_TRUE(plat::WriteAllBytes(dir / "date/Item/1.bmp", {'B', 'M', 0, 1, 2}));
+  SignalTheProgramAfterItReads(dir / "date/Item", "1.bmp");
+}
+
+TEST_F(SignalE2e, TheProgramEndsOnTheTitleScreen) { SignalTheChildIn("WaitsOnTheTitleScreen"); }
+
+TEST_F(SignalE2e, TheProgramEndsInTheGame) { SignalTheChildIn("WaitsInTheGame", true); }
+
+// ---------------------------------------------------------------------------------
+// The child runs: skipped unless the tests above start them.
+
+// The folder of a child run, or nothing.
+std::optional<fs::path> ChildFolder() {
+  const char* dir = std::getenv(kChildFolderVar);
+  if (dir == nullptr) return std::nullopt;
+  return fs::path(dir);
+}
+
+void SayReady(const fs::path& folder) { ASSERT_TRUE(plat::WriteAllBytes(folder / "ready", {'1'})); }
+
+TEST(SignalChild, WaitsOnTheTitleScreen) {
+  const auto folder = ChildFolder();
+  if (!folder) GTEST_SKIP() << "started by SignalE2e";
+  plat::CatchEndSignals();
+  e2e::WatchingClock clock;
+  e2e::LogoKeys logoKeys(clock, {SDLK_RETURN, SDLK_SPACE});
+  ui::ProgramHooks hooks;
+  hooks.folder = *folder;
+  hooks.windowOpened = [&](plat::SdlHost& host) { logoKeys.Attach(host); };
+  hooks.leaveTitle = [&](plat::SdlHost&) {
+    if (!fs::exists(*folder / "ready")) SayReady(*folder);
+    return false;
+  };
+  ui::RunProgram(hooks);
+  ADD_FAILURE() << "the title screen was left";
+}
+
+TEST(SignalChild, WaitsInTheGame) {
+  const auto folder = ChildFolder();
+  if (!folder) GTEST_SKIP() << "started by SignalE2e";
+  plat::CatchEndSignals();
+  e2e::FastClock clock;
+  e2e::GameDriver driver(clock, {SDLK_RETURN, SDLK_SPACE}, 20000);
+  e2e::Append(driver.steps, e2e::PastTheIntro(clock));
+  driver.steps.push_back([&](plat::SdlHost&) {
+    SayReady(*folder);
+    return true;
+  });
+  // The game runs on, a frame now and then, until the signal ends it.
+  driver.steps.push_back([](plat::SdlHost&) {
+    std::this_thread::sleep_for(1ms);
+    return false;
+  });
+  ui::ProgramHooks hooks;
+  hooks.folder = *folder;
+  hooks.windowOpened = [&](plat::SdlHost& host) { driver.Attach(host); };
+  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("阿风", 0));
+  ui::RunProgram(hooks);
+  ADD_FAILURE() << "the program came back from the game";
+}
+
+}  // namespace
