@@ -3,6 +3,7 @@
 // (every map and part loads at every difficulty, every NPC has its script, every script
 // is made of known commands and names that exist, every portal and teleport lands on
 // a cell one can stand on, and the world can be walked from the first town).
+#include "art_sprites.h"
 #include "maps.h"
 #include "text_table.h"
 
@@ -201,6 +202,10 @@ TEST(MapSources, RefuseWhatTheGameCouldNotLoad) {
       {"a quote in the script", head + "script\n说\"话\n"},
       {"an unknown line", head + "tree 1 1\n"},
       {"a word missing", head + "spawn 1 1\n"},
+      {"an object no picture has", head + "object 1 1 19999\n"},
+      {"an object that is a piece", head + "object 1 1 10017\n"},
+      {"an object reaching beyond the part", head + "object 1 1 10002\n"},
+      {"an object over an NPC", head + "npc 1 2 甲 1 1\nobject 1 1 30011\n"},
       {"more than 999 script lines", head + "script\n" + [] {
          std::string s;
          for (int i = 0; i < 1000; ++i) s += "#END\n";
@@ -218,6 +223,30 @@ TEST(MapSources, RefuseWhatTheGameCouldNotLoad) {
   EXPECT_EQ(p.script.size(), 999u);
   EXPECT_EQ(p.Cell(1, 1)[3], "N甲9053");
   EXPECT_EQ(p.Cell(3, 2)[4], "013002000200");
+}
+
+TEST(MapSources, AnObjectIsPlacedPieceByPiece) {
+  // A pine (one cell wide, three high, standing on its bottom cell) in the blocked left
+  // column, a cobweb (two high, standing nowhere) beside it, a bush (one cell) below.
+  const auto p = tools::ParseMapPartSource(
+      "name 某地\nlegend . 1 - -\nlegend # 1 - 0\nrows\n#..\n#..\n#..\n#..\n\n"
+      "object 1 1 10002\nobject 2 1 30011\nobject 2 4 10003\n",
+      "x.txt", 1, 1);
+  auto piece = [](int set, int n, int col, int row) {
+    const tools::SceneryPicture* s = tools::FindSceneryPiece(set, n, col, row);
+    return s ? std::to_string(set) + std::string(4 - std::to_string(s->number).size(), '0') + std::to_string(s->number)
+             : std::string("none");
+  };
+  const std::vector<std::tuple<int, int, std::string, std::string>> cells = {
+      {1, 1, piece(1, 2, 0, 0), "0"},  {1, 2, piece(1, 2, 0, 1), "0"}, {1, 3, piece(1, 2, 0, 2), "0-"},
+      {1, 4, "", "0"},                 {2, 1, piece(3, 11, 0, 0), ""}, {2, 2, piece(3, 11, 0, 1), "1"},
+      {2, 3, "", ""},                  {2, 4, "10003", "0-"},
+  };
+  for (const auto& [x, y, object, kind] : cells) {
+    SCOPED_TRACE(testing::Message() << "(" << x << ", " << y << ")");
+    EXPECT_EQ(p.Cell(x, y)[2], object);
+    EXPECT_EQ(p.Cell(x, y)[3], kind);
+  }
 }
 
 TEST(MapSources, PartsOfAMapRunFromOneWithoutAGap) {
