@@ -23,6 +23,7 @@
 #include "common/game_state.h"
 #include "graphics/device.h"
 #include "graphics/map_loader.h"
+#include "graphics/scene_fixture.h"
 #include "graphics/resources.h"
 #include "platform/archive.h"
 #include "platform/db.h"
@@ -810,6 +811,96 @@ TEST_F(SampleWorldTest, EveryNpcScriptRunsOnTheInterpreter) {
     }
   }
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// ---------------------------------------------------------------------------------
+// The scenery as the scene draws it
+
+enum class ScenePass { Ground, Figures, Over, None };
+
+// The pass a cell's kind draws its object in.
+ScenePass PassOfKind(const std::string& kind) {
+  if (kind == "1" || kind == "0-") return ScenePass::Ground;
+  if (kind == "2") return ScenePass::Figures;
+  if (kind == "0" || kind.empty() || kind[0] == '-') return ScenePass::Over;
+  return ScenePass::None;
+}
+
+class SceneryDrawing : public scenetest::SceneTest {
+ protected:
+  // How many rows (or columns) beyond the first one on screen the pass of `kind` still
+  // draws an object from, on the real scene with the draw range at its narrowest (first
+  // row and column 0, no scroll): a one-cell object is moved up (or left) until it is no
+  // longer drawn.
+  int Margin(const std::string& kind, bool rows) {
+    int margin = -1;
+    for (int k = 0; k <= 4; ++k) {
+      MakePart(30, 30);
+      const int x = MapX(rows ? 3 : -k), y = MapY(rows ? -k : 3);
+      SetCellField(1, x, y, 2, "10003");
+      SetCellField(1, x, y, 3, kind);
+      Frame();
+      SetCellField(1, x, y, 2, "");
+      SetCellField(1, x, y, 3, "");
+      if (rec.FindSprite(FjTexture(1, 3)) < 0) break;
+      margin = k;
+    }
+    return margin;
+  }
+};
+
+TEST_F(SceneryDrawing, NoObjectVanishesOnScreenNorCoversAFigureInFrontOfIt) {
+  struct Margins {
+    int rows, cols;
+  };
+  std::map<ScenePass, Margins> margins;
+  for (const char* kind : {"1", "2", "0"}) margins[PassOfKind(kind)] = {Margin(kind, true), Margin(kind, false)};
+  // The figures' pass reaches further than the others: figures walk in from beyond the view.
+  ASSERT_GT(margins[ScenePass::Figures].rows, margins[ScenePass::Over].rows);
+
+  std::vector<std::string> vanish, cover;
+  for (const auto& m : tools::ReadMapSources(testsupport::DataDir() / "maps")) {
+    for (const auto& p : m.parts) {
+      for (int x = 1; x <= p.width; ++x) {
+        for (int y = 1; y <= p.height; ++y) {
+          const auto& c = p.Cell(x, y);
+          const ScenePass pass = PassOfKind(c[3]);
+          if (c[2].empty() || pass == ScenePass::None) continue;
+          const std::string where = p.file + " (" + std::to_string(x) + ", " + std::to_string(y) + ") " + c[2];
+          const int set = c[2][0] - '0', n = std::stoi(c[2].substr(1));
+          const tools::SceneryPicture* pic = tools::FindScenery(set, n);
+          ASSERT_NE(pic, nullptr) << where;
+          // The picture as the game folder holds it.
+          const scenetest::Picture real = scenetest::PackPicture("\\date\\fj\\" + std::to_string(set), n);
+          ASSERT_EQ(real.w, pic->width) << where;
+          ASSERT_EQ(real.h, pic->height) << where;
+          const int rows = (real.h + 31) / 32, cols = (real.w + 47) / 48;
+          const Margins& margin = margins[pass];
+          if (rows - 1 > margin.rows || cols - 1 > margin.cols) {
+            vanish.push_back(where + ": " + std::to_string(real.w) + " x " + std::to_string(real.h) +
+                             " vanishes while its lower or right part is on screen");
+          }
+          if (pass != ScenePass::Over || pic->overhang) continue;
+          // Drawn over the figures: one standing just south of the picture, outside the
+          // object it belongs to, has its head under it.
+          const tools::SceneryPicture* whole = pic->pieceOf ? tools::FindScenery(set, pic->pieceOf) : pic;
+          if (pic->pieceOf != 0 && pic->pieceRow + 1 < whole->Rows()) continue;
+          for (int i = 0; i < cols; ++i) {
+            if (SampleWorldTest::Walkable(p, x + i, y + rows)) {
+              cover.push_back(where + ": drawn over the head of a figure on (" + std::to_string(x + i) + ", " +
+                              std::to_string(y + rows) + ")");
+            }
+          }
+        }
+      }
+    }
+  }
+  auto report = [](const std::vector<std::string>& faults) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(faults.size(), 12); ++i) ADD_FAILURE() << faults[i];
+    return faults.size();
+  };
+  EXPECT_EQ(report(vanish), 0u) << "objects that vanish while on screen";
+  EXPECT_EQ(report(cover), 0u) << "objects over the figures in front of them";
 }
 
 }  // namespace
