@@ -2,7 +2,10 @@
 // loader, the checks on part sources, and the whole shipped world as the game meets it
 // (every map and part loads at every difficulty, every NPC has its script, every script
 // is made of known commands and names that exist, every portal and teleport lands on
-// a cell one can stand on, and the world can be walked from the first town).
+// a cell one can stand on, the world can be walked from the first town, scenery is
+// drawn so that it neither vanishes on screen nor covers a figure in front of it, and
+// every way through a dialogue ends with its lines read and its box closed on a
+// teleport).
 #include "art_sprites.h"
 #include "maps.h"
 #include "text_table.h"
@@ -803,14 +806,139 @@ TEST_F(SampleWorldTest, EveryNpcScriptRunsOnTheInterpreter) {
       ASSERT_NO_THROW(ScriptGotoLabel(label));
       if (mapBefore != std::make_pair(G.MainMap, G.SubMap) || viewBefore != std::make_pair(G.ViewX, G.ViewY)) {
         EXPECT_FALSE(GridBlocked(PlayerCellX(), PlayerCellY())) << "moved onto a blocked cell";
-        // "#MOVE" closes the dialogue ("#BACKCITY" leaves it open).
-        if (section.find("#MOVE") != std::string::npos) {
-          EXPECT_FALSE(ui::Form1.Pspt->Visible);
-        }
+        EXPECT_FALSE(ui::Form1.Pspt->Visible) << "a teleport leaves the dialogue open";
+      }
+      if (!ui::Form1.Pspt->Visible) {
+        EXPECT_EQ(ui::Form1.LSay->Caption, "") << "the box closed on a line nobody could read";
       }
     }
   }
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// Every way through every section of every NPC script (the opening and each label),
+// each condition taken both ways, as the interpreter runs it: a line written is read
+// only if the box is still open when the run stops, and a teleport closes the box.
+class DialogueWalk {
+ public:
+  DialogueWalk(const std::string& npc, const std::string& inf) : npc_(npc) {
+    for (const std::string& piece : plat::Split(plat::UCase(inf), "\r\n"))
+      for (const std::string& l : plat::Split(piece, "@"))
+        if (!l.empty() && l[0] != ';') lines_.push_back(l);
+  }
+
+  std::set<std::string> Faults() {
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (i == 0 || lines_[i].rfind("#LABEL ", 0) == 0) Explore(i, {});
+    return faults_;
+  }
+
+ private:
+  struct State {
+    int ifState = 0;
+    bool open = true, wrote = false, teleported = false;
+    std::size_t met = 0;  // conditions met so far
+  };
+  enum class Stop { Ran, Stopped, Unknown };
+
+  void Explore(std::size_t start, std::vector<bool> taken) {
+    State st;
+    const std::string where = npc_ + " from line " + std::to_string(start + 1) + " \"" + lines_[start] + "\"";
+    const Stop stop = Run(start, taken, st, where, 0);
+    if (stop == Stop::Unknown) {
+      taken.push_back(true);
+      Explore(start, taken);
+      taken.back() = false;
+      Explore(start, taken);
+      return;
+    }
+    if (stop == Stop::Stopped && st.open && st.teleported) Fault(where, taken, "a teleport leaves the dialogue open");
+    if (!st.open && st.wrote) Fault(where, taken, "a line is written into a closed box");
+  }
+
+  void Fault(const std::string& where, const std::vector<bool>& taken, const std::string& what) {
+    std::string way;
+    for (bool b : taken) way += b ? 'y' : 'n';
+    faults_.insert(where + " (conditions " + (way.empty() ? "-" : way) + "): " + what);
+  }
+
+  // The box closes: what was written and not yet read is lost.
+  void Close(State& st, const std::string& where, const std::vector<bool>& taken, const std::string& how) {
+    if (st.open && st.wrote) Fault(where, taken, "a line is only shown after " + how + " closed the box");
+    st.open = false;
+    st.wrote = false;
+  }
+
+  Stop Run(std::size_t start, const std::vector<bool>& taken, State& st, const std::string& where, int depth) {
+    st.ifState = 0;
+    st.open = true;
+    st.wrote = false;
+    for (std::size_t i = start; i < lines_.size(); ++i) {
+      const std::string& l = lines_[i];
+      auto word = [&](const char* k) { return l.rfind(k, 0) == 0; };
+      if (l[0] != '#') {
+        if (st.ifState == 0) st.wrote = true;
+        continue;
+      }
+      const bool cond = word("#IF") || word("#ITEMCK") || word("#MONCK");
+      if (word("#IF") || (cond && st.ifState == 0)) {
+        if (st.met >= taken.size()) return Stop::Unknown;
+        if (!taken[st.met++]) st.ifState = 1;
+        continue;
+      }
+      if (word("#ELSE")) {
+        --st.ifState;
+        continue;
+      }
+      if (word("#ENDIF")) {
+        st.ifState = 0;
+        continue;
+      }
+      if (st.ifState != 0) continue;
+      if (word("#GOTO")) {
+        const std::string label = l.substr(l.find(' ') + 1);
+        st.ifState = 0;
+        if (label == "OVER") {
+          Close(st, where, taken, "#GOTO OVER");
+          continue;
+        }
+        const auto at = std::find(lines_.begin(), lines_.end(), "#LABEL " + label);
+        if (at == lines_.end() || depth >= 4) continue;
+        const Stop inner = Run(static_cast<std::size_t>(at - lines_.begin()), taken, st, where, depth + 1);
+        if (inner == Stop::Unknown) return inner;
+        continue;
+      }
+      if (word("#MOVE")) {
+        Close(st, where, taken, "#MOVE");
+        st.teleported = true;
+        return Stop::Stopped;
+      }
+      if (word("#BACKCITY")) {
+        st.teleported = true;
+        return Stop::Stopped;
+      }
+      if (word("#OVER")) {
+        Close(st, where, taken, "#OVER");
+        return Stop::Stopped;
+      }
+      if (word("#END") || word("#GAMESTOP") || word("#GAMESTART") || word("#GAMEEND")) return Stop::Stopped;
+    }
+    return Stop::Ran;
+  }
+
+  std::string npc_;
+  std::vector<std::string> lines_;
+  std::set<std::string> faults_;
+};
+
+TEST_F(SampleWorldTest, EveryWayThroughADialogueIsReadAndATeleportClosesIt) {
+  std::set<std::string> faults;
+  for (const auto& r : npcRows) faults.merge(DialogueWalk(r.code + " on " + r.map, r.inf).Faults());
+  for (const auto& f : faults) ADD_FAILURE() << f;
+  // The walk finds both faults in small scripts of their own.
+  EXPECT_EQ(DialogueWalk("甲", "你好\r\n#B1 回城 HOME\r\n#END\r\n#LABEL HOME\r\n#BACKCITY").Faults().size(), 1u);
+  EXPECT_EQ(DialogueWalk("乙", "#MONCK 狼 > 0\r\n还有狼\r\n#END\r\n#ENDIF\r\n去吧\r\n#OVER").Faults().size(), 1u);
+  EXPECT_EQ(DialogueWalk("丙", "你好\r\n#B1 回城 HOME\r\n#END\r\n#LABEL HOME\r\n#GOTO OVER\r\n#BACKCITY").Faults().size(), 0u);
 }
 
 // ---------------------------------------------------------------------------------
