@@ -1851,10 +1851,11 @@ Canvas FloorTile(int n) {
 // Scenery objects
 // ============================================================================
 
-const std::vector<SceneryPicture> kScenery = {
+// The whole pictures; the catalogue adds their cell pieces.
+const std::vector<SceneryPicture> kWholeScenery = {
     // set 1: nature
-    {1, 1, "oak tree", 144, 128, 1, 1},
-    {1, 2, "pine tree", 48, 96, 1, 1},
+    {1, 1, "oak tree", 144, 128, 1, 1, true},
+    {1, 2, "pine tree", 48, 96, 1, 1, true},
     {1, 3, "bush", 48, 32, 1, 1},
     {1, 4, "large rock", 96, 64, 2, 1},
     {1, 5, "small rock", 48, 32, 1, 1},
@@ -1862,33 +1863,33 @@ const std::vector<SceneryPicture> kScenery = {
     {1, 7, "tall grass", 48, 32, 0, 0},
     {1, 8, "tree stump", 48, 32, 1, 1},
     {1, 9, "fallen log", 96, 32, 2, 1},
-    {1, 10, "dead tree", 48, 96, 1, 1},
+    {1, 10, "dead tree", 48, 96, 1, 1, true},
     {1, 11, "mushrooms", 48, 32, 0, 0},
     {1, 12, "reeds", 48, 32, 0, 0},
-    {1, 13, "snowy pine", 48, 96, 1, 1},
+    {1, 13, "snowy pine", 48, 96, 1, 1, true},
     {1, 14, "boulders", 144, 96, 3, 1},
     {1, 15, "water lilies", 48, 32, 0, 0},
-    {1, 16, "fruit tree", 144, 128, 1, 1},
+    {1, 16, "fruit tree", 144, 128, 1, 1, true},
     // set 2: village
-    {2, 1, "house", 192, 192, 4, 2},
-    {2, 2, "large house", 240, 192, 5, 2},
+    {2, 1, "house", 192, 192, 4, 2, true},
+    {2, 2, "large house", 240, 192, 5, 2, true},
     {2, 3, "fence (east-west)", 48, 32, 1, 1},
     {2, 4, "fence (north-south)", 48, 32, 1, 1},
-    {2, 5, "well", 96, 96, 2, 1},
+    {2, 5, "well", 96, 96, 2, 1, true},
     {2, 6, "signpost", 48, 64, 1, 1},
     {2, 7, "barrel", 48, 64, 1, 1},
     {2, 8, "crate", 48, 64, 1, 1},
-    {2, 9, "market stall", 144, 128, 3, 1},
+    {2, 9, "market stall", 144, 128, 3, 1, true},
     {2, 10, "lamp post", 48, 96, 1, 1},
     {2, 11, "haystack", 96, 64, 2, 1},
     {2, 12, "cart", 96, 64, 2, 1},
     {2, 13, "stone wall", 48, 64, 1, 1},
-    {2, 14, "gate arch", 144, 128, 3, 1},
+    {2, 14, "gate arch", 144, 128, 3, 1, true},
     {2, 15, "anvil", 48, 32, 1, 1},
     {2, 16, "potion table", 96, 64, 2, 1},
     {2, 17, "statue", 48, 96, 1, 1},
     {2, 18, "bench", 96, 32, 2, 1},
-    {2, 19, "tent", 144, 128, 3, 2},
+    {2, 19, "tent", 144, 128, 3, 2, true},
     // set 3: caves and dungeons
     {3, 1, "cave wall", 48, 64, 1, 1},
     {3, 2, "tall rock wall", 48, 96, 1, 1},
@@ -1917,7 +1918,7 @@ const std::vector<SceneryPicture> kScenery = {
     {4, 8, "throne", 96, 96, 2, 1},
     {4, 9, "blood pool", 48, 32, 0, 0},
     {4, 10, "banner", 48, 96, 1, 1},
-    {4, 11, "great dead tree", 144, 160, 1, 1},
+    {4, 11, "great dead tree", 144, 160, 1, 1, true},
 };
 
 // Helpers for scenery: simple shaded shapes with dark outlines.
@@ -2982,12 +2983,38 @@ std::vector<WrittenSprites> WriteFloor(const fs::path& gameDir) {
   return {{"date/floor", pack.Count(), static_cast<long>(fs::file_size(fs::path(base.string() + ".dat"), ec))}};
 }
 
+// The cell (col, row) of a whole picture's canvas.
+Canvas PieceCanvas(const Canvas& whole, int col, int row) {
+  Canvas piece(48, 32);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 48; ++x) piece.Set(x, y, whole.Get(col * 48 + x, row * 32 + y));
+  return piece;
+}
+
+// A piece with hardly anything on it is left out.
+bool PieceShows(const Canvas& piece) {
+  int drawn = 0;
+  for (int y = 0; y < piece.H(); ++y)
+    for (int x = 0; x < piece.W(); ++x) {
+      const Rgba c = piece.Get(x, y);
+      drawn += (c.a != 0 && (c.r != 0 || c.g != 0 || c.b != 0)) ? 1 : 0;
+    }
+  return drawn > 24;
+}
+
 std::vector<WrittenSprites> WriteScenery(const fs::path& gameDir, int set) {
   PackWriter pack;
-  for (const SceneryPicture& s : kScenery) {
+  std::map<int, Canvas> wholes;
+  for (const SceneryPicture& s : SceneryCatalogue()) {
     if (s.set != set) continue;
     if (s.number != pack.Count() + 1) throw std::logic_error("scenery numbers must run without gaps");
-    pack.Add(SceneryCanvas(s).EncodePng());
+    if (s.pieceOf == 0) {
+      Canvas c = SceneryCanvas(s);
+      pack.Add(c.EncodePng());
+      wholes.emplace(s.number, std::move(c));
+    } else {
+      pack.Add(PieceCanvas(wholes.at(s.pieceOf), s.pieceCol, s.pieceRow).EncodePng());
+    }
   }
   const std::string path = "\\date\\fj\\" + Num(set);
   const fs::path base = GameFile(gameDir, path);
@@ -3042,7 +3069,50 @@ std::vector<WrittenSprites> WriteEffects(const fs::path& gameDir) {
 
 }  // namespace
 
-const std::vector<SceneryPicture>& SceneryCatalogue() { return kScenery; }
+const std::vector<SceneryPicture>& SceneryCatalogue() {
+  static const std::vector<SceneryPicture> all = [] {
+    std::vector<SceneryPicture> out;
+    for (int set = 1; set <= 4; ++set) {
+      std::vector<SceneryPicture> wholes;
+      for (const SceneryPicture& s : kWholeScenery)
+        if (s.set == set) wholes.push_back(s);
+      out.insert(out.end(), wholes.begin(), wholes.end());
+      int next = static_cast<int>(wholes.size()) + 1;
+      for (const SceneryPicture& w : wholes) {
+        if (w.Cols() == 1 && w.Rows() == 1) continue;
+        const Canvas canvas = SceneryCanvas(w);
+        for (int row = 0; row < w.Rows(); ++row) {
+          for (int col = 0; col < w.Cols(); ++col) {
+            if (!PieceShows(PieceCanvas(canvas, col, row))) continue;
+            SceneryPicture p = w;
+            p.number = next++;
+            p.width = 48;
+            p.height = 32;
+            p.footCols = p.footRows = w.InFoot(col, row) ? 1 : 0;
+            p.pieceOf = w.number;
+            p.pieceCol = col;
+            p.pieceRow = row;
+            out.push_back(p);
+          }
+        }
+      }
+    }
+    return out;
+  }();
+  return all;
+}
+
+const SceneryPicture* FindScenery(int set, int number) {
+  for (const SceneryPicture& s : SceneryCatalogue())
+    if (s.set == set && s.number == number) return &s;
+  return nullptr;
+}
+
+const SceneryPicture* FindSceneryPiece(int set, int number, int col, int row) {
+  for (const SceneryPicture& s : SceneryCatalogue())
+    if (s.set == set && s.pieceOf == number && s.pieceCol == col && s.pieceRow == row) return &s;
+  return nullptr;
+}
 
 std::vector<WrittenSprites> BuildSpritePictures(const fs::path& dataDir, const fs::path& gameDir) {
   const TableLooks looks = ReadTableLooks(dataDir);

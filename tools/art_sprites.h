@@ -63,16 +63,48 @@ enum FloorTile : int {
 // followed by the four-digit picture number, e.g. "10003"), so a picture larger than a cell
 // covers the cells to the right and below; `footCols` x `footRows` cells at the bottom
 // middle of the picture are where it stands (the cells a map should block).
+//
+// The game draws an object only while the cell that holds its code lies in the pass's
+// draw range, so a picture larger than a cell would vanish while its lower or right part
+// is still on screen. Every such picture therefore also comes cut into cell pieces of
+// 48 x 32 (pieces that show nothing are left out), numbered in the same set after all the
+// whole pictures; a map places a large object piece by piece.
+//
+// `overhang` marks a picture whose upper part really hangs over the cells south of it (a
+// roof edge, a tree crown): drawn over the figures, it may cover the head of one standing
+// just south of it. Nothing else belongs in the pass over the figures where a figure can
+// stand south of it.
 struct SceneryPicture {
   int set = 0;
   int number = 0;
   const char* name = "";
   int width = 0, height = 0;
   int footCols = 1, footRows = 1;
+  bool overhang = false;
+  // A piece: the number of the whole picture it is cut from, and its cell within it
+  // (column and row from the top-left, from 0). 0 for a whole picture.
+  int pieceOf = 0;
+  int pieceCol = 0, pieceRow = 0;
+
+  int Cols() const { return (width + 47) / 48; }
+  int Rows() const { return (height + 31) / 32; }
+  // Whether the piece's cell is one of the cells the object stands on.
+  bool InFoot(int col, int row) const {
+    const int first = (Cols() - footCols) / 2;
+    return row >= Rows() - footRows && col >= first && col < first + footCols;
+  }
 };
 
-// The whole scenery catalogue, in set and number order.
+// The whole scenery catalogue, in set and number order: the whole pictures of each set,
+// then their pieces.
 const std::vector<SceneryPicture>& SceneryCatalogue();
+
+// The picture `number` of scenery set `set`, or nullptr.
+const SceneryPicture* FindScenery(int set, int number);
+
+// The piece of picture (set, number) at (col, row), or nullptr when the picture is not
+// cut or that piece shows nothing.
+const SceneryPicture* FindSceneryPiece(int set, int number, int col, int row);
 
 // NPC pictures: 53 looks. A map cell "N<name><pose><nnn>" shows look nnn with pose 1
 // (facing south), 5 (facing west) or 9 (facing east); the game adds 0..3 for the idle frames.

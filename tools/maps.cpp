@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "art_sprites.h"
 #include "platform/text.h"
 #include "text_table.h"
 
@@ -102,6 +103,9 @@ class Parser {
         for (int f = 1; f <= 3; ++f) {
           if (w[static_cast<std::size_t>(f) + 2] != "=") c[static_cast<std::size_t>(f)] = Field(w[static_cast<std::size_t>(f) + 2]);
         }
+      } else if (key == "object") {
+        Need(w, 4);
+        PlaceObject(w[1], w[2], w[3]);
       } else if (key == "npc" || key == "hiddennpc") {
         Need(w, 6);
         if (!AllDigits(w[4]) || w[4].size() != 1) Fail("an NPC pose is one digit");
@@ -156,6 +160,46 @@ class Parser {
            std::to_string(out_.height));
     }
     return out_.Cell(static_cast<int>(x), static_cast<int>(y));
+  }
+
+  static bool Blocked(const std::string& kind) { return kind == "0" || kind == "0-"; }
+
+  // A scenery object by its pieces, the picture's top-left corner on (x, y): the cells it
+  // stands on block and are drawn under the figures; the rest of its bottom row is drawn
+  // under them too, the rows above it over them (a figure there stands behind it). A
+  // cell keeps whether it blocked.
+  void PlaceObject(const std::string& xs, const std::string& ys, const std::string& code) {
+    if (code.size() != 5 || !AllDigits(code)) Fail("object \"" + code + "\" is no set digit and picture number");
+    const int set = code[0] - '0';
+    const SceneryPicture* whole = FindScenery(set, std::stoi(code.substr(1)));
+    if (whole == nullptr || whole->pieceOf != 0) Fail("object \"" + code + "\" is no whole scenery picture");
+    At(xs, ys);
+    const int x0 = static_cast<int>(Number(xs)), y0 = static_cast<int>(Number(ys));
+    if (x0 + whole->Cols() - 1 > out_.width || y0 + whole->Rows() - 1 > out_.height) {
+      Fail("object \"" + code + "\" on (" + xs + ", " + ys + ") reaches beyond the part");
+    }
+    const int upperRows = whole->Rows() - std::max(whole->footRows, 1);
+    for (int row = 0; row < whole->Rows(); ++row) {
+      for (int col = 0; col < whole->Cols(); ++col) {
+        const SceneryPicture* piece =
+            whole->Cols() == 1 && whole->Rows() == 1 ? whole : FindSceneryPiece(set, whole->number, col, row);
+        if (piece == nullptr) continue;
+        auto& c = out_.Cell(x0 + col, y0 + row);
+        std::string& kind = c[3];
+        if (!kind.empty() && (kind[0] == 'N' || kind[0] == '*' || kind[0] == 'M')) {
+          Fail("object \"" + code + "\" covers the NPC or spawn on (" + std::to_string(x0 + col) + ", " +
+               std::to_string(y0 + row) + ")");
+        }
+        c[2] = std::to_string(set) + Padded(piece->number, 4);
+        if (whole->InFoot(col, row)) {
+          kind = "0-";
+        } else if (row < upperRows) {
+          kind = Blocked(kind) ? "0" : "";
+        } else {
+          kind = Blocked(kind) ? "0-" : "1";
+        }
+      }
+    }
   }
 
   std::size_t ReadRows(const std::vector<std::string>& lines, std::size_t first) {

@@ -17,6 +17,12 @@
 //                                       empty line or a line holding a blank
 //   cell <x> <y> <floor> <object> <kind>   one cell's fields 1 to 3 ("-" empty, "="
 //                                          keeps what the rows gave)
+//   object <x> <y> <object>                a scenery object (set digit and picture number,
+//                                          "20001") with its top-left corner on (x, y),
+//                                          cell by cell in its pieces: the cells it stands
+//                                          on become "0-", the rest of its bottom row "1"
+//                                          ("0-" where the cell blocked), the rows above ""
+//                                          ("0" where the cell blocked)
 //   npc <x> <y> <name> <pose> <picture>    an NPC: kind "N" name pose picture (3 digits)
 //   hiddennpc <x> <y> <name> <pose> <picture>   the same, hidden until a script shows it
 //   spawn <x> <y> <monster>                a spawn point: kind "M" monster
@@ -64,7 +70,8 @@ struct MapSource {
 // Reads one part source text (see above); `file` names it in messages. Throws
 // SourceError for anything the game could not load: a size outside 1..200, a cell or
 // portal outside the part, a field holding '"', a line break or a comma, an NPC picture
-// outside 1..53, a script of more than 999 lines or a script line holding '"'.
+// outside 1..53, an object that is no whole scenery picture, reaches beyond the part or
+// covers an NPC or a spawn, a script of more than 999 lines or a script line holding '"'.
 MapPartSource ParseMapPartSource(const std::string& text, const std::string& file, int map, int part);
 
 // Every part source "<MM><PP>.txt" of a folder, grouped by map in map order. Throws

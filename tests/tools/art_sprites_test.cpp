@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "art_sprites.h"
 #include "graphics/pictures.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -261,21 +262,40 @@ TEST_F(GameFolderPacks, StartUpAndMapPicturesHaveTheSizesTheGameShowsThemAt) {
       for (int x = 0; x < p->w; ++x) blank += p->Drawn(x, y) ? 0 : 1;
     EXPECT_EQ(blank, 0) << "floor tile " << n << " has holes";
   }
-  // scenery covers whole cells and stands on a transparent background
-  const int objects[5] = {0, 16, 19, 16, 11};
+  // scenery covers whole cells and stands on a transparent background; the pieces of
+  // the large pictures follow the whole pictures, one cell each
+  const int wholes[5] = {0, 16, 19, 16, 11};
   for (int set = 1; set <= 4; ++set) {
     const std::string base = "\\date\\fj\\" + std::to_string(set);
-    ASSERT_EQ(Records(base), objects[set]) << base;
-    for (int n = 1; n <= objects[set]; ++n) {
+    const auto count = std::count_if(tools::SceneryCatalogue().begin(), tools::SceneryCatalogue().end(),
+                                     [set](const tools::SceneryPicture& s) { return s.set == set; });
+    ASSERT_GT(count, wholes[set]) << base;
+    ASSERT_EQ(Records(base), count) << base;
+    for (int n = 1; n <= count; ++n) {
       const auto p = Frame(base, n);
       ASSERT_TRUE(p) << base << " " << n;
+      const tools::SceneryPicture* s = tools::FindScenery(set, n);
+      ASSERT_NE(s, nullptr) << base << " " << n;
+      EXPECT_EQ(s->pieceOf != 0, n > wholes[set]) << base << " " << n;
+      EXPECT_EQ(p->w, s->width) << base << " " << n;
+      EXPECT_EQ(p->h, s->height) << base << " " << n;
       EXPECT_EQ(p->w % 48, 0) << base << " " << n;
       EXPECT_EQ(p->h % 32, 0) << base << " " << n;
       int drawn = 0;
       for (int y = 0; y < p->h; ++y)
         for (int x = 0; x < p->w; ++x) drawn += p->Drawn(x, y) ? 1 : 0;
       EXPECT_GT(drawn, 20) << base << " " << n;
-      EXPECT_LT(drawn, p->w * p->h) << base << " " << n << " has no transparent background";
+      if (s->pieceOf == 0) {
+        EXPECT_LT(drawn, p->w * p->h) << base << " " << n << " has no transparent background";
+        continue;
+      }
+      // A piece is its cell of the whole picture, pixel for pixel.
+      const auto whole = Frame(base, s->pieceOf);
+      ASSERT_TRUE(whole) << base << " " << s->pieceOf;
+      int differ = 0;
+      for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x) differ += p->At(x, y) != whole->At(s->pieceCol * 48 + x, s->pieceRow * 32 + y);
+      EXPECT_EQ(differ, 0) << base << " " << n << " is not its cell of picture " << s->pieceOf;
     }
   }
 }

@@ -2,7 +2,11 @@
 // loader, the checks on part sources, and the whole shipped world as the game meets it
 // (every map and part loads at every difficulty, every NPC has its script, every script
 // is made of known commands and names that exist, every portal and teleport lands on
-// a cell one can stand on, and the world can be walked from the first town).
+// a cell one can stand on, the world can be walked from the first town, scenery is
+// drawn so that it neither vanishes on screen nor covers a figure in front of it, and
+// every way through a dialogue ends with its lines read and its box closed on a
+// teleport).
+#include "art_sprites.h"
 #include "maps.h"
 #include "text_table.h"
 
@@ -22,6 +26,7 @@
 #include "common/game_state.h"
 #include "graphics/device.h"
 #include "graphics/map_loader.h"
+#include "graphics/scene_fixture.h"
 #include "graphics/resources.h"
 #include "platform/archive.h"
 #include "platform/db.h"
@@ -201,6 +206,10 @@ TEST(MapSources, RefuseWhatTheGameCouldNotLoad) {
       {"a quote in the script", head + "script\n说\"话\n"},
       {"an unknown line", head + "tree 1 1\n"},
       {"a word missing", head + "spawn 1 1\n"},
+      {"an object no picture has", head + "object 1 1 19999\n"},
+      {"an object that is a piece", head + "object 1 1 10017\n"},
+      {"an object reaching beyond the part", head + "object 1 1 10002\n"},
+      {"an object over an NPC", head + "npc 1 2 甲 1 1\nobject 1 1 30011\n"},
       {"more than 999 script lines", head + "script\n" + [] {
          std::string s;
          for (int i = 0; i < 1000; ++i) s += "#END\n";
@@ -218,6 +227,30 @@ TEST(MapSources, RefuseWhatTheGameCouldNotLoad) {
   EXPECT_EQ(p.script.size(), 999u);
   EXPECT_EQ(p.Cell(1, 1)[3], "N甲9053");
   EXPECT_EQ(p.Cell(3, 2)[4], "013002000200");
+}
+
+TEST(MapSources, AnObjectIsPlacedPieceByPiece) {
+  // A pine (one cell wide, three high, standing on its bottom cell) in the blocked left
+  // column, a cobweb (two high, standing nowhere) beside it, a bush (one cell) below.
+  const auto p = tools::ParseMapPartSource(
+      "name 某地\nlegend . 1 - -\nlegend # 1 - 0\nrows\n#..\n#..\n#..\n#..\n\n"
+      "object 1 1 10002\nobject 2 1 30011\nobject 2 4 10003\n",
+      "x.txt", 1, 1);
+  auto piece = [](int set, int n, int col, int row) {
+    const tools::SceneryPicture* s = tools::FindSceneryPiece(set, n, col, row);
+    return s ? std::to_string(set) + std::string(4 - std::to_string(s->number).size(), '0') + std::to_string(s->number)
+             : std::string("none");
+  };
+  const std::vector<std::tuple<int, int, std::string, std::string>> cells = {
+      {1, 1, piece(1, 2, 0, 0), "0"},  {1, 2, piece(1, 2, 0, 1), "0"}, {1, 3, piece(1, 2, 0, 2), "0-"},
+      {1, 4, "", "0"},                 {2, 1, piece(3, 11, 0, 0), ""}, {2, 2, piece(3, 11, 0, 1), "1"},
+      {2, 3, "", ""},                  {2, 4, "10003", "0-"},
+  };
+  for (const auto& [x, y, object, kind] : cells) {
+    SCOPED_TRACE(testing::Message() << "(" << x << ", " << y << ")");
+    EXPECT_EQ(p.Cell(x, y)[2], object);
+    EXPECT_EQ(p.Cell(x, y)[3], kind);
+  }
 }
 
 TEST(MapSources, PartsOfAMapRunFromOneWithoutAGap) {
@@ -773,14 +806,229 @@ TEST_F(SampleWorldTest, EveryNpcScriptRunsOnTheInterpreter) {
       ASSERT_NO_THROW(ScriptGotoLabel(label));
       if (mapBefore != std::make_pair(G.MainMap, G.SubMap) || viewBefore != std::make_pair(G.ViewX, G.ViewY)) {
         EXPECT_FALSE(GridBlocked(PlayerCellX(), PlayerCellY())) << "moved onto a blocked cell";
-        // "#MOVE" closes the dialogue ("#BACKCITY" leaves it open).
-        if (section.find("#MOVE") != std::string::npos) {
-          EXPECT_FALSE(ui::Form1.Pspt->Visible);
-        }
+        EXPECT_FALSE(ui::Form1.Pspt->Visible) << "a teleport leaves the dialogue open";
+      }
+      if (!ui::Form1.Pspt->Visible) {
+        EXPECT_EQ(ui::Form1.LSay->Caption, "") << "the box closed on a line nobody could read";
       }
     }
   }
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// Every way through every section of every NPC script (the opening and each label),
+// each condition taken both ways, as the interpreter runs it: a line written is read
+// only if the box is still open when the run stops, and a teleport closes the box.
+class DialogueWalk {
+ public:
+  DialogueWalk(const std::string& npc, const std::string& inf) : npc_(npc) {
+    for (const std::string& piece : plat::Split(plat::UCase(inf), "\r\n"))
+      for (const std::string& l : plat::Split(piece, "@"))
+        if (!l.empty() && l[0] != ';') lines_.push_back(l);
+  }
+
+  std::set<std::string> Faults() {
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (i == 0 || lines_[i].rfind("#LABEL ", 0) == 0) Explore(i, {});
+    return faults_;
+  }
+
+ private:
+  struct State {
+    int ifState = 0;
+    bool open = true, wrote = false, teleported = false;
+    std::size_t met = 0;  // conditions met so far
+  };
+  enum class Stop { Ran, Stopped, Unknown };
+
+  void Explore(std::size_t start, std::vector<bool> taken) {
+    State st;
+    const std::string where = npc_ + " from line " + std::to_string(start + 1) + " \"" + lines_[start] + "\"";
+    const Stop stop = Run(start, taken, st, where, 0);
+    if (stop == Stop::Unknown) {
+      taken.push_back(true);
+      Explore(start, taken);
+      taken.back() = false;
+      Explore(start, taken);
+      return;
+    }
+    if (stop == Stop::Stopped && st.open && st.teleported) Fault(where, taken, "a teleport leaves the dialogue open");
+    if (!st.open && st.wrote) Fault(where, taken, "a line is written into a closed box");
+  }
+
+  void Fault(const std::string& where, const std::vector<bool>& taken, const std::string& what) {
+    std::string way;
+    for (bool b : taken) way += b ? 'y' : 'n';
+    faults_.insert(where + " (conditions " + (way.empty() ? "-" : way) + "): " + what);
+  }
+
+  // The box closes: what was written and not yet read is lost.
+  void Close(State& st, const std::string& where, const std::vector<bool>& taken, const std::string& how) {
+    if (st.open && st.wrote) Fault(where, taken, "a line is only shown after " + how + " closed the box");
+    st.open = false;
+    st.wrote = false;
+  }
+
+  Stop Run(std::size_t start, const std::vector<bool>& taken, State& st, const std::string& where, int depth) {
+    st.ifState = 0;
+    st.open = true;
+    st.wrote = false;
+    for (std::size_t i = start; i < lines_.size(); ++i) {
+      const std::string& l = lines_[i];
+      auto word = [&](const char* k) { return l.rfind(k, 0) == 0; };
+      if (l[0] != '#') {
+        if (st.ifState == 0) st.wrote = true;
+        continue;
+      }
+      const bool cond = word("#IF") || word("#ITEMCK") || word("#MONCK");
+      if (word("#IF") || (cond && st.ifState == 0)) {
+        if (st.met >= taken.size()) return Stop::Unknown;
+        if (!taken[st.met++]) st.ifState = 1;
+        continue;
+      }
+      if (word("#ELSE")) {
+        --st.ifState;
+        continue;
+      }
+      if (word("#ENDIF")) {
+        st.ifState = 0;
+        continue;
+      }
+      if (st.ifState != 0) continue;
+      if (word("#GOTO")) {
+        const std::string label = l.substr(l.find(' ') + 1);
+        st.ifState = 0;
+        if (label == "OVER") {
+          Close(st, where, taken, "#GOTO OVER");
+          continue;
+        }
+        const auto at = std::find(lines_.begin(), lines_.end(), "#LABEL " + label);
+        if (at == lines_.end() || depth >= 4) continue;
+        const Stop inner = Run(static_cast<std::size_t>(at - lines_.begin()), taken, st, where, depth + 1);
+        if (inner == Stop::Unknown) return inner;
+        continue;
+      }
+      if (word("#MOVE")) {
+        Close(st, where, taken, "#MOVE");
+        st.teleported = true;
+        return Stop::Stopped;
+      }
+      if (word("#BACKCITY")) {
+        st.teleported = true;
+        return Stop::Stopped;
+      }
+      if (word("#OVER")) {
+        Close(st, where, taken, "#OVER");
+        return Stop::Stopped;
+      }
+      if (word("#END") || word("#GAMESTOP") || word("#GAMESTART") || word("#GAMEEND")) return Stop::Stopped;
+    }
+    return Stop::Ran;
+  }
+
+  std::string npc_;
+  std::vector<std::string> lines_;
+  std::set<std::string> faults_;
+};
+
+TEST_F(SampleWorldTest, EveryWayThroughADialogueIsReadAndATeleportClosesIt) {
+  std::set<std::string> faults;
+  for (const auto& r : npcRows) faults.merge(DialogueWalk(r.code + " on " + r.map, r.inf).Faults());
+  for (const auto& f : faults) ADD_FAILURE() << f;
+  // The walk finds both faults in small scripts of their own.
+  EXPECT_EQ(DialogueWalk("甲", "你好\r\n#B1 回城 HOME\r\n#END\r\n#LABEL HOME\r\n#BACKCITY").Faults().size(), 1u);
+  EXPECT_EQ(DialogueWalk("乙", "#MONCK 狼 > 0\r\n还有狼\r\n#END\r\n#ENDIF\r\n去吧\r\n#OVER").Faults().size(), 1u);
+  EXPECT_EQ(DialogueWalk("丙", "你好\r\n#B1 回城 HOME\r\n#END\r\n#LABEL HOME\r\n#GOTO OVER\r\n#BACKCITY").Faults().size(), 0u);
+}
+
+// ---------------------------------------------------------------------------------
+// The scenery as the scene draws it
+
+enum class ScenePass { Ground, Figures, Over, None };
+
+// The pass a cell's kind draws its object in.
+ScenePass PassOfKind(const std::string& kind) {
+  if (kind == "1" || kind == "0-") return ScenePass::Ground;
+  if (kind == "2") return ScenePass::Figures;
+  if (kind == "0" || kind.empty() || kind[0] == '-') return ScenePass::Over;
+  return ScenePass::None;
+}
+
+class SceneryDrawing : public scenetest::SceneTest {
+ protected:
+  // How many rows (or columns) beyond the first one on screen the pass of `kind` still
+  // draws an object from, on the real scene with the draw range at its narrowest (first
+  // row and column 0, no scroll): a one-cell object is moved up (or left) until it is no
+  // longer drawn.
+  int Margin(const std::string& kind, bool rows) {
+    int margin = -1;
+    for (int k = 0; k <= 4; ++k) {
+      MakePart(30, 30);
+      const int x = MapX(rows ? 3 : -k), y = MapY(rows ? -k : 3);
+      SetCellField(1, x, y, 2, "10003");
+      SetCellField(1, x, y, 3, kind);
+      Frame();
+      SetCellField(1, x, y, 2, "");
+      SetCellField(1, x, y, 3, "");
+      if (rec.FindSprite(FjTexture(1, 3)) < 0) break;
+      margin = k;
+    }
+    return margin;
+  }
+};
+
+TEST_F(SceneryDrawing, NoObjectVanishesOnScreenNorCoversAFigureInFrontOfIt) {
+  struct Margins {
+    int rows, cols;
+  };
+  std::map<ScenePass, Margins> margins;
+  for (const char* kind : {"1", "2", "0"}) margins[PassOfKind(kind)] = {Margin(kind, true), Margin(kind, false)};
+  // The figures' pass reaches further than the others: figures walk in from beyond the view.
+  ASSERT_GT(margins[ScenePass::Figures].rows, margins[ScenePass::Over].rows);
+
+  std::vector<std::string> vanish, cover;
+  for (const auto& m : tools::ReadMapSources(testsupport::DataDir() / "maps")) {
+    for (const auto& p : m.parts) {
+      for (int x = 1; x <= p.width; ++x) {
+        for (int y = 1; y <= p.height; ++y) {
+          const auto& c = p.Cell(x, y);
+          const ScenePass pass = PassOfKind(c[3]);
+          if (c[2].empty() || pass == ScenePass::None) continue;
+          const std::string where = p.file + " (" + std::to_string(x) + ", " + std::to_string(y) + ") " + c[2];
+          const int set = c[2][0] - '0', n = std::stoi(c[2].substr(1));
+          const tools::SceneryPicture* pic = tools::FindScenery(set, n);
+          ASSERT_NE(pic, nullptr) << where;
+          // The picture as the game folder holds it.
+          const scenetest::Picture real = scenetest::PackPicture("\\date\\fj\\" + std::to_string(set), n);
+          ASSERT_EQ(real.w, pic->width) << where;
+          ASSERT_EQ(real.h, pic->height) << where;
+          const int rows = (real.h + 31) / 32, cols = (real.w + 47) / 48;
+          const Margins& margin = margins[pass];
+          if (rows - 1 > margin.rows || cols - 1 > margin.cols) {
+            vanish.push_back(where + ": " + std::to_string(real.w) + " x " + std::to_string(real.h) +
+                             " vanishes while its lower or right part is on screen");
+          }
+          if (pass != ScenePass::Over || pic->overhang) continue;
+          // Drawn over the figures: one standing just south of the picture, outside the
+          // object it belongs to, has its head under it.
+          const tools::SceneryPicture* whole = pic->pieceOf ? tools::FindScenery(set, pic->pieceOf) : pic;
+          if (pic->pieceOf != 0 && pic->pieceRow + 1 < whole->Rows()) continue;
+          for (int i = 0; i < cols; ++i) {
+            if (SampleWorldTest::Walkable(p, x + i, y + rows)) {
+              cover.push_back(where + ": drawn over the head of a figure on (" + std::to_string(x + i) + ", " +
+                              std::to_string(y + rows) + ")");
+            }
+          }
+        }
+      }
+    }
+  }
+  auto report = [](const std::vector<std::string>& faults) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(faults.size(), 12); ++i) ADD_FAILURE() << faults[i];
+    return faults.size();
+  };
+  EXPECT_EQ(report(vanish), 0u) << "objects that vanish while on screen";
+  EXPECT_EQ(report(cover), 0u) << "objects over the figures in front of them";
 }
 
 }  // namespace
