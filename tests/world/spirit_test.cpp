@@ -228,7 +228,7 @@ TEST_F(SpiritTest, SummonedByItsKeyKeptByUpkeepAndDismissedAtZeroMagic) {
   ui::Form1.Form->KeyDown(f1, 0);
   EXPECT_EQ(G.Spirit.Level, 2);
   Frames(1);
-  EXPECT_EQ(G.Spirit.X, 28 + 0);  // jumped onto the player, stepped north
+  EXPECT_EQ(G.Spirit.X, 28);  // jumped onto the player, stepped north
   EXPECT_EQ(G.Spirit.Y, 27);
 
   G.Player.HP = 0;  // frozen while the player is dead
