@@ -188,6 +188,7 @@ void BM_FrameMonsterGround(benchmark::State& state) {
     state.SkipWithError("the part has no room for 300 monsters");
     return;
   }
+  G.Spirit.Level = 3;  // a companion poisoning and striking the crowd
   RunFrames(state);
 }
 BENCHMARK(BM_FrameMonsterGround)->Unit(benchmark::kMillisecond)->MinTime(2.0);
