@@ -3,8 +3,10 @@
 #include "ui/title_screen.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 
@@ -459,6 +461,26 @@ TEST_F(TitleScreenTest, AnUnreadableSaveEndsTheProgramWithItsMessage) {
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].text, ui::kMsgBadSave);
   EXPECT_FALSE(Form1.PLevel->Visible);
+}
+
+// A save folder without room for the working copy: Continue says so, not that the save
+// is bad, and the save is untouched.
+TEST_F(TitleScreenTest, ContinueWithoutRoomForTheWorkingCopySaysSo) {
+  Create("甲", "战士");
+  const auto before = plat::ReadAllBytes(SaveFile("甲"));
+  Select("甲");
+  struct rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit full = saved;
+  full.rlim_cur = 512;
+  ::setrlimit(RLIMIT_FSIZE, &full);
+  EXPECT_THROW(Form1.Command2->OnClick(), plat::ProgramEnded);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].text, kMsgNoWorkCopy);
+  EXPECT_EQ(plat::ReadAllBytes(SaveFile("甲")), before);
 }
 
 TEST_F(TitleScreenTest, DeletingAsksAndRemovesTheFileAndTheRow) {
