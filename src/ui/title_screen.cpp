@@ -190,9 +190,10 @@ void Command3_Click() {
   const std::string name = RowName(row);
   if (plat::MsgBox("确实要废掉 [" + name + "] 这位大侠的武功吗？（删除存档）", plat::kOkCancel) != plat::kOk) return;
 
-  // Only the file of exactly that name; one already gone just leaves the list.
+  // The file Continue would load (found without regard to letter case); one already
+  // gone just leaves the list.
   if (IsUsableSaveName(name)) {
-    const fs::path file = NewSaveFilePath(name);
+    const fs::path file = SaveFilePath(name);
     std::error_code ec;
     if (fs::exists(fs::symlink_status(file, ec))) {
       const bool removed = fs::remove(file, ec);
