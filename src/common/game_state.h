@@ -19,6 +19,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -545,6 +546,12 @@ struct GameState {
   std::string NpcConnStr;
   std::string MonConnStr;
   std::string ItemConnStr;
+  // The files the connection strings name. Databases are opened by these paths: a path
+  // taken back out of a connection string ends at its first ';'.
+  std::filesystem::path SavePath;
+  std::filesystem::path NpcDbPath;
+  std::filesystem::path MonDbPath;
+  std::filesystem::path ItemDbPath;
 
   // --- the trade
   FixedArray<ItemRecord, kTradeSlots + 2> DfItem;  // 0..11, 1..10 used

@@ -86,6 +86,9 @@ void InitD3D() {
   G.NpcConnStr = DataConnectionString("\\Date\\Mon\\75.dat");
   G.MonConnStr = DataConnectionString("\\Date\\rpg\\21.dat");
   G.ItemConnStr = DataConnectionString("\\Date\\Mon\\74.dat");
+  G.NpcDbPath = plat::ResolvePath("\\Date\\Mon\\75.dat");
+  G.MonDbPath = plat::ResolvePath("\\Date\\rpg\\21.dat");
+  G.ItemDbPath = plat::ResolvePath("\\Date\\Mon\\74.dat");
 
   G.GameRunning = 1;
   G.GamePaused = 0;

@@ -127,15 +127,35 @@ bool WriteAllBytes(const fs::path& p, const std::vector<std::uint8_t>& data) {
   return ok;
 }
 
-bool WriteFileAtomically(const fs::path& p, const std::vector<std::uint8_t>& data) {
+std::optional<fs::path> WriteTarget(const fs::path& p) {
   std::error_code ec;
-  if (fs::is_directory(p, ec)) return false;
+  const auto st = fs::symlink_status(p, ec);
+  if (!fs::is_symlink(st)) return p;
+  fs::path target = fs::canonical(p, ec);
+  if (ec) return std::nullopt;
+  return target;
+}
+
+bool IsWritableFile(const fs::path& p) {
+  struct stat st;
+  if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+  return ::access(p.c_str(), W_OK) == 0;
+}
+
+bool WriteFileAtomically(const fs::path& p, const std::vector<std::uint8_t>& data) {
+  const auto target = WriteTarget(p);
+  if (!target) return false;
+  std::error_code ec;
+  const auto st = fs::status(*target, ec);
+  if (fs::is_directory(st)) return false;
+  if (fs::exists(st) && !IsWritableFile(*target)) return false;
   fs::path temp;
-  int fd = CreateTempBeside(p, temp);
+  int fd = CreateTempBeside(*target, temp);
   if (fd < 0) return false;
-  KeepMode(fd, p);
+  KeepMode(fd, *target);
   bool ok = WriteAll(fd, data.data(), data.size());
-  return FinishTemp(fd, temp, p, ok);
+  return FinishTemp(fd, temp, *target, ok);
 }
 
 bool CopyFileTo(const fs::path& from, const fs::path& to, bool overwrite) {

@@ -25,8 +25,19 @@ std::optional<std::vector<std::uint8_t>> ReadBytes(const fs::path& p, std::uintm
 // Writes the file in one go (creating or truncating it). False on any failure.
 bool WriteAllBytes(const fs::path& p, const std::vector<std::uint8_t>& data);
 // Writes to a temporary file beside p and renames it over p: p is always either the
-// old file or the complete new one.
+// old file or the complete new one, and the new one is on disk before the rename.
+// The file keeps its permissions. A link is written through: the link stays, its
+// target gets the new content (the temporary file goes beside the target). A file
+// that is read-only (not writable, or without any write permission bit) is left as it
+// is and the write fails.
 bool WriteFileAtomically(const fs::path& p, const std::vector<std::uint8_t>& data);
+// The file a write to p reaches: p itself, or the final target when p is a link.
+// Nothing for a link that leads nowhere (or in a circle).
+std::optional<fs::path> WriteTarget(const fs::path& p);
+// True for an existing regular file that may be written: the process has write access
+// and the file has at least one write permission bit (a file made read-only for
+// everybody stays so for a privileged process too).
+bool IsWritableFile(const fs::path& p);
 bool CopyFileTo(const fs::path& from, const fs::path& to, bool overwrite);
 bool DeleteFile(const fs::path& p);            // true when the file is gone afterwards
 bool MakeFolder(const fs::path& p);            // with parents; true when it exists afterwards

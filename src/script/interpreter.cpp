@@ -396,7 +396,7 @@ void TalkToNpc(std::string_view code) {
     try {
       const std::string partName =
           (G.SubMap >= 0 && G.SubMap <= kMaxParts) ? G.PartNames[static_cast<std::size_t>(G.SubMap)] : std::string();
-      G.DbConn->Open(G.NpcConnStr);
+      G.DbConn->OpenPath(G.NpcDbPath);
       G.DbSql = "select * from NPC where NpcCode=? and map=?";
       G.DbRecordset->Open(G.DbSql, *G.DbConn, {plat::db::Value(std::string(code)), plat::db::Value(partName)});
       if (G.DbRecordset->Eof()) return;

@@ -65,10 +65,10 @@ bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The monster database file: the data source of MonConnStr, or the game's path when the
-// connection string was never built.
+// The monster database file: MonDbPath, or the game's path when the graphics start has
+// not set it.
 fs::path MonsterDatabaseFile() {
-  if (!G.MonConnStr.empty()) return fs::path(plat::db::DataSourceOf(G.MonConnStr));
+  if (!G.MonDbPath.empty()) return G.MonDbPath;
   return plat::ResolvePath(kMonsterDatabase);
 }
 
@@ -214,6 +214,8 @@ bool ReadMonsterKinds(int level) {
     }
   } catch (const plat::db::Error&) {
     return false;
+  } catch (const WorkCopyError&) {
+    throw;  // nothing wrong with the file: the caller says what failed
   } catch (const MarkedDatabaseError&) {
     return false;
   }
@@ -265,7 +267,14 @@ void ReadGameData() {
 
   // The monster kinds of the chosen difficulty. The file keeps its marker: it is read
   // from a copy.
-  if (!ReadMonsterKinds(G.GAMELEVEL)) {
+  bool monstersRead = false;
+  try {
+    monstersRead = ReadMonsterKinds(G.GAMELEVEL);
+  } catch (const WorkCopyError&) {
+    plat::MsgBox(std::string(kMsgMonsterNoWorkCopy));
+    EndGame();
+  }
+  if (!monstersRead) {
     plat::MsgBox(std::string(kMsgMonsterDataBad));
     EndGame();
   }

@@ -18,6 +18,9 @@ inline constexpr std::string_view kVeryHardPressedPicture = "date\\button\\level
 
 // The message of a monster database that cannot be read at game start.
 inline constexpr std::string_view kMsgMonsterDataBad = "怪物资料文件缺失或已损坏（Date\\rpg\\21.dat），程序不能进行";
+// The message when the working copy of the monster database cannot be made beside it.
+inline constexpr std::string_view kMsgMonsterNoWorkCopy =
+    "无法在 Date\\rpg 文件夹中建立怪物资料的工作副本（磁盘已满或没有写入权限），程序不能进行";
 
 // Whether the difficulty 1 (normal), 2 (hard) or 3 (very hard) is open to the loaded
 // character: normal always, hard from Et(20) = 1, very hard from Et(20) = 2.
@@ -47,10 +50,11 @@ void ReadGameData();
 // Pieces of the data reading
 
 // Reads the kinds of table "Mon" + level of the monster database (the file named by
-// MonConnStr, read from a copy without its marker: the file itself is never changed)
+// MonDbPath, read from a copy without its marker: the file itself is never changed)
 // into MonsterKinds(1..count) and MonsterKindCount, in row order. An expert character's
 // kinds get Hp + Hp \ 2. False, and MonsterKinds left as they were, when the file, the
-// table or a column is missing or the table has no row.
+// table or a column is missing or the table has no row; WorkCopyError when the copy
+// beside the file cannot be made.
 bool ReadMonsterKinds(int level);
 
 // Fills a drop list from an Items text: entries "chance/name", each followed by one

@@ -12,6 +12,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "window/form1.h"
+#include "world/file_marker.h"
 #include "world/save_create.h"
 #include "world/save_game.h"
 #include "world/save_list.h"
@@ -61,8 +62,8 @@ bool IsSafeName(std::string_view name) {
 }
 
 // The failure path of loading: one message, then the program ends.
-[[noreturn]] void LoadFailed() {
-  plat::MsgBox(std::string(kMsgBadSave));
+[[noreturn]] void LoadFailed(std::string_view message = kMsgBadSave) {
+  plat::MsgBox(std::string(message));
   EndGame();
 }
 
@@ -146,7 +147,9 @@ void Command2_Click() {
   if (row.empty()) return;
   if (Form1.MainMeun != nullptr) Form1.MainMeun->Visible = false;
 
-  if (!LoadSaveGame(RowName(row))) LoadFailed();
+  const SaveLoadResult loaded = LoadSaveGame(RowName(row));
+  if (loaded.error == SaveLoadError::NoWorkCopy) LoadFailed(kMsgNoWorkCopy);
+  if (!loaded) LoadFailed();
 
   // The key bindings of the fifteen skills.
   for (int i = 1; i <= kQuickSkills; ++i) {
@@ -187,9 +190,10 @@ void Command3_Click() {
   const std::string name = RowName(row);
   if (plat::MsgBox("确实要废掉 [" + name + "] 这位大侠的武功吗？（删除存档）", plat::kOkCancel) != plat::kOk) return;
 
-  // Only the file of exactly that name; one already gone just leaves the list.
+  // The file Continue would load (found without regard to letter case); one already
+  // gone just leaves the list.
   if (IsUsableSaveName(name)) {
-    const fs::path file = NewSaveFilePath(name);
+    const fs::path file = SaveFilePath(name);
     std::error_code ec;
     if (fs::exists(fs::symlink_status(file, ec))) {
       const bool removed = fs::remove(file, ec);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <random>
 #include <system_error>
 
@@ -66,32 +67,39 @@ void RemoveQuietly(const fs::path& p) {
   fs::remove(p, ec);
 }
 
-// A fresh name in the system's temporary folder.
-fs::path TemporaryCopyName() {
+// A fresh hidden name beside the file for a reading copy. It never ends in "kzs", so
+// the save list does not take it for a save.
+fs::path ReadingCopyName(const fs::path& file) {
+  static std::atomic<unsigned> counter{0};
   std::random_device rd;
   std::error_code ec;
-  fs::path dir = fs::temp_directory_path(ec);
-  if (ec) dir = "/tmp";
+  std::string base(".");
+  base += file.filename().string();
+  base += ".reading.";
+  base += std::to_string(::getpid());
+  base += '.';
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path p = dir / ("orvanth-read-" + std::to_string(::getpid()) + "-" + std::to_string(rd()) + ".db");
-    if (!fs::exists(p, ec)) return p;
+    fs::path p =
+        file.parent_path() / (base + std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
+    if (!fs::exists(fs::symlink_status(p, ec))) return p;
   }
-  throw MarkedDatabaseError("no free name for a temporary copy");
+  throw WorkCopyError("no free name for a working copy beside " + file.string());
 }
-
-std::string ConnectionTo(const fs::path& p) { return "Data Source=" + p.string() + ";"; }
 
 }  // namespace
 
-MarkedDatabase::MarkedDatabase(const fs::path& file, Mode mode) : file_(file), mode_(mode) {
-  if (mode_ == Mode::Write) {
-    copy_ = file_;
-    copy_ += ".saving";
-  } else {
-    copy_ = TemporaryCopyName();
-  }
+MarkedDatabase::MarkedDatabase(const fs::path& file, Mode mode) : file_(file), target_(file), mode_(mode) {
   try {
-    FailIfInjected(MarkedDbStep::Copy);
+    if (mode_ == Mode::Write) {
+      const auto target = plat::WriteTarget(file_);
+      if (!target) throw MarkedDatabaseError("the link " + file_.string() + " leads nowhere");
+      target_ = *target;
+      if (!plat::IsWritableFile(target_)) throw MarkedDatabaseError(target_.string() + " may not be written");
+      copy_ = target_;
+      copy_ += ".saving";
+    } else {
+      copy_ = ReadingCopyName(file_);
+    }
     auto bytes = plat::ReadAllBytes(file_);
     if (!bytes) throw MarkedDatabaseError("cannot read " + file_.string());
     if (HasFileHeader(*bytes)) {
@@ -100,11 +108,18 @@ MarkedDatabase::MarkedDatabase(const fs::path& file, Mode mode) : file_(file), m
     // A copy or journal left over by an interrupted run must not be taken for ours.
     RemoveQuietly(copy_);
     for (const auto& p : CompanionFiles(copy_)) RemoveQuietly(p);
-    if (!plat::WriteAllBytes(copy_, *bytes)) throw MarkedDatabaseError("cannot write " + copy_.string());
+    if (MarkedDbFaults().step == MarkedDbStep::Copy) throw WorkCopyError("failure injected by a test");
+    if (!plat::WriteAllBytes(copy_, *bytes))
+      throw WorkCopyError("cannot write the working copy " + copy_.string());
 
     FailIfInjected(MarkedDbStep::Open);
-    conn_.Open(ConnectionTo(copy_));
+    conn_.OpenPath(copy_);
     if (mode_ == Mode::Write) {
+      // The copy is scratch until Commit makes the finished file durable: a crash
+      // before that leaves the original as it was, so the copy needs no journal on
+      // disk and no syncing of its own.
+      conn_.Scalar("PRAGMA journal_mode=MEMORY");
+      conn_.Execute("PRAGMA synchronous=OFF");
       conn_.Begin();
       inTransaction_ = true;
     }
@@ -147,12 +162,13 @@ void MarkedDatabase::Commit() {
   if (!bytes) throw MarkedDatabaseError("cannot read " + copy_.string());
   std::vector<std::uint8_t> marked = FileHeaderBytes();
   marked.insert(marked.end(), bytes->begin(), bytes->end());
-  if (!plat::WriteFileAtomically(copy_, marked)) throw MarkedDatabaseError("cannot mark " + copy_.string());
 
+  // The marked content replaces the file in one rename, synced first, keeping the
+  // file's permissions.
   FailIfInjected(MarkedDbStep::Rename);
-  std::error_code ec;
-  fs::rename(copy_, file_, ec);
-  if (ec) throw MarkedDatabaseError("cannot put " + copy_.string() + " in place: " + ec.message());
+  if (!plat::WriteFileAtomically(target_, marked))
+    throw MarkedDatabaseError("cannot put the new content in place of " + target_.string());
+  RemoveQuietly(copy_);
   committed_ = true;
 }
 

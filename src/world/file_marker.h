@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db.h"
@@ -38,6 +39,16 @@ struct MarkedDatabaseError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The working copy beside the file could not be made (the folder is full or may not be
+// written): nothing is known to be wrong with the file itself.
+struct WorkCopyError : MarkedDatabaseError {
+  using MarkedDatabaseError::MarkedDatabaseError;
+};
+
+// The message for a working copy that could not be made in the save folder.
+inline constexpr std::string_view kMsgNoWorkCopy =
+    "无法在存档文件夹中建立存档的工作副本（磁盘已满或没有写入权限），存档本身没有损坏！";
+
 // Test hook: the step of MarkedDatabase that is made to fail. `writeNumber` picks the
 // write (1 = the first BeforeWrite call of a database) when `step` is Write.
 enum class MarkedDbStep { None, Copy, Open, Write, Close, Mark, Rename };
@@ -48,20 +59,23 @@ struct MarkedDbFaultInjection {
 // The hook in force; tests set it and put it back to {} when done.
 MarkedDbFaultInjection& MarkedDbFaults();
 
-// Database work on a marked file.
+// Database work on a marked file. The working copy always lies in a folder of the game
+// (never in the system's temporary folder), and the database is opened by its exact
+// path, whatever characters the game folder's path holds.
 //
-// Reading: the file is copied without its marker to a temporary file outside the
-// game folder, which is opened; the copy is deleted at the end. The original file is
-// never touched.
+// Reading: the file is copied without its marker to a hidden file beside it, which is
+// opened; the copy is deleted at the end. The file itself is never touched.
 //
-// Writing: the work happens on a copy without the marker beside the original
-// ("<file>.saving"), inside one transaction. Commit() ends the transaction, closes the
-// database, puts the marker on the copy and renames the copy over the original.
-// Destroyed without a successful Commit, the copy is deleted and the original stays
-// exactly as it was.
+// Writing: the work happens on a copy without the marker beside the file
+// ("<file>.saving"), inside one transaction. A file that is a link is written through:
+// the copy lies beside the link's target and replaces the target. Commit() ends the
+// transaction, closes the database and puts the marked content in place of the file,
+// durably and with the file's permissions. Destroyed without a successful Commit, the
+// copy is deleted and the file stays exactly as it was. A read-only file is refused
+// before any work.
 //
-// Every failure throws MarkedDatabaseError (the database layer's own errors pass as
-// plat::db::Error).
+// Every failure throws MarkedDatabaseError (WorkCopyError when the copy could not be
+// made; the database layer's own errors pass as plat::db::Error).
 class MarkedDatabase {
  public:
   enum class Mode { Read, Write };
@@ -83,7 +97,8 @@ class MarkedDatabase {
  private:
   void Discard() noexcept;
 
-  std::filesystem::path file_;
+  std::filesystem::path file_;    // as the caller named it
+  std::filesystem::path target_;  // the file that is replaced (a link's target)
   std::filesystem::path copy_;
   Mode mode_;
   plat::db::Connection conn_;

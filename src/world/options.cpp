@@ -37,42 +37,60 @@ std::optional<long> WholeNumber(const std::string& item) {
   return static_cast<long>(*v);
 }
 
-// The eight options of the file, each 0 or 1; nothing when the file is missing, short or
-// holds a field that is not a whole number.
-std::optional<std::array<int, kOptionCount>> ReadOptions() {
+// The eight options as the file gives them: the flags and the values of the boxes.
+struct Options {
+  std::array<int, kOptionCount> flags{};
+  std::array<int, kOptionCount> boxes{};
+};
+
+Options FromBoxValues(const std::array<int, kOptionCount>& values) {
+  Options o;
+  o.flags = values;
+  o.boxes = values;
+  return o;
+}
+
+// The options of the file; nothing when the file is missing, short or holds a field
+// that is not a whole number. A flag is on for any field other than exactly "0" ("00"
+// too); its box takes the field's value, which a box holds as 0 clear, 1 ticked or 2
+// grey; any other number ticks it.
+std::optional<Options> ReadOptions() {
   plat::TextReader in(ConfigPath());
   if (!in.IsOpen()) return std::nullopt;
-  std::array<int, kOptionCount> options{};
-  for (int& option : options) {
+  Options o;
+  for (int i = 0; i < kOptionCount; ++i) {
     auto item = in.ReadItem();
     if (!item) return std::nullopt;
     auto number = WholeNumber(*item);
     if (!number) return std::nullopt;
-    option = *number != 0 ? 1 : 0;
+    const auto k = static_cast<std::size_t>(i);
+    o.flags[k] = *item != "0" ? 1 : 0;
+    o.boxes[k] = (*number >= 0 && *number <= 2) ? static_cast<int>(*number) : 1;
   }
-  return options;
+  return o;
 }
 
-void ApplyOptions(const std::array<int, kOptionCount>& o) {
-  G.SoundOn = o[0];
-  G.ShowAllMonHp = o[1];
-  G.ShowAllItemNames = o[2];
-  G.AutoPickUp = o[3];
-  G.ShowDamage = o[4];
-  G.MagicLock = o[5];
-  G.ShowMiniMap = o[6];
+void ApplyOptions(const Options& o) {
+  G.SoundOn = o.flags[0];
+  G.ShowAllMonHp = o.flags[1];
+  G.ShowAllItemNames = o.flags[2];
+  G.AutoPickUp = o.flags[3];
+  G.ShowDamage = o.flags[4];
+  G.MagicLock = o.flags[5];
+  G.ShowMiniMap = o.flags[6];
   if (plat::Control* map = ui::Form1.Pminimap) {
-    if (o[6] == 0) {
+    if (o.flags[6] == 0) {
       map->Move(kMiniMapParkedLeft, kMiniMapParkedTop);
     } else {
       map->Move(kMiniMapLeft, kMiniMapTop);
     }
   }
-  G.ShowPlayerId = o[7];
-  // The boxes' own click handling sets the same flags and the same panel place.
+  G.ShowPlayerId = o.flags[7];
+  // For the values 0 and 1 the boxes' own click handling sets the same flags and the
+  // same panel place.
   auto boxes = OptionBoxes();
   for (std::size_t i = 0; i < boxes.size(); ++i) {
-    if (boxes[i] != nullptr) boxes[i]->SetValue(o[i]);
+    if (boxes[i] != nullptr) boxes[i]->SetValue(o.boxes[i]);
   }
 }
 
@@ -92,6 +110,6 @@ void LoadConfig() {
     ApplyOptions(*options);
     return;
   }
-  ApplyOptions(kDefaultOptions);
+  ApplyOptions(FromBoxValues(kDefaultOptions));
   SaveConfig();
 }

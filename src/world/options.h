@@ -8,6 +8,7 @@
 bool SaveConfig();
 
 // Reads "Config.cfg" and sets the option flags, the minimap panel's place and the check
-// boxes from it. A missing, short or damaged file gives the design values (sound effects
+// boxes from it. A flag is on for any field other than exactly "0" ("00" included); a box
+// takes the field's value. A missing, short or damaged file gives the design values (sound effects
 // and damage numbers on, the rest off), which are then written to the file.
 void LoadConfig();

@@ -380,15 +380,15 @@ bool SaveGame() {
   EndShield();
   EndTransformation();
 
-  if (G.SaveConnStr.empty()) {
+  if (G.SavePath.empty()) {
     if (!IsUsableSaveName(G.Player.ID)) {
       AddSysMessage("存档失败，原存档未改动", 255, 0, 0);
       return false;
     }
-    G.SaveConnStr = SaveConnectionString(SaveFilePath(G.Player.ID).string());
+    G.SavePath = SaveFilePath(G.Player.ID);
+    G.SaveConnStr = SaveConnectionString(G.SavePath.string());
   }
-  const fs::path file = fs::path(plat::db::DataSourceOf(G.SaveConnStr));
-  const bool saved = WriteSaveFile(file, [](MarkedDatabase& db) {
+  const bool saved = WriteSaveFile(G.SavePath, [](MarkedDatabase& db) {
     WriteSave1(db);
     WriteSave2(db);
   });
@@ -403,13 +403,15 @@ bool SaveGame() {
 bool SaveItemTable() {
   if (!IsUsableSaveName(G.Player.ID)) return false;
   const fs::path file = SaveFilePath(G.Player.ID);
+  G.SavePath = file;
   G.SaveConnStr = SaveConnectionString(file.string());
   return WriteSaveFile(file, [](MarkedDatabase& db) { WriteSave2(db); });
 }
 
-bool LoadSaveGame(std::string_view name) {
+SaveLoadResult LoadSaveGame(std::string_view name) {
+  const SaveLoadResult unreadable{SaveLoadError::Unreadable};
   const std::string id = plat::Trim(name);
-  if (!IsUsableSaveName(id)) return false;
+  if (!IsUsableSaveName(id)) return unreadable;
   const fs::path file = SaveFilePath(id);
 
   LoadedSave s;
@@ -418,7 +420,7 @@ bool LoadSaveGame(std::string_view name) {
     MarkedDatabase db(file, MarkedDatabase::Mode::Read);
     Recordset rs;
     rs.Open("Select * from Save1 where id=?", db.Db(), {Value(id)});
-    if (rs.Eof()) return false;
+    if (rs.Eof()) return unreadable;
     ReadSave1(rs, s);
     rs.Close();
     rs.Open("Select * from Save2 where id=?", db.Db(), {Value(id)});
@@ -426,8 +428,10 @@ bool LoadSaveGame(std::string_view name) {
     rs.Close();
   } catch (const plat::ProgramEnded&) {
     throw;
+  } catch (const WorkCopyError&) {
+    return SaveLoadResult{SaveLoadError::NoWorkCopy};
   } catch (const std::exception&) {
-    return false;
+    return unreadable;
   }
 
   G.Player = std::move(s.player);
@@ -443,6 +447,7 @@ bool LoadSaveGame(std::string_view name) {
   const std::string& mode = G.Player.M[static_cast<std::size_t>(kSkillStrings)];
   if (mode == "作弊") G.CheatMode = 1;
   if (mode == "专家") G.ExpertMode = 1;
+  G.SavePath = file;
   G.SaveConnStr = SaveConnectionString(file.string());
-  return true;
+  return {};
 }

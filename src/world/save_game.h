@@ -30,20 +30,34 @@ std::string CurrentDateText();
 
 // The full save: ends a running spirit shield and a transformation first (the saved
 // character never carries either), then writes the Save1 row and the 120 Save2 rows of
-// the file named by SaveConnStr (built from the player's ID when it is empty). Shows
-// "游戏已存档" after a save that succeeded; a failed save keeps the old file and shows
-// "存档失败，原存档未改动". Both in red.
+// the file SavePath (with SaveConnStr, built from the player's ID when it is empty). Shows
+// "游戏已存档" after a save that succeeded; a failed save (a read-only file among them)
+// keeps the old file and shows "存档失败，原存档未改动". Both in red. The file keeps its
+// permissions, and a save that is a link stays one: its target gets the new content.
 bool SaveGame();
 
-// Rewrites the 120 Save2 rows from Items (after a completed trade). Sets SaveConnStr for
-// "\Save\<ID>.kzs" itself; Save1 is not touched; no message.
+// Rewrites the 120 Save2 rows from Items (after a completed trade). Sets SavePath and
+// SaveConnStr for "\Save\<ID>.kzs" itself; Save1 is not touched; no message.
 bool SaveItemTable();
 
-// Loads the character of "\Save\<name>.kzs" (name trimmed) into the game state: Player,
-// Et, M, Items, the map and return point, the view origin (X - 7, Y - 7), the account
-// flags of M20, and SaveConnStr. The file is only read. False on any failure, with the
-// game state left as it was (the caller shows the message).
-bool LoadSaveGame(std::string_view name);
+// Why a save could not be loaded.
+enum class SaveLoadError {
+  None,
+  Unreadable,  // missing, not a save of this game, or holding values it cannot use
+  NoWorkCopy,  // the working copy could not be made in the save folder
+};
+
+struct SaveLoadResult {
+  SaveLoadError error = SaveLoadError::None;
+  explicit operator bool() const { return error == SaveLoadError::None; }
+};
+
+// Loads the character of "\Save\<name>.kzs" (name trimmed, the file found without
+// regard to letter case) into the game state: Player, Et, M, Items, the map and return
+// point, the view origin (X - 7, Y - 7), the account flags of M20, SavePath and
+// SaveConnStr. The file is only read. On any failure the game state is left as it was
+// (the caller shows the message).
+SaveLoadResult LoadSaveGame(std::string_view name);
 
 // A save whose content cannot be used.
 struct SaveFormatError : std::runtime_error {

@@ -60,26 +60,31 @@ void ListSaveGames() {
   std::vector<std::string> names = plat::ListFiles(folder);
   std::sort(names.begin(), names.end());
 
-  bool unreadable = false;
+  std::string_view failure;
   for (const std::string& name : names) {
     if (plat::Right(name, 3) != "kzs") continue;
     const fs::path file = folder / name;
+    G.SavePath = file;
     G.SaveConnStr = SaveConnectionString(file.string());
     std::string row;
     try {
       row = ReadListRow(file);
     } catch (const plat::ProgramEnded&) {
       throw;
+    } catch (const WorkCopyError&) {
+      // The save itself may well be sound: say what failed instead.
+      failure = kMsgNoWorkCopy;
+      break;
     } catch (const std::exception&) {
-      unreadable = true;
+      failure = "无法识别的存档文件！请将它移出存档文件夹！";
       break;
     }
     if (list != nullptr) list->AddItem(std::move(row));
   }
 
   // Every copy is gone by now; the save files were only read.
-  if (unreadable) {
-    plat::MsgBox("无法识别的存档文件！请将它移出存档文件夹！");
+  if (!failure.empty()) {
+    plat::MsgBox(std::string(failure));
     EndGame();
   }
 }

@@ -16,7 +16,8 @@ std::string SaveListRow(std::string_view id, std::string_view zhiYe, long level,
 
 // Clears the main window's IdList and adds one row per save file of "\Save\" whose
 // name ends in "kzs" (exactly, with case), in file-name order. No file is modified.
-// Leaves SaveConnStr at the last file listed. A file that cannot be read as a save
-// shows "无法识别的存档文件！请将它移出存档文件夹！" and ends the program.
+// Leaves SavePath and SaveConnStr at the last file listed. A file that cannot be read
+// as a save shows "无法识别的存档文件！请将它移出存档文件夹！" and ends the program; so
+// does a working copy that cannot be made in the save folder, with kMsgNoWorkCopy.
 void ListSaveGames();
 

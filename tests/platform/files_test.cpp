@@ -119,6 +119,54 @@ TEST(FileAtomic, ReadOnlyFolderKeepsTheOldFile) {
   EXPECT_EQ(ReadText(p), "old");
 }
 
+// The file keeps its mode; a link stays a link and its target gets the content; a
+// read-only file (for the superuser too) and a link leading nowhere are left alone.
+TEST(FileAtomic, ModeLinksAndReadOnlyFiles) {
+  const struct {
+    const char* what;
+    mode_t mode;
+    int link;  // 0 none, 1 absolute, 2 relative, 3 leading nowhere
+    bool written;
+  } cases[] = {
+      {"0600", 0600, 0, true},          {"0644", 0644, 0, true},
+      {"0444", 0444, 0, false},         {"0400", 0400, 0, false},
+      {"link to 0600", 0600, 1, true},  {"relative link to 0640", 0640, 2, true},
+      {"link to 0444", 0444, 1, false}, {"link leading nowhere", 0600, 3, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    fs::create_directories(dir / "real");
+    fs::create_directories(dir / "Save");
+    const fs::path real = dir / "real" / "a.db";
+    WriteText(real, "old");
+    ::chmod(real.c_str(), c.mode);
+    fs::path p = real;
+    if (c.link != 0) {
+      p = dir / "Save" / "a.kzs";
+      if (c.link == 1) fs::create_symlink(real, p);
+      if (c.link == 2) fs::create_symlink("../real/a.db", p);
+      if (c.link == 3) fs::create_symlink(dir / "real" / "gone.db", p);
+    }
+    EXPECT_EQ(plat::WriteFileAtomically(p, Bytes("new")), c.written);
+    EXPECT_EQ(ReadText(real), c.written ? "new" : "old");
+    struct stat st;
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    if (c.link != 0) {
+      EXPECT_TRUE(fs::is_symlink(p));
+    }
+    // Nothing left beside the link or beside its target.
+    for (const char* folder : {"Save", "real"}) {
+      std::vector<std::string> names;
+      for (const auto& e : fs::directory_iterator(dir / folder))
+        names.push_back(e.path().filename().string());
+      EXPECT_EQ(names.size(), c.link != 0 || std::string(folder) == "real" ? 1u : 0u) << folder;
+    }
+    ::chmod(real.c_str(), 0600);
+  }
+}
+
 TEST(FileAtomic, MissingFolderOrFolderInTheWayFails) {
   TempDir dir;
   EXPECT_FALSE(plat::WriteFileAtomically(dir / "nofolder" / "a.kzs", Bytes("x")));

@@ -435,6 +435,7 @@ TEST_F(ScriptTest, TalkToNpcWithoutARowOrScriptDoesNothing) {
   EXPECT_EQ(G.ScriptText, "KEPT");
 
   G.NpcConnStr = itemdb::ConnectionTo(dir / "missing.dat");
+  G.NpcDbPath = dir / "missing.dat";
   TalkToNpc("N村长");
   EXPECT_FALSE(W().Pspt->Visible);
   EXPECT_FALSE(G.DbConn->IsOpen());
@@ -444,6 +445,7 @@ TEST_F(ScriptTest, TheSampleNpcScriptsRun) {
   const std::filesystem::path npcs = testsupport::GameDir() / "date" / "Mon" / "75.dat";
   if (!std::filesystem::exists(npcs)) GTEST_SKIP() << "the sample game folder is not built";
   G.NpcConnStr = itemdb::ConnectionTo(npcs);
+  G.NpcDbPath = npcs;
   G.SubMap = 1;
   G.PartNames[1] = "镇安村";
   G.Player.Level = 1;

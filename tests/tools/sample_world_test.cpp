@@ -370,6 +370,8 @@ class SampleWorldTest : public WorldTest {
     ASSERT_TRUE(StripFileHeader(dir.path() / "date/rpg/21.dat"));
     G.NpcConnStr = DataConnectionString("\\Date\\Mon\\75.dat");
     G.ItemConnStr = DataConnectionString("\\Date\\Mon\\74.dat");
+    G.NpcDbPath = plat::ResolvePath("\\Date\\Mon\\75.dat");
+    G.ItemDbPath = plat::ResolvePath("\\Date\\Mon\\74.dat");
 
     plat::db::Connection items;
     items.Open(G.ItemConnStr);

@@ -364,6 +364,7 @@ class BrokenMonsterDbTest : public GameStartTest {
     GameStartTest::SetUp();
     fs::copy_file(MonsterDb(), copy.path() / "21.dat");
     G.MonConnStr = "Data Source=" + (copy.path() / "21.dat").string() + ";";
+    G.MonDbPath = copy.path() / "21.dat";
     G.MonsterKinds.resize(2);
     G.MonsterKinds[1].MonName = "旧的";
     G.MonsterKindCount = 1;

@@ -3,8 +3,10 @@
 #include "ui/title_screen.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 
@@ -461,6 +463,26 @@ TEST_F(TitleScreenTest, AnUnreadableSaveEndsTheProgramWithItsMessage) {
   EXPECT_FALSE(Form1.PLevel->Visible);
 }
 
+// A save folder without room for the working copy: Continue says so, not that the save
+// is bad, and the save is untouched.
+TEST_F(TitleScreenTest, ContinueWithoutRoomForTheWorkingCopySaysSo) {
+  Create("甲", "战士");
+  const auto before = plat::ReadAllBytes(SaveFile("甲"));
+  Select("甲");
+  struct rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit full = saved;
+  full.rlim_cur = 512;
+  ::setrlimit(RLIMIT_FSIZE, &full);
+  EXPECT_THROW(Form1.Command2->OnClick(), plat::ProgramEnded);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].text, kMsgNoWorkCopy);
+  EXPECT_EQ(plat::ReadAllBytes(SaveFile("甲")), before);
+}
+
 TEST_F(TitleScreenTest, DeletingAsksAndRemovesTheFileAndTheRow) {
   Create("甲", "战士");
   Create("乙", "道士");
@@ -520,12 +542,10 @@ TEST_F(TitleScreenTest, DeletingASaveThatIsGoneOrStuck) {
   ASSERT_EQ(Rows().size(), 1u);
   EXPECT_EQ(ui::RowName(Rows()[0]), "ab");
 
-  // Only the file of exactly that name is deleted, never one that differs in case.
-  fs::rename(SaveFile("ab"), SaveFile("AB"));
+  fs::remove(SaveFile("ab"));
   Select("ab");
   dialogs.dialogs.messageAnswers.push_back(plat::kOk);
   Form1.Command3->OnClick();
-  EXPECT_TRUE(fs::exists(SaveFile("AB")));
   EXPECT_TRUE(Rows().empty());
 
   // A save that cannot be deleted keeps its row.
@@ -539,6 +559,43 @@ TEST_F(TitleScreenTest, DeletingASaveThatIsGoneOrStuck) {
   EXPECT_EQ(Shown()[1].text, ui::kMsgDeleteFailed);
   EXPECT_EQ(Rows().size(), 1u);
   EXPECT_TRUE(fs::exists(SaveFile("乙")));
+}
+
+// Delete removes the file Continue loads for the row, whatever the letter case of its
+// name; of two files that differ only in case, the exact one.
+TEST_F(TitleScreenTest, DeleteRemovesTheFileContinueLoads) {
+  struct Case {
+    std::vector<std::string> files;  // the first one holds the character of the row
+    std::string row;
+    std::vector<std::string> left;  // the files that stay
+  };
+  const Case cases[] = {
+      {{"AB"}, "ab", {}}, {{"aB"}, "Ab", {}}, {{"ab"}, "ab", {}}, {{"ab", "AB"}, "ab", {"AB.kzs"}},
+      {{"Ab"}, "AB", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    for (const auto& e : fs::directory_iterator(dir.path() / "Save")) fs::remove_all(e.path());
+    Restart();
+    Create(c.row, "战士");
+    ASSERT_TRUE(fs::exists(SaveFile(c.row)));
+    const fs::path made = dir.path() / "Save" / "made.tmp";
+    fs::rename(SaveFile(c.row), made);
+    for (std::size_t i = 1; i < c.files.size(); ++i) fs::copy_file(made, SaveFile(c.files[i]));
+    fs::rename(made, SaveFile(c.files[0]));
+
+    ASSERT_TRUE(LoadSaveGame(c.row));
+    EXPECT_EQ(G.SavePath, SaveFile(c.files[0]));
+
+    Select(c.row);
+    dialogs.dialogs.messageAnswers.push_back(plat::kOk);
+    Form1.Command3->OnClick();
+    EXPECT_TRUE(Rows().empty());
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir.path() / "Save"))
+      left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, c.left);
+  }
 }
 
 TEST_F(TitleScreenTest, AFailedCreationKeepsTheListAndTheGame) {

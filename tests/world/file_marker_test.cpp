@@ -8,6 +8,7 @@
 
 #include "platform/db.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "support/test_support.h"
 
 namespace {
@@ -142,7 +143,10 @@ TEST(MarkedDatabase, ReaderNeverTouchesTheOriginal) {
     MarkedDatabase db(f, MarkedDatabase::Mode::Read);
     copy = db.WorkCopy();
     EXPECT_TRUE(fs::exists(copy));
-    EXPECT_NE(copy.parent_path(), dir.path());
+    // A hidden file beside the original that the save list would never take for a save.
+    EXPECT_EQ(copy.parent_path(), dir.path());
+    EXPECT_EQ(copy.filename().string().front(), '.');
+    EXPECT_NE(plat::Right(copy.filename().string(), 3), "kzs");
     EXPECT_EQ(db.Db().Scalar("SELECT v FROM T").AsLong(), 17);
   }
   EXPECT_FALSE(fs::exists(copy));
@@ -218,8 +222,10 @@ TEST(MarkedDatabase, StaleWorkCopyAndJournalAreNotTakenForOurs) {
     db.Db().Execute("UPDATE T SET v = 5");
     db.Commit();
   }
-  MarkedDatabase db(f, MarkedDatabase::Mode::Read);
-  EXPECT_EQ(db.Db().Scalar("SELECT v FROM T").AsLong(), 5);
+  {
+    MarkedDatabase db(f, MarkedDatabase::Mode::Read);
+    EXPECT_EQ(db.Db().Scalar("SELECT v FROM T").AsLong(), 5);
+  }
   EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
 }
 

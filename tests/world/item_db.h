@@ -98,11 +98,13 @@ class GameTest : public ::testing::Test {
     const fs::path file = dir / "items.dat";
     CreateItemDb(file, rows);
     G.ItemConnStr = ConnectionTo(file);
+    G.ItemDbPath = file;
   }
   void UseNpcs(const std::vector<NpcRow>& rows) {
     const fs::path file = dir / "npcs.dat";
     CreateNpcDb(file, rows);
     G.NpcConnStr = ConnectionTo(file);
+    G.NpcDbPath = file;
   }
 
   // Fills bag slots 21..56 with a filler item, leaving `freeSlots` at the end empty.

@@ -135,6 +135,34 @@ TEST_F(OptionsTest, MissingShortOrDamagedFileGivesTheDesignValues) {
   }
 }
 
+// A flag is on for every field but exactly "0"; its box takes the field's value.
+TEST_F(OptionsTest, AFlagIsOffOnlyForAFieldOfExactlyZero) {
+  const struct {
+    const char* line;
+    std::array<std::int32_t, 8> flags;
+    std::array<int, 8> boxes;
+    bool miniMap;
+  } cases[] = {
+      {"00,0,0,0,0,0,0,0\r\n", {1, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}, false},
+      {"0,00,000,0,0,00,00,00\r\n", {0, 1, 1, 0, 0, 1, 1, 1}, {0, 0, 0, 0, 0, 0, 0, 0}, true},
+      {" 00 , 0 ,0,0,0,0, 0 ,0\r\n", {1, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}, false},
+      {"2,0,0,0,0,0,0,0\r\n", {1, 0, 0, 0, 0, 0, 0, 0}, {2, 0, 0, 0, 0, 0, 0, 0}, false},
+      {"-1,0,0,0,7,0,0,01\r\n", {1, 0, 0, 0, 1, 0, 0, 1}, {1, 0, 0, 0, 1, 0, 0, 1}, false},
+      {"0,0,0,0,0,0,01,0\r\n", {0, 0, 0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, 0, 0, 1, 0}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    G = GameState{};
+    ui::BuildMainWindow();
+    WriteConfig(c.line);
+    LoadConfig();
+    EXPECT_EQ(Flags(), c.flags);
+    EXPECT_EQ(BoxValues(), c.boxes);
+    ExpectMiniMapShown(c.miniMap);
+    EXPECT_EQ(ConfigText(), c.line);  // a readable file is left as it is
+  }
+}
+
 TEST_F(OptionsTest, BoxClickHandlersRunWhenLoadingChangesThem) {
   int clicks = 0;
   for (plat::Control* box : Boxes()) box->OnClick = [&clicks]() { ++clicks; };
