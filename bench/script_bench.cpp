@@ -1,5 +1,6 @@
 // Running a long NPC script: 999 kept lines of dialogue, conditions, value changes,
-// shop rows, choices and a chain of label jumps, as one dialogue run from the first line.
+// shop rows, choices and a chain of label jumps, as one dialogue run from the first line;
+// and a script whose jumps multiply.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -65,5 +66,28 @@ void BM_LongNpcScript(benchmark::State& state) {
   state.counters["lines"] = 999;
 }
 BENCHMARK(BM_LongNpcScript)->Unit(benchmark::kMillisecond);
+
+// A script whose labels each jump twice to the next, padded to 999 lines so that every
+// jump starts on a long script: the chain multiplies until the line budget stops it.
+void BM_RunawayJumps(benchmark::State& state) {
+  ui::BuildMainWindow();
+  G = GameState{};
+  std::string s = "#GOTO L1\r\n#END\r\n";
+  constexpr int kLabels = 30;
+  for (int k = 1; k <= kLabels; ++k) {
+    const std::string label = std::to_string(k);
+    const std::string next = "#GOTO L" + std::to_string(k + 1) + "\r\n";
+    s += "#LABEL L" + label + "\r\nLABEL " + label + "\r\n" + next + next + "#END\r\n";
+  }
+  while (s.size() < 999 * 14) s += "PADDING LINE\r\n";
+  G.ScriptText = s;
+  for (auto _ : state) {
+    RunScript(G.ScriptText, 1);
+    benchmark::DoNotOptimize(G.ScriptLinesRun);
+  }
+  if (G.ScriptLinesRun != kScriptLineBudget) state.SkipWithError("the budget did not stop the chain");
+  state.counters["lines"] = G.ScriptLinesRun;
+}
+BENCHMARK(BM_RunawayJumps)->Unit(benchmark::kMillisecond);
 
 }  // namespace
