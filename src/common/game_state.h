@@ -542,6 +542,8 @@ struct GameState {
   std::unique_ptr<plat::db::Connection> DbConn;
   std::unique_ptr<plat::db::Recordset> DbRecordset;
   std::string DbSql;
+  // The item table, kept open for item creation from the first item built on.
+  std::unique_ptr<plat::db::KeptQuery> ItemQuery;
   std::string SaveConnStr;
   std::string NpcConnStr;
   std::string MonConnStr;
