@@ -1,13 +1,19 @@
 // Running a long NPC script: 999 kept lines of dialogue, conditions, value changes,
-// shop rows, choices and a chain of label jumps, as one dialogue run from the first line.
+// shop rows, choices and a chain of label jumps, as one dialogue run from the first line;
+// one line that gives a thousand items; and a script whose jumps multiply.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "common/game_state.h"
+#include "platform/paths.h"
+#include "platform/sound.h"
 #include "platform/text.h"
 #include "script/script.h"
 #include "window/form1.h"
+#include "world/items.h"
 
 namespace {
 
@@ -65,5 +71,78 @@ void BM_LongNpcScript(benchmark::State& state) {
   state.counters["lines"] = 999;
 }
 BENCHMARK(BM_LongNpcScript)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------------
+// "#GIVE 回城卷 1000" on the sample game folder's item table: 36 scrolls into the bag, the
+// rest built again and laid on the ground around the player (the oldest making room).
+
+class SilentSound : public plat::SoundDevice {
+ public:
+  void PlayWave(const plat::fs::path&) override {}
+  void Close(int) override {}
+  bool Open(int, const plat::fs::path&) override { return false; }
+  void Play(int) override {}
+  std::int64_t LengthMs(int) override { return 0; }
+};
+
+void EmptyBagAndGround() {
+  for (int i = kBagFirst; i <= kBagLast; ++i) G.Player.Items[static_cast<std::size_t>(i)] = ItemRecord{};
+  for (auto& item : G.GroundItems) item = ItemRecord{};
+  G.GroundItemCount = 0;
+  ClearItemGrid();
+}
+
+void BM_GiveThousandScrolls(benchmark::State& state) {
+  SilentSound silent;
+  plat::SetSoundDevice(&silent);
+  // As the program runs: from its folder, which is also its working folder.
+  plat::SetProgramFolder(ORVANTH_GAME_DIR);
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(ORVANTH_GAME_DIR);
+  ui::BuildMainWindow();
+  G = GameState{};
+  G.ItemConnStr = "Data Source=" + plat::ResolvePath("\\Date\\Mon\\74.dat").string() + ";";
+  G.GAMELEVEL = 1;
+  SetPartSize(1, 40, 40);
+  G.SubMap = 1;
+  G.ViewX = G.ViewY = 12;
+  G.ScriptText = "#GIVE 回城卷 1000\r\n";
+  for (auto _ : state) {
+    state.PauseTiming();
+    EmptyBagAndGround();
+    state.ResumeTiming();
+    RunScript(G.ScriptText, 1);
+  }
+  if (G.Player.Items[kBagLast].Name != "回城卷" || G.GroundItemCount != kMaxGroundItems - 1) {
+    state.SkipWithError("the scrolls were not given");
+  }
+  plat::SetSoundDevice(nullptr);
+  std::filesystem::current_path(cwd);
+  G = GameState{};
+}
+BENCHMARK(BM_GiveThousandScrolls)->Unit(benchmark::kMillisecond);
+
+// A script whose labels each jump twice to the next, padded to 999 lines so that every
+// jump starts on a long script: the chain multiplies until the line budget stops it.
+void BM_RunawayJumps(benchmark::State& state) {
+  ui::BuildMainWindow();
+  G = GameState{};
+  std::string s = "#GOTO L1\r\n#END\r\n";
+  constexpr int kLabels = 30;
+  for (int k = 1; k <= kLabels; ++k) {
+    const std::string label = std::to_string(k);
+    const std::string next = "#GOTO L" + std::to_string(k + 1) + "\r\n";
+    s += "#LABEL L" + label + "\r\nLABEL " + label + "\r\n" + next + next + "#END\r\n";
+  }
+  while (s.size() < 999 * 14) s += "PADDING LINE\r\n";
+  G.ScriptText = s;
+  for (auto _ : state) {
+    RunScript(G.ScriptText, 1);
+    benchmark::DoNotOptimize(G.ScriptLinesRun);
+  }
+  if (G.ScriptLinesRun != kScriptLineBudget) state.SkipWithError("the budget did not stop the chain");
+  state.counters["lines"] = G.ScriptLinesRun;
+}
+BENCHMARK(BM_RunawayJumps)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -525,6 +525,7 @@ struct GameState {
   std::int16_t IfState = 0;
   std::int32_t BuyMode = 0;
   std::int32_t ScriptNesting = 0;  // scripts running inside one another right now
+  std::int32_t ScriptLinesRun = 0;  // lines run by the outermost run and every run inside it
   std::array<std::string, kChoiceCount + 1> ChoiceLabel;  // 1..6
 
   // --- graphics and sound counters
@@ -542,6 +543,8 @@ struct GameState {
   std::unique_ptr<plat::db::Connection> DbConn;
   std::unique_ptr<plat::db::Recordset> DbRecordset;
   std::string DbSql;
+  // The item table, kept open for item creation from the first item built on.
+  std::unique_ptr<plat::db::KeptQuery> ItemQuery;
   std::string SaveConnStr;
   std::string NpcConnStr;
   std::string MonConnStr;

@@ -4,12 +4,14 @@
 #include "platform/db.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 #include "platform/paths.h"
@@ -616,6 +618,148 @@ void Recordset::Update() {
     rows_[pos_] = std::move(row);
   }
   changed_.assign(columns_.size(), false);
+}
+
+// ----------------------------------------------------------------------- KeptQuery
+
+namespace {
+
+// What a file was: which file it is, its size and its last change.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  long long changedNs = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileIdentity{st.st_dev, st.st_ino, st.st_size,
+                      static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
+void BindValue(sqlite3* db, sqlite3_stmt* st, int index, const Value& v) {
+  int rc;
+  if (v.IsNull()) {
+    rc = sqlite3_bind_null(st, index);
+  } else if (v.IsText()) {
+    const std::string t = v.AsText();
+    rc = sqlite3_bind_text64(st, index, t.data(), t.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  } else if (v == Value(v.AsInt())) {
+    rc = sqlite3_bind_int64(st, index, v.AsInt());
+  } else {
+    rc = sqlite3_bind_double(st, index, v.AsReal());
+  }
+  if (rc != SQLITE_OK) throw Error(Message(db, "cannot bind a parameter"));
+}
+
+Value ColumnValue(sqlite3_stmt* st, int i) {
+  switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER:
+      return Value(static_cast<long long>(sqlite3_column_int64(st, i)));
+    case SQLITE_FLOAT:
+      return Value(sqlite3_column_double(st, i));
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+      const void* p = sqlite3_column_type(st, i) == SQLITE_TEXT
+                          ? static_cast<const void*>(sqlite3_column_text(st, i))
+                          : sqlite3_column_blob(st, i);
+      const int n = sqlite3_column_bytes(st, i);
+      if (p == nullptr || n <= 0) return Value(std::string());
+      return Value(std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)));
+    }
+    default:
+      return Value();
+  }
+}
+
+}  // namespace
+
+struct KeptQuery::Kept {
+  std::filesystem::path file;
+  FileIdentity identity;
+  Connection conn;
+  sqlite3_stmt* stmt = nullptr;
+
+  Kept() = default;
+  Kept(const Kept&) = delete;
+  Kept& operator=(const Kept&) = delete;
+  ~Kept() { sqlite3_finalize(stmt); }  // before the connection closes
+};
+
+KeptQuery::KeptQuery(std::string sql) : sql_(std::move(sql)) {}
+
+KeptQuery::~KeptQuery() = default;
+
+void KeptQuery::Close() {
+  kept_.reset();
+  columns_.clear();
+  row_.clear();
+  hasRow_ = false;
+}
+
+bool KeptQuery::Run(const std::filesystem::path& file, const std::vector<Value>& params) {
+  hasRow_ = false;
+  const std::optional<FileIdentity> now = IdentityOf(file);
+  if (kept_ && (!now || kept_->file != file || !(kept_->identity == *now))) Close();
+  if (!now) throw Error("database file not found: \"" + file.string() + "\"");
+  if (!kept_) {
+    auto kept = std::make_unique<Kept>();
+    kept->file = file;
+    kept->identity = *now;
+    kept->conn.OpenPath(file);
+    sqlite3* db = kept->conn.Raw();
+    if (sqlite3_prepare_v2(db, sql_.c_str(), static_cast<int>(sql_.size()), &kept->stmt, nullptr) !=
+            SQLITE_OK ||
+        kept->stmt == nullptr) {
+      throw Error(Message(db, "cannot prepare \"" + sql_ + "\""));
+    }
+    kept_ = std::move(kept);
+  }
+
+  sqlite3* db = kept_->conn.Raw();
+  sqlite3_stmt* st = kept_->stmt;
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  try {
+    if (sqlite3_bind_parameter_count(st) != static_cast<int>(params.size())) {
+      throw Error("\"" + sql_ + "\" takes " + std::to_string(sqlite3_bind_parameter_count(st)) +
+                  " parameters, given " + std::to_string(params.size()));
+    }
+    for (std::size_t i = 0; i < params.size(); ++i) BindValue(db, st, static_cast<int>(i + 1), params[i]);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) {
+      // The names are read from the statement in use (SQLite prepares it again when the
+      // table changed).
+      const int count = sqlite3_column_count(st);
+      columns_.resize(static_cast<std::size_t>(count));
+      for (int i = 0; i < count; ++i) {
+        const char* n = sqlite3_column_name(st, i);
+        columns_[static_cast<std::size_t>(i)] = n != nullptr ? n : "";
+      }
+      row_.clear();
+      for (int i = 0; i < static_cast<int>(columns_.size()); ++i) row_.push_back(ColumnValue(st, i));
+      hasRow_ = true;
+    } else if (rc != SQLITE_DONE) {
+      throw Error(Message(db, "\"" + sql_ + "\" failed"));
+    }
+  } catch (const Error&) {
+    Close();
+    throw;
+  }
+  // Ends the read, so the file is not held between runs.
+  sqlite3_reset(st);
+  return hasRow_;
+}
+
+const Value& KeptQuery::Field(std::string_view column) const {
+  if (!hasRow_) throw Error("the query gave no row");
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    if (SameNoCase(columns_[i], column)) return row_[i];
+  }
+  throw Error("no column \"" + std::string(column) + "\" in \"" + sql_ + "\"");
 }
 
 }  // namespace plat::db

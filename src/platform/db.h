@@ -134,4 +134,39 @@ class Recordset {
   bool adding_ = false;
 };
 
+// A query kept ready on one database file, for a lookup run many times in a row: the
+// file is opened and the query prepared on the first run, and both are kept for the
+// runs after. Before every run the file at the path is looked at again; when the path
+// is another one, or the file there was replaced, changed or removed since it was
+// opened, what is kept is closed and the file opened afresh, so no row ever comes from a
+// file that is gone. A run reads the first row of the result.
+class KeptQuery {
+ public:
+  explicit KeptQuery(std::string sql);
+  KeptQuery(const KeptQuery&) = delete;
+  KeptQuery& operator=(const KeptQuery&) = delete;
+  ~KeptQuery();
+
+  // Runs the query on the database file at exactly this path with bound parameters; true
+  // when it gave a row. Throws Error when the file is missing or not a database or the
+  // query fails; nothing stays open then.
+  bool Run(const std::filesystem::path& file, const std::vector<Value>& params);
+  // A field of the row of the last run, by column name without case; throws Error for
+  // an unknown column or when the last run gave no row.
+  const Value& Field(std::string_view column) const;
+  const Value& operator[](std::string_view column) const { return Field(column); }
+
+  bool IsOpen() const { return kept_ != nullptr; }
+  void Close();
+
+ private:
+  struct Kept;  // the open file, its prepared query and what the file was when opened
+
+  std::string sql_;
+  std::unique_ptr<Kept> kept_;
+  std::vector<std::string> columns_;
+  std::vector<Value> row_;
+  bool hasRow_ = false;
+};
+
 }  // namespace plat::db

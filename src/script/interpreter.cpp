@@ -2,6 +2,7 @@
 // lines, choices, labels and jumps, and the NPC lookup.
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,8 @@ namespace {
 using script::StartsWith;
 using script::Word;
 
-// Nested label jumps allowed in one chain; a deeper jump ends the chain silently.
+// Nested label jumps allowed in one chain; a deeper jump ends the chain silently. This
+// bounds the depth only: the lines run are bounded by kScriptLineBudget.
 constexpr int kMaxJumpDepth = 64;
 // Scripts running inside one another (jumps, and part scripts run by teleports inside a
 // script). A map part whose script teleports into itself would otherwise recurse
@@ -41,13 +43,16 @@ struct NestingGuard {
 // past the depth limit (which ends every run of the chain).
 enum class RunEnd { Finished, Ended, Aborted };
 
-// One run in progress: its own text and lines, so a nested run on another text never
+// The kept lines of one script text (element 0 unused), split once and shared by the
+// runs that jump inside it.
+using SplitScript = std::shared_ptr<const std::vector<std::string>>;
+
+// One run in progress: it holds its own lines, so a nested run on another text never
 // changes what this one reads.
 struct Run {
-  std::string text;
+  SplitScript lines;
   bool silent = false;
   int depth = 0;
-  std::vector<std::string> lines;  // 1..count; element 0 unused
 };
 
 // ---------------------------------------------------------------------------------
@@ -207,7 +212,7 @@ const Command* FindCommand(std::string_view line) {
   return nullptr;
 }
 
-RunEnd RunFrom(std::string_view text, std::int32_t startLine, bool silent, int depth);
+RunEnd RunFrom(SplitScript lines, std::int32_t startLine, bool silent, int depth);
 
 // A label jump inside the running script; a jump past the depth limit ends the chain.
 RunEnd JumpInRun(const Run& run, std::string_view label) {
@@ -217,10 +222,11 @@ RunEnd JumpInRun(const Run& run, std::string_view label) {
     return RunEnd::Finished;
   }
   const std::string target = "#LABEL " + std::string(label);
-  for (std::size_t i = 1; i < run.lines.size(); ++i) {
-    if (run.lines[i] != target) continue;
+  const std::vector<std::string>& lines = *run.lines;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i] != target) continue;
     if (run.depth + 1 > kMaxJumpDepth) return RunEnd::Aborted;
-    return RunFrom(run.text, static_cast<std::int32_t>(i), run.silent, run.depth + 1);
+    return RunFrom(run.lines, static_cast<std::int32_t>(i), run.silent, run.depth + 1);
   }
   return RunEnd::Finished;
 }
@@ -285,12 +291,15 @@ RunEnd RunCommand(const Run& run, const std::string& line) {
   return RunEnd::Finished;
 }
 
-RunEnd RunFrom(std::string_view text, std::int32_t startLine, bool silent, int depth) {
+RunEnd RunFrom(SplitScript lines, std::int32_t startLine, bool silent, int depth) {
   if (G.ScriptNesting >= kMaxRunNesting) return RunEnd::Aborted;
+  // An outermost run starts a fresh budget; a run inside one that has spent it does nothing.
+  if (G.ScriptNesting == 0) G.ScriptLinesRun = 0;
+  if (G.ScriptLinesRun >= kScriptLineBudget) return RunEnd::Aborted;
   NestingGuard nesting;
 
   Run run;
-  run.text = std::string(text);
+  run.lines = std::move(lines);
   run.silent = silent;
   run.depth = depth;
 
@@ -298,22 +307,31 @@ RunEnd RunFrom(std::string_view text, std::int32_t startLine, bool silent, int d
   G.BuyMode = 0;
   G.ScriptLineCount = 0;
   auto& w = ui::Form1;
-  if (silent) {
-    for (auto& l : G.ScriptLines) l.clear();
-  } else {
-    Show(w.Pspt, true);
-  }
+  if (!silent) Show(w.Pspt, true);
   SetCaption(w.LSay, "");
   for (int k = 1; k <= kChoiceCount; ++k) SetCaption(w.Lb(k), "");
 
-  run.lines = SplitLines(run.text);
-  G.ScriptLineCount = static_cast<std::int32_t>(run.lines.size()) - 1;
+  // The shared line table takes this script's lines (a silent run empties the rest). A
+  // jump inside one script finds them there already: only lines that differ are written.
+  const std::vector<std::string>& kept = *run.lines;
+  G.ScriptLineCount = static_cast<std::int32_t>(kept.size()) - 1;
   if (G.ScriptLines.size() < static_cast<std::size_t>(kScriptLineMax) + 1) G.ScriptLines.resize(kScriptLineMax + 1);
-  for (std::size_t i = 1; i < run.lines.size(); ++i) G.ScriptLines[i] = run.lines[i];
+  for (std::size_t i = 1; i < G.ScriptLines.size(); ++i) {
+    if (i < kept.size()) {
+      if (G.ScriptLines[i] != kept[i]) G.ScriptLines[i] = kept[i];
+    } else if (silent) {
+      G.ScriptLines[i].clear();
+    } else {
+      break;
+    }
+  }
 
   const std::int32_t last = G.ScriptLineCount;
   for (std::int32_t i = startLine; i <= last; ++i) {
-    const std::string& line = run.lines[static_cast<std::size_t>(i)];
+    // Past the budget every run of the chain ends silently.
+    if (G.ScriptLinesRun >= kScriptLineBudget) return RunEnd::Aborted;
+    ++G.ScriptLinesRun;
+    const std::string& line = kept[static_cast<std::size_t>(i)];
     if (line[0] == '#') {
       const RunEnd end = RunCommand(run, line);
       if (end != RunEnd::Finished) return end;
@@ -340,10 +358,11 @@ struct SharedDbClose {
 }  // namespace
 
 void RunScript(std::string_view text, std::int32_t startLine) {
+  auto lines = std::make_shared<const std::vector<std::string>>(SplitLines(text));
   if (startLine < 1) {
-    RunFrom(text, 1, true, 0);
+    RunFrom(std::move(lines), 1, true, 0);
   } else {
-    RunFrom(text, startLine, false, 0);
+    RunFrom(std::move(lines), startLine, false, 0);
   }
 }
 
@@ -379,11 +398,11 @@ void ScriptGotoLabel(std::string_view label) {
     return;
   }
   // A choice belongs to the NPC's dialogue: its label is looked for in the NPC's script.
-  const std::vector<std::string> lines = SplitLines(G.ScriptText);
+  auto lines = std::make_shared<const std::vector<std::string>>(SplitLines(G.ScriptText));
   const std::string target = "#LABEL " + std::string(label);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i] == target) {
-      RunFrom(G.ScriptText, static_cast<std::int32_t>(i), false, 0);
+  for (std::size_t i = 1; i < lines->size(); ++i) {
+    if ((*lines)[i] == target) {
+      RunFrom(std::move(lines), static_cast<std::int32_t>(i), false, 0);
       return;
     }
   }

@@ -20,6 +20,12 @@
 // ---------------------------------------------------------------------------------
 // The interpreter
 
+// Lines one script may run, counted over the outermost run and every run inside it
+// (label jumps, part scripts run by teleports); past it every run of the chain ends
+// silently. No script of the game comes near it; it stops scripts whose jumps multiply.
+// The next outermost run starts afresh.
+constexpr std::int32_t kScriptLineBudget = 20000;
+
 // Runs a script text from a kept-line number: startLine 1 and above is a dialogue run
 // (the dialogue panel is shown), below 1 a silent run from line 1 (map-part scripts).
 // Both empty the dialogue text and the six choice captions first.

@@ -34,7 +34,8 @@ std::int32_t CountFreeBagSlots();
 std::int32_t FreeWeight();
 
 // ---------------------------------------------------------------------------------
-// Item creation from the table Item of the item database (ItemConnStr).
+// Item creation from the table Item of the item database (ItemConnStr). The table stays
+// open from the first item built on, and is opened afresh when its file changes.
 
 // Builds an item by name. Name forms:
 //   "<table name>"        the item as the table has it;

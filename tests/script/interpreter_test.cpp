@@ -3,6 +3,7 @@
 // the NPC lookup.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -349,6 +350,75 @@ TEST_F(ScriptTest, JumpsStopSilentlyPastTheDepthLimit) {
   G.Et[1] = 0;
   Talk(Lines({"#LABEL A", "#CHANGE ET1 + 1", "#GOTO B", "#LABEL B", "#GOTO A"}));
   EXPECT_EQ(G.Et[1], 33);
+}
+
+// Script lines joined by CR LF.
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& l : lines) text += l + "\r\n";
+  return text;
+}
+
+// Labels that each jump twice to the next: the lines to run double with every label.
+// "#CHANGE ET2 = 1" runs when the whole chain has come back.
+std::string DoublingJumps(int labels) {
+  std::vector<std::string> l{"#GOTO L1", "#CHANGE ET2 = 1", "#END"};
+  for (int k = 1; k <= labels; ++k) {
+    const std::string next = "#GOTO L" + std::to_string(k + 1);
+    l.insert(l.end(), {"#LABEL L" + std::to_string(k), "LABEL " + std::to_string(k), next, next, "#END"});
+  }
+  return Joined(l);
+}
+
+// After `lead` dialogue lines the script jumps into itself kLevels deep (counting in
+// ET1), then every level, the first run included, ends with "#CHANGE ET2 + 1". Every
+// line visited counts, skipped ones too: each of the kLevels + 2 runs visits kFill + 6
+// lines, so the whole script runs lead + 1 + (kLevels + 2) * (kFill + 6) lines.
+constexpr int kLevels = 38;
+constexpr int kFill = 493;
+constexpr int kLeadToBudget = kScriptLineBudget - 1 - (kLevels + 2) * (kFill + 6);
+static_assert(kLeadToBudget >= 0 && kLeadToBudget + kFill < 900);
+
+std::string DeepLoop(int lead) {
+  std::vector<std::string> l(static_cast<std::size_t>(lead), "LEAD");
+  l.insert(l.end(), {"#GOTO L", "#LABEL L", "#IF ET1 < " + std::to_string(kLevels), "#CHANGE ET1 + 1"});
+  l.insert(l.end(), static_cast<std::size_t>(kFill), "FILL");
+  l.insert(l.end(), {"#GOTO L", "#ENDIF", "#CHANGE ET2 + 1"});
+  return Joined(l);
+}
+
+TEST_F(ScriptTest, ARunStopsSilentlyAtItsLineBudgetCountedOverItsJumps) {
+  struct Case {
+    int lead;
+    int ends;  // runs that reached their last line
+  };
+  // Exactly the budget: every run ends. One line more: the first run loses its last line.
+  for (const Case c : {Case{kLeadToBudget, kLevels + 2}, Case{kLeadToBudget + 1, kLevels + 1}}) {
+    G.Et[1] = G.Et[2] = 0;
+    Talk(DeepLoop(c.lead));
+    EXPECT_EQ(G.Et[1], kLevels) << c.lead;
+    EXPECT_EQ(G.Et[2], c.ends) << c.lead;
+    EXPECT_EQ(G.ScriptLinesRun, kScriptLineBudget) << c.lead;
+  }
+}
+
+TEST_F(ScriptTest, JumpsThatMultiplyStopAtTheBudgetAndTheNextRunStartsAfresh) {
+  // 14 labels would take some 80 000 lines.
+  Talk(DoublingJumps(14));
+  EXPECT_EQ(G.ScriptLinesRun, kScriptLineBudget);
+  EXPECT_EQ(G.Et[2], 0);
+  EXPECT_TRUE(W().Pspt->Visible);
+
+  // A choice click is a run of its own, with the whole budget.
+  G.ScriptText = DeepLoop(kLeadToBudget);
+  G.ChoiceLabel[1] = "L";
+  ScriptGotoLabel(G.ChoiceLabel[1]);
+  EXPECT_EQ(G.Et[2], kLevels + 1);  // the run from the label skips the first run's end
+  EXPECT_EQ(G.ScriptLinesRun, kScriptLineBudget - kLeadToBudget - 1 - (kFill + 6));
+
+  G.Et[1] = G.Et[2] = 0;
+  Talk(DeepLoop(kLeadToBudget));
+  EXPECT_EQ(G.Et[2], kLevels + 2);
 }
 
 TEST_F(ScriptTest, AChoiceClickRunsTheNpcScriptFromItsLabel) {

@@ -2,6 +2,9 @@
 // operations, the item pictures and laying items on the ground.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using itemdb::ItemRow;
 using itemdb::kHit;
 using itemdb::kMiss;
@@ -177,6 +181,59 @@ TEST_F(ItemsTest, NamesAreBoundNotPastedIntoTheQuery) {
   std::string sneaky = "x' or '1'='1";
   EXPECT_EQ(MakeItemFromDb(sneaky), ItemRecord{});
   EXPECT_FALSE(G.DbConn->IsOpen());
+}
+
+TEST_F(ItemsTest, TheItemTableStaysOpenAndFollowsItsFileWhenItIsReplacedOrRemoved) {
+  const fs::path items = dir / "items.dat";
+  const fs::path spare = dir / "spare.dat";
+  auto swordPicture = [] {
+    std::string name = "木剑";
+    return MakeItemFromDb(name).Pic1;
+  };
+  // A new item table at `file` with the sword drawn with picture pic, and a row of
+  // `padding` bytes (a file of another size).
+  auto swordTable = [](const fs::path& file, int pic, std::size_t padding = 1) {
+    fs::remove(file);
+    itemdb::CreateItemDb(file, {{.Name = "木剑", .Type = 20, .Pic1 = pic},
+                                {.Name = "石头", .Type2 = std::string(padding, 'x')}});
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    int pic;    // the sword's picture afterwards; 0: no item is built
+    bool open;  // the item table is kept open afterwards
+  };
+  const std::vector<Step> steps = {
+      {"first use opens it", [] {}, 31, true},
+      {"replaced by a rename",
+       [&] {
+         swordTable(spare, 50);
+         fs::rename(spare, items);
+       },
+       50, true},
+      {"rewritten in place",
+       [&] {
+         swordTable(spare, 60, 20000);
+         fs::copy_file(spare, items, fs::copy_options::overwrite_existing);
+       },
+       60, true},
+      {"damaged", [&] { std::ofstream(items, std::ios::binary) << std::string(4096, 'x'); }, 0, false},
+      {"removed", [&] { fs::remove(items); }, 0, false},
+      {"back again", [&] { swordTable(items, 70); }, 70, true},
+      {"another path",
+       [&] {
+         swordTable(spare, 80);
+         G.ItemConnStr = itemdb::ConnectionTo(spare);
+       },
+       80, true},
+      {"no path", [] { G.ItemConnStr.clear(); }, 0, false},
+  };
+  for (const Step& step : steps) {
+    step.change();
+    EXPECT_EQ(swordPicture(), step.pic) << step.what;
+    ASSERT_TRUE(G.ItemQuery) << step.what;
+    EXPECT_EQ(G.ItemQuery->IsOpen(), step.open) << step.what;
+  }
 }
 
 // ---------------------------------------------------------------------------------
