@@ -29,23 +29,12 @@ bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0
 
 constexpr std::string_view kGold = "金币";
 
-// The item database's file, as the item connection string names it: the path as written,
-// or else read as a game path under the program folder.
-std::filesystem::path ItemDatabasePath() {
-  const std::string source = plat::db::DataSourceOf(G.ItemConnStr);
-  if (source.empty()) return {};
-  std::error_code ec;
-  std::filesystem::path file = std::filesystem::u8path(source);
-  if (std::filesystem::is_regular_file(file, ec)) return file;
-  return plat::ResolvePath(source);
-}
-
 // Reads the row of the item named `name` into rec; false when there is none or the item
 // database cannot be read. The item table stays open between items.
 bool ReadItemRow(const std::string& name, ItemRecord& rec) {
   try {
     if (!G.ItemQuery) G.ItemQuery = std::make_unique<plat::db::KeptQuery>("select * from Item where name=?");
-    if (!G.ItemQuery->Run(ItemDatabasePath(), {plat::db::Value(name)})) return false;
+    if (!G.ItemQuery->Run(G.ItemDbPath, {plat::db::Value(name)})) return false;
     const plat::db::KeptQuery& rs = *G.ItemQuery;
     auto num = [&rs](std::string_view column) { return Clamp32(rs[column].AsInt()); };
     ItemRecord r;

@@ -168,7 +168,7 @@ TEST_F(ItemsTest, GoldFormsAddGoldAndGiveAnEmptyRecordNamedGold) {
 TEST_F(ItemsTest, UnknownNamesAndAMissingDatabaseGiveAnEmptyRecord) {
   std::string unknown = "不存在";
   EXPECT_EQ(MakeItemFromDb(unknown), ItemRecord{});
-  G.ItemConnStr = itemdb::ConnectionTo(dir / "nothing.dat");
+  G.ItemDbPath = dir / "nothing.dat";
   std::string name = "木剑";
   EXPECT_EQ(MakeItemFromDb(name), ItemRecord{});
   EXPECT_FALSE(G.DbConn->IsOpen());
@@ -223,10 +223,10 @@ TEST_F(ItemsTest, TheItemTableStaysOpenAndFollowsItsFileWhenItIsReplacedOrRemove
       {"another path",
        [&] {
          swordTable(spare, 80);
-         G.ItemConnStr = itemdb::ConnectionTo(spare);
+         G.ItemDbPath = spare;
        },
        80, true},
-      {"no path", [] { G.ItemConnStr.clear(); }, 0, false},
+      {"no path", [] { G.ItemDbPath.clear(); }, 0, false},
   };
   for (const Step& step : steps) {
     step.change();
@@ -534,7 +534,7 @@ namespace {
 TEST_F(ItemsTest, TheSampleItemTableBuildsEveryShopItemOfTheSmith) {
   const std::filesystem::path items = testsupport::GameDir() / "date" / "Mon" / "74.dat";
   if (!std::filesystem::exists(items)) GTEST_SKIP() << "the sample game folder is not built";
-  G.ItemConnStr = itemdb::ConnectionTo(items);
+  G.ItemDbPath = items;
   G.GAMELEVEL = 1;
   for (const char* n : {"木剑", "柴刀", "皮甲", "普通盾牌", "金创药小", "回城卷"}) {
     std::string name = n;
