@@ -21,9 +21,10 @@
 #include "graphics/startup_assets.h"
 #include "platform/paths.h"
 
-namespace {
-
+// Heap allocations of the whole benchmark process (the monster benchmark reads it too).
 std::atomic<long> gAllocations{0};
+
+namespace {
 
 // Counting needs the global allocation functions; they hand memory out and back
 // through malloc and free.

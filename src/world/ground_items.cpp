@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "platform/forms.h"
 #include "platform/text.h"
 #include "window/form1.h"
@@ -58,7 +60,36 @@ bool UsableDropCell(std::int32_t x, std::int32_t y) {
   return kind.empty() || kind[0] != 'N';
 }
 
+// The icon of a ground gold item by its amount.
+std::int32_t GoldPicture(std::int64_t amount) {
+  if (amount < 1) return 0;
+  if (amount <= 10) return 1;
+  if (amount <= 25) return 2;
+  if (amount <= 50) return 3;
+  if (amount <= 99) return 4;
+  return 5;
+}
+
 }  // namespace
+
+ItemRecord MakeDropItem(std::string& name) {
+  if (plat::Left(name, 2) != kGold) {
+    // The row as the table holds it, then the bonus chances of an item given with "?".
+    std::string bonusForm = "?" + name;
+    return MakeItemFromDb(bonusForm);
+  }
+  const std::optional<double> v =
+      plat::StrictNumber(std::string_view(name).substr(kGold.size()), plat::NumberForm::Fraction);
+  if (!v || !std::isfinite(*v) || *v < 0) return ItemRecord{};  // no amount: nothing drops
+  const std::int64_t n = static_cast<std::int64_t>(std::min(std::floor(*v), 2147483647.0));
+  const std::int64_t amount = std::min<std::int64_t>(plat::RandomInt(static_cast<long>(n)) + n / 2,
+                                                     std::numeric_limits<std::int32_t>::max());
+  ItemRecord rec;
+  rec.Name = std::string(kGold) + std::to_string(amount);
+  rec.Pic1 = GoldPicture(amount);
+  name = rec.Name;
+  return rec;
+}
 
 void AddGroundItem(std::int32_t x, std::int32_t y, const ItemRecord& rec) {
   if (G.GroundItemCount < 0) G.GroundItemCount = 0;

@@ -8,6 +8,15 @@
 
 #include "common/game_state.h"
 
+// A monster's drop built from its name. A table name gives the item as the table holds
+// it (with the cheat account's forge level and a weapon's starting experience), then
+// rolls the bonus chances of an item given with a "?". "金币" followed by N gives a gold
+// item of a random amount from N / 2 to N / 2 + N - 1 (halves rounded down), named
+// "金币" and the amount, with the icon of its amount; the caller's name becomes that
+// text. A name the table does not hold, or a gold form whose rest is not a number of at
+// least 0, gives an empty record.
+ItemRecord MakeDropItem(std::string& name);
+
 // Lays rec on cell (x, y): with 49 items already down, the oldest goes first (its cell
 // is freed, the others move up one entry and keep their cells). The cell is not tested.
 void AddGroundItem(std::int32_t x, std::int32_t y, const ItemRecord& rec);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/game_state.h"
 #include "platform/forms.h"
@@ -145,6 +146,38 @@ TEST_F(GroundItemsTest, WithNoCellToLayItOnTheItemStaysInTheBag) {
   DropBagItem(0);
   DropBagItem(121);
   EXPECT_EQ(G.GroundItemCount, 0);
+}
+
+TEST_F(GroundItemsTest, GoldDropsARandomAmountWithTheIconOfItsSize) {
+  struct Case {
+    std::string name;
+    std::vector<double> draws;
+    std::string built;  // "" = nothing drops
+    int pic;
+  };
+  const Case cases[] = {
+      {"金币1", {0.7}, "金币0", 0},
+      {"金币10", {0.6}, "金币11", 2},
+      {"金币7.9", {0.0}, "金币3", 1},     // N is rounded down to 7
+      {"金币100", {0.0}, "金币50", 3},
+      {"金币100", {0.5}, "金币100", 5},
+      {"金币100", {0.999}, "金币149", 5},
+      {"金币60", {0.7}, "金币72", 4},
+      {"金币", {}, "", 0},
+      {"金币abc", {}, "", 0},
+      {"金币-5", {}, "", 0},
+  };
+  for (const Case& c : cases) {
+    testsupport::ScriptedDraws draws(c.draws);
+    std::string name = c.name;
+    const ItemRecord rec = MakeDropItem(name);
+    EXPECT_EQ(draws.Left(), 0u) << c.name;
+    EXPECT_EQ(rec.Name, c.built) << c.name;
+    EXPECT_EQ(rec.Pic1, c.pic) << c.name;
+    EXPECT_EQ(rec.Type, 0) << c.name;
+    // The caller's text becomes the amount dropped.
+    EXPECT_EQ(name, c.built.empty() ? c.name : c.built) << c.name;
+  }
 }
 
 }  // namespace
