@@ -183,7 +183,7 @@ TEST_F(WorldE2e, ANewWarriorWalksTalksToTheElderAndTakesTheTownGate) {
   EXPECT_EQ(seen.normalPicture, "date\\button\\level12.dat");
   EXPECT_FALSE(seen.levelPanelShown);
   EXPECT_EQ(seen.gameLevel, 1);
-  EXPECT_EQ(seen.kinds, 85);
+  EXPECT_EQ(seen.kinds, 86);
   // A new character starts in the town at its return point.
   EXPECT_EQ(seen.mainMap, 1);
   EXPECT_EQ(seen.subMap, 1);

@@ -2,7 +2,8 @@
 // loader, the checks on part sources, and the whole shipped world as the game meets it
 // (every map and part loads at every difficulty, every NPC has its script, every script
 // is made of known commands and names that exist, every portal and teleport lands on
-// a cell one can stand on, the world can be walked from the first town, scenery is
+// a cell one can stand on, every way a monster fights is met on the monster grounds at
+// every difficulty, the world can be walked from the first town, scenery is
 // drawn so that it neither vanishes on screen nor covers a figure in front of it, and
 // every way through a dialogue ends with its lines read and its box closed on a
 // teleport).
@@ -36,6 +37,7 @@
 #include "platform/text.h"
 #include "script/script.h"
 #include "support/test_support.h"
+#include "ui/game_start.h"
 #include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/part_change.h"
@@ -480,6 +482,65 @@ TEST_F(SampleWorldTest, EveryMapAndPartLoadsAtEveryDifficultyWithAllItsSpawns) {
     }
   }
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// What a kind does to the one who fights it, read from its fields as the monster rules
+// read them, and which potions its death may add by its hit points.
+struct MonsterTrait {
+  const char* what;
+  bool (*has)(const MonsterKind&);
+};
+const MonsterTrait kMonsterTraits[] = {
+    {"melee strikes", [](const MonsterKind& k) { return k.ActType == 0; }},
+    {"ranged strikes", [](const MonsterKind& k) { return k.ActType > 0; }},
+    {"poison", [](const MonsterKind& k) { return k.zd > 0; }},
+    {"life steal", [](const MonsterKind& k) { return k.XiHP > 0; }},
+    {"paralysis", [](const MonsterKind& k) { return k.MaBi > 0; }},
+    {"small potions (Hp 1..80)", [](const MonsterKind& k) { return k.Hp >= 1 && k.Hp <= 80; }},
+    {"middle potions (Hp 81..150)", [](const MonsterKind& k) { return k.Hp >= 81 && k.Hp <= 150; }},
+    {"no potions (Hp 151..200)", [](const MonsterKind& k) { return k.Hp >= 151 && k.Hp <= 200; }},
+    {"large potions (Hp above 200)", [](const MonsterKind& k) { return k.Hp > 200; }},
+    {"a story line at its death",
+     [](const MonsterKind& k) { return k.Event == 30 || k.Event == 33 || k.Event == 38 || k.Event == 39; }},
+};
+
+TEST_F(SampleWorldTest, EveryWayAMonsterFightsIsMetOnTheMonsterGroundsAtEveryDifficulty) {
+  // A kill sets its kind's flag to exactly 1: no kind may set the difficulty lock, the
+  // intro mark, or a flag a script counts up through the steps of a quest.
+  std::set<int> flagsOfOthers = {19, 20};
+  auto changedFlags = [&](const std::string& script) {
+    for (const auto& l : plat::Split(plat::UCase(script), "\r\n"))
+      if (l.rfind("#CHANGE ET", 0) == 0) flagsOfOthers.insert(std::atoi(l.c_str() + 10));
+  };
+  for (const auto& r : npcRows) changedFlags(r.inf);
+  for (const auto& m : sources)
+    for (const auto& p : m.parts)
+      for (const auto& l : p.script) changedFlags(l);
+
+  // The game's own reader, on the built folder's marked database.
+  G.MonConnStr = "Data Source=" + plat::ResolvePathIn(testsupport::GameDir(), "date/rpg/21.dat").string();
+  for (int level = 1; level <= 3; ++level) {
+    SCOPED_TRACE(testing::Message() << "difficulty " << level);
+    ASSERT_TRUE(ui::ReadMonsterKinds(level));
+    for (std::size_t k = 1; k < G.MonsterKinds.size(); ++k)
+      EXPECT_FALSE(flagsOfOthers.count(G.MonsterKinds[k].Event))
+          << G.MonsterKinds[k].MonName << " sets flag " << G.MonsterKinds[k].Event;
+    std::vector<const MonsterKind*> met;
+    for (const auto& m : sources) {
+      for (const auto& p : m.parts) {
+        for (const auto& c : p.cells) {
+          if (c[3].empty() || c[3][0] != 'M') continue;
+          auto k = std::find_if(G.MonsterKinds.begin() + 1, G.MonsterKinds.end(),
+                                [&](const MonsterKind& kind) { return kind.MonName == c[3].substr(1); });
+          ASSERT_NE(k, G.MonsterKinds.end()) << p.file << ": " << c[3];
+          met.push_back(&*k);
+        }
+      }
+    }
+    for (const MonsterTrait& t : kMonsterTraits)
+      EXPECT_TRUE(std::any_of(met.begin(), met.end(), [&](const MonsterKind* k) { return t.has(*k); }))
+          << "no monster ground has a kind with " << t.what;
+  }
 }
 
 TEST_F(SampleWorldTest, NewCharactersStartInTheFirstTown) {
