@@ -499,6 +499,7 @@ void Renderer::ReleaseTexture(Texture tex) {
   auto it = impl_->textures.find(tex.id);
   if (it == impl_->textures.end()) return;
   if (impl_->target == tex) SetTarget(Texture{});
+  if (impl_->targetVersion == &it->second.version) impl_->targetVersion = &impl_->outputVersion;
   SDL_DestroyTexture(it->second.tex);
   impl_->textures.erase(it);
 }
