@@ -392,9 +392,11 @@ std::unique_ptr<Renderer> Renderer::CreateForWindow(SDL_Window* window) {
                                  SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE | SDL_RENDERER_PRESENTVSYNC);
   if (impl->ren != nullptr && RasterisesInSoftware(impl->ren) && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr) {
     // A graphics library that draws on the processor costs far more than SDL's own
-    // software renderer for this window's 2-D copies.
+    // software renderer for this window's 2-D copies; the window's picture then goes to
+    // the display directly, not through that library either.
     SDL_DestroyRenderer(impl->ren);
     impl->ren = nullptr;
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   }
   if (impl->ren == nullptr) impl->ren = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (impl->ren == nullptr) throw RenderError(std::string("cannot create the renderer: ") + SDL_GetError());
