@@ -216,13 +216,14 @@ struct Renderer::Impl {
     SDL_Texture* tex = nullptr;
     int w = 0, h = 0;
     bool target = false;
-    bool opaque = false;        // every pixel has full alpha (pictures only)
+    bool opaque = false;        // every pixel has full alpha
     std::uint64_t version = 0;  // bumped by every draw into it (targets)
   };
   struct SurfEntry {
     SurfacePtr surf;
     SDL_Texture* upload = nullptr;  // the surface's copy on the device, refreshed when dirty
     bool dirty = true;
+    bool opaque = true;  // every pixel has full alpha
   };
   struct TextEntry {
     SDL_Texture* tex = nullptr;
@@ -252,6 +253,12 @@ struct Renderer::Impl {
   std::uint64_t* targetVersion = &outputVersion;
 
   void Drew() { *targetVersion = ++versionCounter; }
+  // A target keeps full alpha through blended draws and opaque fills; a copy of pixels
+  // that may be see-through takes that away.
+  void CopiedOnto(bool sourceOpaque) {
+    Drew();
+    if (!sourceOpaque && target) textures[target.id].opaque = false;
+  }
 
   ~Impl() {
     for (auto& [k, t] : textCache) SDL_DestroyTexture(t.tex);
@@ -585,6 +592,7 @@ bool Renderer::FillSurface(Surface surf, const void* data, std::size_t size) {
     return false;
   }
   e->dirty = true;
+  e->opaque = true;
   return true;
 }
 
@@ -616,6 +624,7 @@ bool Renderer::CopySurfaceRect(Surface src, Rect srcRect, Surface dst, int x, in
     return false;
   }
   d->dirty = true;
+  d->opaque = d->opaque && s->opaque;
   return true;
 }
 
@@ -627,6 +636,7 @@ bool Renderer::FillSurfaceRect(Surface surf, Rect r, Color c) {
   if (r.Empty()) return true;
   SDL_FillRect(e->surf.get(), &sr, px);
   e->dirty = true;
+  if (c.a != 255) e->opaque = false;
   return true;
 }
 
@@ -689,6 +699,7 @@ void Renderer::Clear(Color c) {
   SDL_RenderClear(impl_->ren);
   impl_->ApplyClip();
   impl_->Drew();
+  if (impl_->target) impl_->textures[impl_->target.id].opaque = c.a == 255;
 }
 
 bool Renderer::CopyRect(Surface src, Rect srcRect, int x, int y) {
@@ -718,7 +729,7 @@ bool Renderer::CopyRect(Surface src, Rect srcRect, int x, int y) {
   if (!r) return true;
   SDL_Rect sr{r->x, r->y, r->w, r->h};
   SDL_Rect dr{x + (r->x - srcRect.x), y + (r->y - srcRect.y), r->w, r->h};
-  impl_->Drew();
+  impl_->CopiedOnto(e->opaque);
   return SDL_RenderCopy(impl_->ren, e->upload, &sr, &dr) == 0;
 }
 
@@ -739,9 +750,10 @@ bool Renderer::CopyRect(Texture src, Rect srcRect, int x, int y) {
   SDL_SetTextureBlendMode(e->tex, SDL_BLENDMODE_NONE);
   SDL_SetTextureColorMod(e->tex, 255, 255, 255);
   SDL_SetTextureAlphaMod(e->tex, 255);
+  const bool sourceOpaque = e->opaque;
   int rc = SDL_RenderCopy(impl_->ren, e->tex, &sr, &dr);
   SDL_SetTextureBlendMode(e->tex, SDL_BLENDMODE_BLEND);
-  impl_->Drew();
+  impl_->CopiedOnto(sourceOpaque);
   return rc == 0;
 }
 

@@ -118,7 +118,9 @@ class Renderer {
   Size TextureSize(Texture tex) const;
   void ReleaseTexture(Texture tex);
   bool Valid(Texture tex) const;
-  // Every pixel of the picture has full alpha (false for targets and unknown handles).
+  // Every pixel of the texture has full alpha: a picture by its pixels, a target by what
+  // was drawn into it (cleared to an opaque colour, then only blended draws, opaque fills
+  // and copies of opaque pixels). False for an unknown handle.
   bool Opaque(Texture tex) const;
   // A new texture of w x h holding the picture stretched as DrawStretched would draw it,
   // so that it can be drawn 1:1 from then on; empty for a target or a bad size.

@@ -425,15 +425,23 @@ struct SdlHost::Impl {
 
   void DrawContainer(Control* c, const Rect& r) {
     const Texture t = c->Picture.empty() ? Texture{} : Picture(c->Picture);
-    // An opaque picture hides the background colour.
-    if (!c->BackTransparent && !R().Opaque(t)) R().FillRect(r, Col(c->BackColor));
+    const int inset = c->ClientInset();
+    const bool screen = IsGameScreen(c) && gameScreen;
+    const Rect screenRect{r.x + inset, r.y + inset, kGameScreenWidth, kGameScreenHeight};
+    // An opaque game screen is copied, not blended (the same pixels, less work).
+    const bool opaqueScreen = screen && R().Opaque(gameScreen);
+    // An opaque picture, or an opaque game screen over the whole client area inside the
+    // border, hides the background colour.
+    const bool covered = R().Opaque(t) || (opaqueScreen && Intersect(screenRect, Inset(r, inset)) == Inset(r, inset));
+    if (!c->BackTransparent && !covered) R().FillRect(r, Col(c->BackColor));
     if (!c->Picture.empty()) {
       if (t) DrawPicture(c->Picture, t, r);
       else R().FillRect(r, kMissingPicture);
     }
-    if (IsGameScreen(c) && gameScreen) {
-      const int inset = c->ClientInset();
-      R().DrawSprite(gameScreen, std::nullopt, static_cast<float>(r.x + inset), static_cast<float>(r.y + inset));
+    if (opaqueScreen) {
+      R().CopyRect(gameScreen, Rect{0, 0, kGameScreenWidth, kGameScreenHeight}, screenRect.x, screenRect.y);
+    } else if (screen) {
+      R().DrawSprite(gameScreen, std::nullopt, static_cast<float>(screenRect.x), static_cast<float>(screenRect.y));
     }
     if (c->HasBorder) {
       R().DrawRectOutline(r, kShadow);
@@ -826,8 +834,11 @@ struct SdlHost::Impl {
     // A press that began on the form ends with the box: nothing stays captured.
     form->Capture = nullptr;
     std::optional<int> result;
+    // The box is drawn again only after events: nothing in it changes by itself.
+    bool changed = true;
     while (!result) {
-      {
+      if (changed) {
+        changed = false;
         const Texture oldTarget = R().Target();
         const std::optional<Rect> oldClip = R().Clip();
         R().SetTarget(Texture{});
@@ -839,6 +850,7 @@ struct SdlHost::Impl {
       }
       SDL_Event e;
       if (SDL_WaitEventTimeout(&e, 100) == 0) continue;
+      changed = true;
       do {
         if (auto r = BoxEvent(b, e)) {
           if (!result) result = r;

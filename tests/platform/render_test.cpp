@@ -615,3 +615,45 @@ TEST_F(RenderTest, ContentVersionsMoveWithEveryDrawIntoTheirTarget) {
   EXPECT_EQ(r->ContentVersion(target), v);
   EXPECT_EQ(r->ContentVersion(Texture{12345}), 0u);
 }
+
+TEST_F(RenderTest, ATargetIsOpaqueOnlyWhileEveryPixelHasFullAlpha) {
+  const Texture t = r->CreateTarget(8, 8);
+  const auto half = Png(2, 2, [](int, int) { return Color{200, 100, 50, 128}; });
+  const Texture see = r->LoadPicture(half.data(), half.size());
+  const auto full = Png(2, 2, [](int, int) { return Color{20, 10, 5, 255}; });
+  const Texture solid = r->LoadPicture(full.data(), full.size());
+  const plat::Surface surf = r->CreateSurface(8, 8);
+  struct Step {
+    const char* what;
+    std::function<void()> draw;
+    bool opaque;
+  };
+  const Step steps[] = {
+      {"new", [] {}, false},
+      {"cleared opaque", [&] { r->Clear(Color{1, 2, 3, 255}); }, true},
+      {"blended sprites", [&] { r->DrawStretched(see, Rect{0, 0, 8, 8}, Color{255, 255, 255, 77}); }, true},
+      {"see-through fill", [&] { r->FillRect(Rect{0, 0, 8, 8}, Color{9, 9, 9, 3}); }, true},
+      {"text", [&] { r->DrawText("字", Color{255, 255, 255, 200}, 0, 0); }, true},
+      {"opaque copies", [&] { r->CopyRect(solid, Rect{0, 0, 2, 2}, 1, 1); r->CopyRect(surf, Rect{0, 0, 8, 8}, 0, 0); }, true},
+      {"a see-through copy", [&] { r->CopyRect(see, Rect{0, 0, 2, 2}, 0, 0); }, false},
+      {"cleared opaque again", [&] { r->Clear(Color{0, 0, 0, 255}); }, true},
+      {"cleared see-through", [&] { r->Clear(Color{0, 0, 0, 0}); }, false},
+  };
+  for (const Step& s : steps) {
+    ASSERT_TRUE(r->SetTarget(t));
+    s.draw();
+    EXPECT_EQ(r->Opaque(t), s.opaque) << s.what;
+    // What the flag says holds for every pixel.
+    if (r->Opaque(t)) {
+      const auto px = r->ReadPixels();
+      for (std::size_t i = 3; i < px.size(); i += 4) ASSERT_EQ(px[i], 255) << s.what;
+    }
+  }
+  r->SetTarget(Texture{});
+  // A surface with see-through pixels makes a copy of it see-through too.
+  r->FillSurfaceRect(surf, Rect{0, 0, 1, 1}, Color{0, 0, 0, 0});
+  r->SetTarget(t);
+  r->Clear(Color{0, 0, 0, 255});
+  r->CopyRect(surf, Rect{0, 0, 8, 8}, 0, 0);
+  EXPECT_FALSE(r->Opaque(t));
+}

@@ -649,3 +649,21 @@ TEST_F(RedrawTest, TheShownPictureIsTheWholeFormAfterEachChange) {
   Draw();
   EXPECT_EQ(host->Render().ReadPixels(), shown);
 }
+
+TEST_F(HostTest, ASeeThroughGameScreenShowsItsBackColourThroughAndAnOpaqueOneHidesIt) {
+  Control* gs = Put(form.get(), ControlKind::PictureBox, "GameScreen", 0, 0, 100, 100);
+  gs->PixelScale = true;
+  gs->BackColor = 0x0000FF;  // red
+  gs->BackTransparent = false;
+  StartHeadless();
+  plat::Renderer& r = host->Render();
+  for (const bool opaque : {false, true}) {
+    ASSERT_TRUE(r.SetTarget(host->GameScreenTarget()));
+    r.Clear(opaque ? Color{0, 0, 255, 255} : Color{0, 0, 0, 0});
+    r.FillRect(Rect{0, 0, 10, 10}, Color{0, 255, 0, 255});
+    r.SetTarget(plat::Texture{});
+    host->Present();
+    EXPECT_EQ(At(5, 5), (Color{0, 255, 0, 255})) << opaque;
+    EXPECT_EQ(At(50, 50), opaque ? (Color{0, 0, 255, 255}) : (Color{255, 0, 0, 255})) << opaque;
+  }
+}
