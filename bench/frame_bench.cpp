@@ -9,6 +9,10 @@
 // the free cells nearest the player, so that the view is full of them. The player's HP
 // is held full (the cheat lock), so the frames stay alike however the monsters act.
 //
+// BM_WindowFrameTown: the town frame as the window shows it: the frame above, then the
+// window's controls composed with the game screen and presented, on the host's headless
+// renderer (the scene's present shows the window, which changed with the new frame).
+//
 // Each reports the time of one frame and its share of the game's 31 ms frame.
 #include <benchmark/benchmark.h>
 
@@ -30,6 +34,7 @@
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "platform/paths.h"
+#include "platform/sdl_host.h"
 #include "script/script.h"
 #include "window/form1.h"
 #include "ui/game_start.h"
@@ -58,8 +63,9 @@ struct Folders {
   fs::path program, cwd;
 };
 
-// A level 20 warrior with a weapon and armour, placed by "#move" on the map.
-bool StartGame(const std::string& moveLine) {
+// A level 20 warrior with a weapon and armour, placed by "#move" on the map. With a
+// host, the game draws on the host's device and its presents show the window.
+bool StartGame(const std::string& moveLine, std::unique_ptr<plat::SdlHost>* host = nullptr) {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   G = GameState{};
@@ -70,6 +76,11 @@ bool StartGame(const std::string& moveLine) {
   plat::SetProgramFolder(game);
   fs::current_path(game);
   ui::BuildMainWindow();
+  if (host != nullptr) {
+    *host = plat::SdlHost::CreateHeadless(*ui::Form1.Form);
+    plat::SdlHost* h = host->get();
+    AttachDisplay(&h->Render(), h->GameScreenTarget(), [h] { h->Present(); });
+  }
   InitD3D();
   LoadGraphics();
 
@@ -176,6 +187,22 @@ void BM_FrameTown(benchmark::State& state) {
   RunFrames(state);
 }
 BENCHMARK(BM_FrameTown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_WindowFrameTown(benchmark::State& state) {
+  Folders folders;
+  std::unique_ptr<plat::SdlHost> host;
+  if (!StartGame("#move 0101 13 13", &host)) {
+    state.SkipWithError("the monster database cannot be read");
+    return;
+  }
+  const auto before = host->PresentCount();
+  RunFrames(state);
+  state.counters["presents/frame"] =
+      static_cast<double>(host->PresentCount() - before) / static_cast<double>(std::max<std::int64_t>(state.iterations(), 1));
+  ResetGraphics();
+  host.reset();
+}
+BENCHMARK(BM_WindowFrameTown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_FrameMonsterGround(benchmark::State& state) {
   Folders folders;

@@ -8,6 +8,8 @@
 // title panel is up. It leaves out what comes before main (loading the executable and
 // its libraries) and the one-time start of SDL's video, which happen once per process.
 //
+// BM_PresentIdleTitle is the title screen's present when nothing changed.
+//
 // BM_DrawTitleForm draws the whole title screen (the form with its panels, pictures,
 // list, buttons and the game screen) once into the headless software renderer, as the
 // window does on every present.
@@ -104,5 +106,29 @@ void BM_DrawTitleForm(benchmark::State& state) {
   FreshState();
 }
 BENCHMARK(BM_DrawTitleForm)->Unit(benchmark::kMicrosecond);
+
+// One pass of the idle title screen: the window's look compared with what it shows, and
+// nothing drawn (nothing changed).
+void BM_PresentIdleTitle(benchmark::State& state) {
+  UseDummyDrivers();
+  FreshState();
+  plat::SetProgramFolder(ORVANTH_GAME_DIR);
+  ui::BuildMainWindow();
+  ui::AttachStartupHandlers();
+  ui::Form1.MainMeun->Visible = true;
+  ui::Form1.IdList->Visible = true;
+  ui::Form1.IdList->AddItem("Bob       法师 等级：12 2024-11-30 21:00:00 专家");
+  auto host = plat::SdlHost::CreateHeadless(*ui::Form1.Form);
+  host->Present();
+  const auto shown = host->PresentCount();
+  for (auto _ : state) {
+    host->Present();
+    benchmark::ClobberMemory();
+  }
+  if (host->PresentCount() != shown) state.SkipWithError("an unchanged window was drawn again");
+  host.reset();
+  FreshState();
+}
+BENCHMARK(BM_PresentIdleTitle)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

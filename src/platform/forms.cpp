@@ -247,6 +247,46 @@ int Control::VisibleRows() const {
   return std::max(1, PixelHeight() / kListRowPixels);
 }
 
+namespace {
+
+template <typename T>
+void PutValue(std::string& out, const T& v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+void PutText(std::string& out, const std::string& text) {
+  PutValue(out, text.size());
+  out += text;
+}
+
+}  // namespace
+
+void Control::AppendLook(std::string& out) const {
+  PutValue(out, Visible);
+  if (!Visible || Kind == ControlKind::Timer) return;
+  PutValue(out, Kind);
+  PutText(out, Name);
+  const int geometry[] = {Left, Top, Width, Height, X1, Y1, X2, Y2, BorderWidth, Alignment, value_, listIndex_, TopIndex};
+  PutValue(out, geometry);
+  const std::uint32_t colours[] = {ForeColor, BackColor, BorderColor};
+  PutValue(out, colours);
+  const bool flags[] = {PixelScale, Enabled, BackTransparent, HasBorder, WordWrap, Dropped};
+  PutValue(out, flags);
+  PutText(out, Caption);
+  PutText(out, Picture);
+  PutText(out, ToolTip);
+  PutText(out, Text);
+  PutValue(out, Items.size());
+  for (const auto& item : Items) PutText(out, item);
+  if (Kind == ControlKind::Form) {
+    const auto* form = static_cast<const Form*>(this);
+    PutValue(out, form->Focus);
+    PutValue(out, form->Capture);
+  }
+  PutValue(out, children_.size());
+  for (const auto& k : children_) k->AppendLook(out);
+}
+
 bool Control::IsShown() const {
   for (const Control* c = this; c != nullptr; c = c->Parent) {
     if (!c->Visible) return false;

@@ -156,6 +156,11 @@ class Control {
   int VisibleRows() const;
   // Visible here and in every ancestor.
   bool IsShown() const;
+  // Appends to `out` everything a host draws of this control and of its visible
+  // descendants (geometry, looks, texts, rows, values); hidden subtrees add only that
+  // they are hidden. Two equal results draw the same picture, so a host compares them
+  // to tell whether anything changed, however the fields were written.
+  void AppendLook(std::string& out) const;
 
   // Timer bookkeeping for the pump.
   std::int64_t nextDue = 0;

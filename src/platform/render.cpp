@@ -19,6 +19,9 @@ namespace {
 constexpr Uint32 kFormat = SDL_PIXELFORMAT_ARGB8888;
 // Text textures kept for reuse (names and numbers are drawn every frame).
 constexpr std::size_t kTextCacheLimit = 1024;
+// Measured line widths and wrapped texts kept for reuse; each cache starts afresh when full.
+constexpr std::size_t kWidthCacheLimit = 4096;
+constexpr std::size_t kWrapCacheLimit = 1024;
 
 struct SurfaceDeleter {
   void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
@@ -135,6 +138,19 @@ SurfacePtr ScaleTo(SurfacePtr src, int w, int h, std::string& error) {
   return out;
 }
 
+// Every pixel of a 32-bit ARGB picture has full alpha.
+bool AllOpaque(const SDL_Surface* s) {
+  if (s->format->format != kFormat) return false;
+  for (int y = 0; y < s->h; ++y) {
+    const auto* row =
+        reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(s->pixels) + static_cast<std::ptrdiff_t>(y) * s->pitch);
+    for (int x = 0; x < s->w; ++x) {
+      if ((row[x] & 0xFF000000u) != 0xFF000000u) return false;
+    }
+  }
+  return true;
+}
+
 // Length in bytes of the UTF-8 character starting at s[i] (1 for a broken sequence).
 std::size_t CharLen(std::string_view s, std::size_t i) {
   auto c = static_cast<unsigned char>(s[i]);
@@ -185,6 +201,24 @@ std::optional<Rect> Intersect(const Rect& a, const Rect& b) {
   return Rect{x1, y1, x2 - x1, y2 - y1};
 }
 
+// The renderer draws through an OpenGL library that rasterises on the processor.
+bool RasterisesInSoftware(SDL_Renderer* ren) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(ren, &info) != 0 || info.name == nullptr) return false;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (getString == nullptr) return false;
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const unsigned char* name = getString(kGlRenderer);
+  if (name == nullptr) return false;
+  const std::string n(reinterpret_cast<const char*>(name));
+  for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
+    if (n.find(soft) != std::string::npos) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 struct Renderer::Impl {
@@ -192,11 +226,14 @@ struct Renderer::Impl {
     SDL_Texture* tex = nullptr;
     int w = 0, h = 0;
     bool target = false;
+    bool opaque = false;        // every pixel has full alpha
+    std::uint64_t version = 0;  // bumped by every draw into it (targets)
   };
   struct SurfEntry {
     SurfacePtr surf;
     SDL_Texture* upload = nullptr;  // the surface's copy on the device, refreshed when dirty
     bool dirty = true;
+    bool opaque = true;  // every pixel has full alpha
   };
   struct TextEntry {
     SDL_Texture* tex = nullptr;
@@ -218,6 +255,20 @@ struct Renderer::Impl {
   int lineHeight = 0;
   std::unordered_map<std::string, TextEntry> textCache;
   std::uint64_t useCounter = 0;
+  mutable std::unordered_map<std::string, int> widthCache;
+  mutable std::unordered_map<std::string, std::vector<std::string>> wrapCache;  // key: width, '\n', text
+  // Content versions: every draw gives the current target the next number.
+  std::uint64_t versionCounter = 0;
+  std::uint64_t outputVersion = 0;
+  std::uint64_t* targetVersion = &outputVersion;
+
+  void Drew() { *targetVersion = ++versionCounter; }
+  // A target keeps full alpha through blended draws and opaque fills; a copy of pixels
+  // that may be see-through takes that away.
+  void CopiedOnto(bool sourceOpaque) {
+    Drew();
+    if (!sourceOpaque && target) textures[target.id].opaque = false;
+  }
 
   ~Impl() {
     for (auto& [k, t] : textCache) SDL_DestroyTexture(t.tex);
@@ -257,7 +308,7 @@ struct Renderer::Impl {
     SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
     SDL_SetTextureScaleMode(tex, SDL_ScaleModeNearest);
     std::uint32_t id = NewId();
-    textures[id] = TexEntry{tex, pic->w, pic->h, false};
+    textures[id] = TexEntry{tex, pic->w, pic->h, false, AllOpaque(pic), 0};
     return Texture{id};
   }
 
@@ -320,12 +371,18 @@ struct Renderer::Impl {
   void ClearTextCache() {
     for (auto& [k, e] : textCache) SDL_DestroyTexture(e.tex);
     textCache.clear();
+    widthCache.clear();
+    wrapCache.clear();
   }
 
   int TextWidth(const std::string& line) const {
     if (font == nullptr || line.empty()) return 0;
+    auto it = widthCache.find(line);
+    if (it != widthCache.end()) return it->second;
     int w = 0, h = 0;
     if (TTF_SizeUTF8(font, line.c_str(), &w, &h) != 0) return 0;
+    if (widthCache.size() >= kWidthCacheLimit) widthCache.clear();
+    widthCache.emplace(line, w);
     return w;
   }
 
@@ -336,6 +393,7 @@ struct Renderer::Impl {
     SDL_SetTextureAlphaMod(e->tex, c.a);
     SDL_Rect dst{x, y, e->w, e->h};
     SDL_RenderCopy(ren, e->tex, nullptr, &dst);
+    Drew();
   }
 };
 
@@ -349,6 +407,14 @@ std::unique_ptr<Renderer> Renderer::CreateForWindow(SDL_Window* window) {
   impl->window = window;
   impl->ren = SDL_CreateRenderer(window, -1,
                                  SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE | SDL_RENDERER_PRESENTVSYNC);
+  if (impl->ren != nullptr && RasterisesInSoftware(impl->ren) && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr) {
+    // A graphics library that draws on the processor costs far more than SDL's own
+    // software renderer for this window's 2-D copies; the window's picture then goes to
+    // the display directly, not through that library either.
+    SDL_DestroyRenderer(impl->ren);
+    impl->ren = nullptr;
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   if (impl->ren == nullptr) impl->ren = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (impl->ren == nullptr) throw RenderError(std::string("cannot create the renderer: ") + SDL_GetError());
   SDL_SetRenderDrawBlendMode(impl->ren, SDL_BLENDMODE_NONE);
@@ -430,7 +496,7 @@ Texture Renderer::CreateTarget(int w, int h) {
   SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
   SDL_SetTextureScaleMode(tex, SDL_ScaleModeNearest);
   std::uint32_t id = impl_->NewId();
-  impl_->textures[id] = Impl::TexEntry{tex, w, h, true};
+  impl_->textures[id] = Impl::TexEntry{tex, w, h, true, false, 0};
   // Start transparent black.
   Texture t{id};
   Texture old = impl_->target;
@@ -452,11 +518,53 @@ void Renderer::ReleaseTexture(Texture tex) {
   auto it = impl_->textures.find(tex.id);
   if (it == impl_->textures.end()) return;
   if (impl_->target == tex) SetTarget(Texture{});
+  if (impl_->targetVersion == &it->second.version) impl_->targetVersion = &impl_->outputVersion;
   SDL_DestroyTexture(it->second.tex);
   impl_->textures.erase(it);
 }
 
 bool Renderer::Valid(Texture tex) const { return impl_->Tex(tex) != nullptr; }
+
+bool Renderer::Opaque(Texture tex) const {
+  const Impl::TexEntry* e = impl_->Tex(tex);
+  return e != nullptr && e->opaque;
+}
+
+std::uint64_t Renderer::ContentVersion(Texture target) const {
+  if (!target) return impl_->outputVersion;
+  const Impl::TexEntry* e = impl_->Tex(target);
+  return e == nullptr ? 0 : e->version;
+}
+
+Texture Renderer::StretchedCopy(Texture src, int w, int h) {
+  const Impl::TexEntry* e = impl_->Tex(src);
+  if (e == nullptr || e->target || w < 1 || h < 1) {
+    impl_->error = "cannot stretch that texture";
+    return {};
+  }
+  const bool opaque = e->opaque;
+  SDL_Texture* from = e->tex;
+  const SDL_Rect whole{0, 0, e->w, e->h};
+  Texture t = CreateTarget(w, h);
+  if (!t) return {};
+  const Texture old = impl_->target;
+  const std::optional<Rect> oldClip = impl_->clip;
+  if (!SetTarget(t)) {
+    ReleaseTexture(t);
+    return {};
+  }
+  // The same stretch as a draw of the picture, its pixels copied as they are.
+  SDL_SetTextureBlendMode(from, SDL_BLENDMODE_NONE);
+  SDL_SetTextureColorMod(from, 255, 255, 255);
+  SDL_SetTextureAlphaMod(from, 255);
+  const SDL_Rect dst{0, 0, w, h};
+  SDL_RenderCopy(impl_->ren, from, &whole, &dst);
+  SDL_SetTextureBlendMode(from, SDL_BLENDMODE_BLEND);
+  SetTarget(old);
+  SetClip(oldClip);
+  impl_->textures[t.id].opaque = opaque;
+  return t;
+}
 
 // ---- Surfaces ----
 
@@ -494,6 +602,7 @@ bool Renderer::FillSurface(Surface surf, const void* data, std::size_t size) {
     return false;
   }
   e->dirty = true;
+  e->opaque = true;
   return true;
 }
 
@@ -525,6 +634,7 @@ bool Renderer::CopySurfaceRect(Surface src, Rect srcRect, Surface dst, int x, in
     return false;
   }
   d->dirty = true;
+  d->opaque = d->opaque && s->opaque;
   return true;
 }
 
@@ -536,6 +646,7 @@ bool Renderer::FillSurfaceRect(Surface surf, Rect r, Color c) {
   if (r.Empty()) return true;
   SDL_FillRect(e->surf.get(), &sr, px);
   e->dirty = true;
+  if (c.a != 255) e->opaque = false;
   return true;
 }
 
@@ -571,6 +682,7 @@ bool Renderer::SetTarget(Texture target) {
     return false;
   }
   impl_->target = target;
+  impl_->targetVersion = target ? &impl_->textures[target.id].version : &impl_->outputVersion;
   impl_->clip.reset();
   impl_->ApplyClip();
   return true;
@@ -596,6 +708,8 @@ void Renderer::Clear(Color c) {
   SDL_RenderSetClipRect(impl_->ren, nullptr);
   SDL_RenderClear(impl_->ren);
   impl_->ApplyClip();
+  impl_->Drew();
+  if (impl_->target) impl_->textures[impl_->target.id].opaque = c.a == 255;
 }
 
 bool Renderer::CopyRect(Surface src, Rect srcRect, int x, int y) {
@@ -625,6 +739,7 @@ bool Renderer::CopyRect(Surface src, Rect srcRect, int x, int y) {
   if (!r) return true;
   SDL_Rect sr{r->x, r->y, r->w, r->h};
   SDL_Rect dr{x + (r->x - srcRect.x), y + (r->y - srcRect.y), r->w, r->h};
+  impl_->CopiedOnto(e->opaque);
   return SDL_RenderCopy(impl_->ren, e->upload, &sr, &dr) == 0;
 }
 
@@ -645,8 +760,10 @@ bool Renderer::CopyRect(Texture src, Rect srcRect, int x, int y) {
   SDL_SetTextureBlendMode(e->tex, SDL_BLENDMODE_NONE);
   SDL_SetTextureColorMod(e->tex, 255, 255, 255);
   SDL_SetTextureAlphaMod(e->tex, 255);
+  const bool sourceOpaque = e->opaque;
   int rc = SDL_RenderCopy(impl_->ren, e->tex, &sr, &dr);
   SDL_SetTextureBlendMode(e->tex, SDL_BLENDMODE_BLEND);
+  impl_->CopiedOnto(sourceOpaque);
   return rc == 0;
 }
 
@@ -669,6 +786,7 @@ void Renderer::DrawSprite(Texture tex, std::optional<Rect> src, float x, float y
   SDL_SetTextureColorMod(e->tex, color.r, color.g, color.b);
   SDL_SetTextureAlphaMod(e->tex, color.a);
   SDL_RenderCopyF(impl_->ren, e->tex, &sr, &dr);
+  impl_->Drew();
 }
 
 void Renderer::DrawStretched(Texture tex, Rect dst, Color color) {
@@ -685,6 +803,7 @@ void Renderer::FillRect(Rect r, Color c) {
   SDL_SetRenderDrawColor(impl_->ren, c.r, c.g, c.b, c.a);
   SDL_Rect sr{r.x, r.y, r.w, r.h};
   SDL_RenderFillRect(impl_->ren, &sr);
+  impl_->Drew();
 }
 
 void Renderer::DrawRectOutline(Rect r, Color c, int thickness) {
@@ -698,6 +817,7 @@ void Renderer::DrawRectOutline(Rect r, Color c, int thickness) {
 
 void Renderer::DrawLine(int x1, int y1, int x2, int y2, Color c, int width) {
   if (width < 1) return;
+  impl_->Drew();
   SDL_SetRenderDrawBlendMode(impl_->ren, c.a < 255 ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
   SDL_SetRenderDrawColor(impl_->ren, c.r, c.g, c.b, c.a);
   if (width == 1) {
@@ -760,6 +880,20 @@ Size Renderer::MeasureText(std::string_view utf8) const {
 }
 
 std::vector<std::string> Renderer::WrapText(std::string_view utf8, int width) const {
+  std::string key = std::to_string(width);
+  key += '\n';
+  key += utf8;
+  auto it = impl_->wrapCache.find(key);
+  if (it != impl_->wrapCache.end()) return it->second;
+  std::vector<std::string> out = WrapUncached(utf8, width);
+  if (impl_->font != nullptr) {
+    if (impl_->wrapCache.size() >= kWrapCacheLimit) impl_->wrapCache.clear();
+    impl_->wrapCache.emplace(std::move(key), out);
+  }
+  return out;
+}
+
+std::vector<std::string> Renderer::WrapUncached(std::string_view utf8, int width) const {
   std::vector<std::string> out;
   for (std::string& para : SplitLines(utf8)) {
     if (width <= 0 || impl_->font == nullptr || impl_->TextWidth(para) <= width) {

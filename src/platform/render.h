@@ -119,6 +119,13 @@ class Renderer {
   Size TextureSize(Texture tex) const;
   void ReleaseTexture(Texture tex);
   bool Valid(Texture tex) const;
+  // Every pixel of the texture has full alpha: a picture by its pixels, a target by what
+  // was drawn into it (cleared to an opaque colour, then only blended draws, opaque fills
+  // and copies of opaque pixels). False for an unknown handle.
+  bool Opaque(Texture tex) const;
+  // A new texture of w x h holding the picture stretched as DrawStretched would draw it,
+  // so that it can be drawn 1:1 from then on; empty for a target or a bad size.
+  Texture StretchedCopy(Texture src, int w, int h);
 
   // ---- Surfaces ----
   // A surface of w x h pixels, filled with opaque black.
@@ -144,6 +151,10 @@ class Renderer {
   bool SetTarget(Texture target);
   Texture Target() const;
   Size TargetSize() const;
+  // A number that changes whenever something is drawn into the target (an empty handle:
+  // the output); 0 for an unknown handle. Lets a caller tell a target it drew from
+  // before has new content.
+  std::uint64_t ContentVersion(Texture target) const;
   // Restricts drawing to a rectangle of the current target; nothing = no restriction.
   // Changing the target removes the clip.
   void SetClip(std::optional<Rect> clip);
@@ -197,6 +208,7 @@ class Renderer {
 
  private:
   explicit Renderer(std::unique_ptr<Impl> impl);
+  std::vector<std::string> WrapUncached(std::string_view utf8, int width) const;
   std::unique_ptr<Impl> impl_;
 };
 

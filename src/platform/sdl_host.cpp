@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +23,8 @@ constexpr int kComboButtonWidth = 16;
 constexpr int kCheckBoxSize = 13;
 constexpr int kOptionDiameter = 12;
 constexpr Uint32 kToolTipDelayMs = 700;
+// Stretched control pictures kept at once; the cache starts afresh when full.
+constexpr std::size_t kStretchedLimit = 256;
 const Color kMissingPicture{32, 32, 32, 255};
 const Color kFace{192, 192, 192, 255};
 const Color kShadow{128, 128, 128, 255};
@@ -271,6 +274,20 @@ struct SdlHost::Impl {
   Texture gameScreen;
   bool headless = false;
   std::unordered_map<std::string, Texture> pictures;
+  // Pictures stretched to the sizes they are drawn at.
+  struct PictureSize {
+    std::string path;
+    int w = 0, h = 0;
+    bool operator<(const PictureSize& o) const { return std::tie(path, w, h) < std::tie(o.path, o.w, o.h); }
+  };
+  std::map<PictureSize, Texture> stretched;
+  // What the output shows: the look of the form and of the host's own state when it
+  // was last drawn, and the output's content version right after; a redraw is due
+  // when either differs, or when the window system asked for one.
+  std::string shownLook, look;
+  std::uint64_t shownOutputVersion = 0;
+  bool redrawDue = true;
+  std::uint64_t presents = 0;
   int mouseX = -1, mouseY = -1;
   int buttonsHeld = 0;
   bool textInputOn = false;
@@ -288,6 +305,7 @@ struct SdlHost::Impl {
   // Closes the window and the renderer (at the end of the program or with the host).
   void Release() {
     pictures.clear();
+    stretched.clear();
     renderer.reset();
     if (window != nullptr) {
       if (textInputOn) SDL_StopTextInput();
@@ -306,6 +324,36 @@ struct SdlHost::Impl {
     Texture t = R().LoadPictureFile(ResolvePath(path).string());
     pictures[path] = t;  // a picture that failed stays failed until the cache is cleared
     return t;
+  }
+
+  // A control's picture stretched over its rectangle. The stretch is made once per size
+  // and kept; an opaque picture is copied, not blended (the same pixels, less work).
+  void DrawPicture(const std::string& path, Texture t, const Rect& r) {
+    if (r.Empty()) return;
+    Texture drawn = t;
+    if (R().TextureSize(t) != Size{r.w, r.h}) {
+      const PictureSize key{path, r.w, r.h};
+      auto it = stretched.find(key);
+      if (it == stretched.end()) {
+        if (stretched.size() >= kStretchedLimit) ClearStretched();
+        it = stretched.emplace(key, R().StretchedCopy(t, r.w, r.h)).first;
+      }
+      drawn = it->second;
+      if (!drawn) {
+        R().DrawStretched(t, r);
+        return;
+      }
+    }
+    if (R().Opaque(drawn)) {
+      R().CopyRect(drawn, Rect{0, 0, r.w, r.h}, r.x, r.y);
+    } else {
+      R().DrawSprite(drawn, std::nullopt, static_cast<float>(r.x), static_cast<float>(r.y));
+    }
+  }
+
+  void ClearStretched() {
+    for (auto& [key, tex] : stretched) R().ReleaseTexture(tex);
+    stretched.clear();
   }
 
   void SetClip(const std::optional<Rect>& r) {
@@ -376,15 +424,24 @@ struct SdlHost::Impl {
   }
 
   void DrawContainer(Control* c, const Rect& r) {
-    if (!c->BackTransparent) R().FillRect(r, Col(c->BackColor));
+    const Texture t = c->Picture.empty() ? Texture{} : Picture(c->Picture);
+    const int inset = c->ClientInset();
+    const bool screen = IsGameScreen(c) && gameScreen;
+    const Rect screenRect{r.x + inset, r.y + inset, kGameScreenWidth, kGameScreenHeight};
+    // An opaque game screen is copied, not blended (the same pixels, less work).
+    const bool opaqueScreen = screen && R().Opaque(gameScreen);
+    // An opaque picture, or an opaque game screen over the whole client area inside the
+    // border, hides the background colour.
+    const bool covered = R().Opaque(t) || (opaqueScreen && Intersect(screenRect, Inset(r, inset)) == Inset(r, inset));
+    if (!c->BackTransparent && !covered) R().FillRect(r, Col(c->BackColor));
     if (!c->Picture.empty()) {
-      Texture t = Picture(c->Picture);
-      if (t) R().DrawStretched(t, r);
+      if (t) DrawPicture(c->Picture, t, r);
       else R().FillRect(r, kMissingPicture);
     }
-    if (IsGameScreen(c) && gameScreen) {
-      const int inset = c->ClientInset();
-      R().DrawSprite(gameScreen, std::nullopt, static_cast<float>(r.x + inset), static_cast<float>(r.y + inset));
+    if (opaqueScreen) {
+      R().CopyRect(gameScreen, Rect{0, 0, kGameScreenWidth, kGameScreenHeight}, screenRect.x, screenRect.y);
+    } else if (screen) {
+      R().DrawSprite(gameScreen, std::nullopt, static_cast<float>(screenRect.x), static_cast<float>(screenRect.y));
     }
     if (c->HasBorder) {
       R().DrawRectOutline(r, kShadow);
@@ -406,7 +463,7 @@ struct SdlHost::Impl {
 
   void DrawImage(Control* c, const Rect& r) {
     if (!c->Picture.empty()) {
-      if (Texture t = Picture(c->Picture)) R().DrawStretched(t, r);
+      if (Texture t = Picture(c->Picture)) DrawPicture(c->Picture, t, r);
     }
     if (c->HasBorder) R().DrawRectOutline(r, Color{0, 0, 0, 255});
   }
@@ -415,7 +472,7 @@ struct SdlHost::Impl {
     const bool pressed = Pressed(c);
     if (!c->Picture.empty()) {
       if (Texture t = Picture(c->Picture)) {
-        R().DrawStretched(t, r);
+        DrawPicture(c->Picture, t, r);
         return;
       }
     }
@@ -638,9 +695,13 @@ struct SdlHost::Impl {
     }
   }
 
+  bool ToolTipShown() const {
+    if (headless || hover == nullptr || hover->ToolTip.empty() || buttonsHeld != 0) return false;
+    return SDL_GetTicks() - hoverSince >= kToolTipDelayMs && hover->IsShown();
+  }
+
   void DrawToolTip() {
-    if (headless || hover == nullptr || hover->ToolTip.empty() || buttonsHeld != 0) return;
-    if (SDL_GetTicks() - hoverSince < kToolTipDelayMs || !hover->IsShown()) return;
+    if (!ToolTipShown()) return;
     const Size s = R().MeasureText(hover->ToolTip);
     const Rect f = FormRect();
     Rect box{mouseX, mouseY + 20, s.w + 6, s.h + 4};
@@ -658,10 +719,36 @@ struct SdlHost::Impl {
     droppedCombo = nullptr;
     const Rect f = FormRect();
     SetClip(f);
-    R().Clear(Color{0, 0, 0, 255});
+    // A form with a background colour covers the whole output by itself.
+    if (form->BackTransparent || !form->Visible || R().OutputSize() != Size{f.w, f.h}) R().Clear(Color{0, 0, 0, 255});
     DrawControl(form, f);
     if (droppedCombo != nullptr && droppedCombo->IsShown()) DrawDropDown(droppedCombo);
     DrawToolTip();
+  }
+
+  // Everything the next draw would show, into `look`: the form's controls and the
+  // host's own state (pointer, buttons, hover, scroll drag, the game screen's content).
+  void ComputeLook() {
+    look.clear();
+    form->AppendLook(look);
+    const int host[] = {mouseX, mouseY, buttonsHeld, scrollGrab, ToolTipShown() ? 1 : 0};
+    look.append(reinterpret_cast<const char*>(host), sizeof host);
+    const void* pointers[] = {form, hover, scrollList};
+    look.append(reinterpret_cast<const char*>(pointers), sizeof pointers);
+    const std::uint64_t screen = R().ContentVersion(gameScreen);
+    look.append(reinterpret_cast<const char*>(&screen), sizeof screen);
+  }
+
+  // Draws and shows the window when anything in it changed since it was last shown.
+  void PresentIfChanged() {
+    ComputeLook();
+    if (!redrawDue && look == shownLook && R().ContentVersion(Texture{}) == shownOutputVersion) return;
+    self->DrawForm();
+    R().Present();
+    ++presents;
+    std::swap(shownLook, look);
+    shownOutputVersion = R().ContentVersion(Texture{});
+    redrawDue = false;
   }
 
   // ---- Modal boxes ----
@@ -747,9 +834,12 @@ struct SdlHost::Impl {
     // A press that began on the form ends with the box: nothing stays captured.
     form->Capture = nullptr;
     std::optional<int> result;
+    // The box is drawn again only after events: nothing in it changes by itself.
+    bool changed = true;
     while (!result) {
       CheckEndRequest();  // an end asked from outside (a signal) ends the program under a box too
-      {
+      if (changed) {
+        changed = false;
         const Texture oldTarget = R().Target();
         const std::optional<Rect> oldClip = R().Clip();
         R().SetTarget(Texture{});
@@ -761,6 +851,7 @@ struct SdlHost::Impl {
       }
       SDL_Event e;
       if (SDL_WaitEventTimeout(&e, 100) == 0) continue;
+      changed = true;
       do {
         if (auto r = BoxEvent(b, e)) {
           if (!result) result = r;
@@ -880,6 +971,8 @@ struct SdlHost::Impl {
   }
 
   void WindowEvent(const SDL_Event& e) {
+    // The window system may have lost what the window showed (exposed, resized, restored).
+    redrawDue = true;
     switch (e.window.event) {
       case SDL_WINDOWEVENT_MINIMIZED:
         if (!self->minimized_) {
@@ -1129,6 +1222,7 @@ void SdlHost::SetForm(Form& form) {
   } else if (m.renderer->OutputSize() != Size{w, h}) {
     // A headless picture of the new size; the game screen starts afresh.
     m.pictures.clear();
+    m.stretched.clear();
     m.renderer = Renderer::CreateHeadless(w, h);
     m.gameScreen = m.renderer->CreateTarget(kGameScreenWidth, kGameScreenHeight);
   }
@@ -1158,10 +1252,13 @@ void SdlHost::DrawForm() {
 }
 
 void SdlHost::Present() {
-  DrawForm();
-  impl_->renderer->Present();
+  impl_->PresentIfChanged();
   impl_->UpdateTextInput();
 }
+
+std::uint64_t SdlHost::PresentCount() const { return impl_->presents; }
+
+void SdlHost::RequestRedraw() { impl_->redrawDue = true; }
 
 int SdlHost::ShowMessage(const std::string& text, int buttons, const std::string& title) {
   ModalBox b;
@@ -1191,6 +1288,8 @@ std::optional<std::string> SdlHost::ShowInput(const std::string& prompt, const s
 void SdlHost::ClearPictureCache() {
   for (auto& [path, tex] : impl_->pictures) impl_->renderer->ReleaseTexture(tex);
   impl_->pictures.clear();
+  impl_->ClearStretched();
+  impl_->redrawDue = true;
 }
 
 }  // namespace plat

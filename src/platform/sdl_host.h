@@ -60,8 +60,15 @@ class SdlHost : public EventSource, public DialogProvider {
   // Draws the form (and the game screen) into the output; the current target and clip
   // are kept for the caller.
   void DrawForm();
-  // DrawForm, then shows the output.
+  // Draws the form and shows the output when anything in the window changed since it
+  // was last shown: a control (whatever wrote to it), the pointer, a pressed button, a
+  // hover or tool tip, the game screen's content, a drawing into the output by anyone
+  // else, or a window-system event (expose, restore, resize). Otherwise nothing.
   void Present();
+  // How many times Present drew and showed the window.
+  std::uint64_t PresentCount() const;
+  // The next Present draws and shows the window whatever changed.
+  void RequestRedraw();
 
   // DialogProvider: modal boxes drawn inside the window, with their own event loop.
   // While a box is up only the box gets input and no form timer fires. Closing the

@@ -24,6 +24,8 @@ namespace {
 
 // The idle pause of the title screen between two looks at the window's events.
 constexpr std::int64_t kIdleMs = 15;
+// The window is shown at most once a game frame; Present skips a window that did not change.
+constexpr std::int64_t kShowEveryMs = 31;
 
 // Lets go of everything that hangs on the window when a run returns instead of ending:
 // the pictures on its device, the display and the window-system hooks.
@@ -73,9 +75,13 @@ int RunProgram(const ProgramHooks& hooks) {
   // The title screen: the window's events and timers run, the window is redrawn. A game
   // started from here never comes back; every way out ends the program.
   auto& app = plat::Application::Get();
+  std::int64_t lastShown = plat::Tick() - kShowEveryMs;
   for (;;) {
     app.DoEvents();
-    h->Present();
+    if (plat::Tick() - lastShown >= kShowEveryMs) {
+      lastShown = plat::Tick();
+      h->Present();
+    }
     if (hooks.leaveTitle && hooks.leaveTitle(*h)) return 0;
     plat::SleepMs(kIdleMs);
   }

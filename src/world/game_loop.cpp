@@ -50,14 +50,20 @@ bool AnyWaitKeyDown(const WaitKeyPresses& before) {
 void GameLoop() {
   while (G.GameRunning != 0) {
     const bool drawsScene = G.GamePaused == 0;
+    // A paused pass waits out its frame as a drawn one does: nothing on the screen moves
+    // faster for looking at the events more often.
+    std::int64_t passStart = 0;
     if (drawsScene) {
       G.LoopStartTick = plat::Tick();
+      passStart = G.LoopStartTick;
       G.FrameCount += 1;
       UpdateSpirit();
       UpdateMonsters();
       UpdatePlayer();
       TickSysMessages();
       DrawScene();
+    } else {
+      passStart = plat::Tick();
     }
 
     plat::Application::Get().DoEvents();
@@ -65,7 +71,7 @@ void GameLoop() {
     // changed (a dialogue, a panel) is seen and the window never goes stale.
     if (!drawsScene) PresentScene();
 
-    std::int64_t wait = G.LoopStartTick + kFrameMs - plat::Tick();
+    std::int64_t wait = passStart + kFrameMs - plat::Tick();
     if (wait < 0) wait = 0;
     plat::SleepMs(wait);
 

@@ -7,7 +7,8 @@
 
 // Runs the frames while GameRunning is set: companion, monsters, player, message
 // lifetimes and the scene, then the window's events and the rest of the 31 ms frame.
-// A paused pass draws no scene but shows the window once after its events. Ends the
+// A paused pass draws no scene but shows the window once after its events, and waits
+// out its 31 ms like a drawn one. Ends the
 // program through EndGame when the loop is left.
 void GameLoop();
 

@@ -689,3 +689,52 @@ TEST(FormsDialogs, AMessageBoxFromAHandlerIsAnsweredBeforeTheHandlerGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string LookOf(const Control& c) {
+  std::string out;
+  c.AppendLook(out);
+  return out;
+}
+
+}  // namespace
+
+TEST(FormsLook, EveryDrawnFieldOfAShownControlChangesTheLookAndHiddenOnesDoNot) {
+  Form form("F");
+  Control* shown = form.Add(ControlKind::ListBox, "Shown");
+  Control* panel = form.Add(ControlKind::Panel, "Panel");
+  panel->Visible = false;
+  Control* inside = panel->Add(ControlKind::Label, "Inside");
+  const std::vector<std::pair<const char*, std::function<void(Control&)>>> edits = {
+      {"Left", [](Control& c) { c.Left += 1; }},        {"Width", [](Control& c) { c.Width += 1; }},
+      {"Caption", [](Control& c) { c.Caption += "x"; }}, {"Text", [](Control& c) { c.Text += "x"; }},
+      {"Picture", [](Control& c) { c.Picture = "a.bmp"; }}, {"ToolTip", [](Control& c) { c.ToolTip = "t"; }},
+      {"ForeColor", [](Control& c) { c.ForeColor ^= 1; }}, {"BackColor", [](Control& c) { c.BackColor ^= 1; }},
+      {"BackTransparent", [](Control& c) { c.BackTransparent = !c.BackTransparent; }},
+      {"HasBorder", [](Control& c) { c.HasBorder = !c.HasBorder; }},
+      {"Enabled", [](Control& c) { c.Enabled = !c.Enabled; }},
+      {"Alignment", [](Control& c) { c.Alignment = 2; }},   {"WordWrap", [](Control& c) { c.WordWrap = !c.WordWrap; }},
+      {"a row", [](Control& c) { c.AddItem("r"); }},      {"a row's text", [](Control& c) { c.Items.back() += "!"; }},
+      {"ListIndex", [](Control& c) { c.SetListIndex(0); }}, {"TopIndex", [](Control& c) { c.TopIndex += 1; }},
+      {"Dropped", [](Control& c) { c.Dropped = !c.Dropped; }}, {"Value", [](Control& c) { c.SetValue(1); }},
+      {"X2", [](Control& c) { c.X2 += 1; }},             {"BorderColor", [](Control& c) { c.BorderColor ^= 1; }},
+      {"a child", [](Control& c) { c.Add(ControlKind::Label, "Child"); }},
+      {"Visible", [](Control& c) { c.Visible = !c.Visible; }},
+  };
+  for (const auto& [field, edit] : edits) {
+    std::string before = LookOf(form);
+    edit(*inside);
+    EXPECT_EQ(LookOf(form), before) << field << " of a hidden control";
+    before = LookOf(form);
+    edit(*shown);
+    EXPECT_NE(LookOf(form), before) << field;
+  }
+  // The focus and the captured control are the form's.
+  std::string before = LookOf(form);
+  form.Focus = shown;
+  EXPECT_NE(LookOf(form), before);
+  before = LookOf(form);
+  form.Capture = shown;
+  EXPECT_NE(LookOf(form), before);
+}

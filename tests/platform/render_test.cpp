@@ -575,3 +575,152 @@ TEST(RenderColour, FromBgrTakesTheControlsByteOrder) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Caches and content versions
+
+namespace {
+
+// Every pixel of the output after fn drew on a black one.
+std::vector<std::uint8_t> Drawn(Renderer& r, const std::function<void()>& fn) {
+  r.SetTarget(Texture{});
+  r.Clear(Color{0, 0, 0, 255});
+  fn();
+  return r.ReadPixels();
+}
+
+}  // namespace
+
+TEST_F(RenderTest, CachedTextDrawsTheSamePixelsAsFreshlyRenderedText) {
+  struct Case {
+    const char* text;
+    Color colour;
+    Rect box;
+    plat::TextAlign align;
+    bool wrap;
+  };
+  const Case cases[] = {
+      {"村长 说：你好", Color{255, 255, 0, 255}, Rect{2, 2, 60, 40}, plat::TextAlign::Left, true},
+      {"一二三四五六七八九十", Color{0, 200, 255, 255}, Rect{0, 10, 30, 30}, plat::TextAlign::Centre, true},
+      {"HP 30/30", Color{255, 0, 0, 128}, Rect{5, 5, 50, 14}, plat::TextAlign::Right, false},
+  };
+  for (const Case& c : cases) {
+    auto draw = [&] { r->DrawTextInRect(c.text, c.colour, c.box, c.align, c.wrap); };
+    r->LoadFont();  // starts every cache afresh: the first draw renders and measures
+    const auto fresh = Drawn(*r, draw);
+    const auto cached = Drawn(*r, draw);
+    EXPECT_EQ(cached, fresh) << c.text;
+    // The same text in another colour is the cached texture, tinted.
+    r->LoadFont();
+    const Color other{10, 250, 10, 255};
+    const auto freshOther = Drawn(*r, [&] { r->DrawTextInRect(c.text, other, c.box, c.align, c.wrap); });
+    EXPECT_EQ(Drawn(*r, [&] { r->DrawTextInRect(c.text, other, c.box, c.align, c.wrap); }), freshOther) << c.text;
+    // Wrapping from the cache gives the same lines at every width.
+    for (int w : {0, 1, 13, 30, 200}) {
+      r->LoadFont();
+      const auto lines = r->WrapText(c.text, w);
+      EXPECT_EQ(r->WrapText(c.text, w), lines) << c.text << " at " << w;
+    }
+  }
+}
+
+TEST_F(RenderTest, AStretchedCopyDrawsTheSamePixelsAsTheStretchedPicture) {
+  const auto opaque = Png(5, 3, [](int x, int y) { return Color{static_cast<std::uint8_t>(40 * x), 90, static_cast<std::uint8_t>(70 * y), 255}; });
+  const auto seeThrough =
+      Png(4, 4, [](int x, int y) { return Color{200, 30, 30, static_cast<std::uint8_t>((x + y) % 2 == 0 ? 255 : 0)}; });
+  for (const auto* bytes : {&opaque, &seeThrough}) {
+    const Texture pic = r->LoadPicture(bytes->data(), bytes->size());
+    ASSERT_TRUE(pic);
+    EXPECT_EQ(r->Opaque(pic), bytes == &opaque);
+    for (const Rect dst : {Rect{3, 4, 37, 21}, Rect{0, 0, 64, 48}, Rect{10, 10, 5, 3}}) {
+      const Texture copy = r->StretchedCopy(pic, dst.w, dst.h);
+      ASSERT_TRUE(copy);
+      EXPECT_EQ(r->TextureSize(copy), (Size{dst.w, dst.h}));
+      EXPECT_EQ(r->Opaque(copy), r->Opaque(pic));
+      const auto want = Drawn(*r, [&] { r->DrawStretched(pic, dst); });
+      EXPECT_EQ(Drawn(*r, [&] { r->DrawSprite(copy, std::nullopt, dst.x, dst.y); }), want);
+      if (r->Opaque(copy)) EXPECT_EQ(Drawn(*r, [&] { r->CopyRect(copy, Rect{0, 0, dst.w, dst.h}, dst.x, dst.y); }), want);
+      r->ReleaseTexture(copy);
+    }
+  }
+  EXPECT_FALSE(r->StretchedCopy(Texture{}, 4, 4));
+  EXPECT_FALSE(r->StretchedCopy(r->CreateTarget(4, 4), 4, 4));
+}
+
+TEST_F(RenderTest, ContentVersionsMoveWithEveryDrawIntoTheirTarget) {
+  const Texture target = r->CreateTarget(16, 16);
+  const auto bytes = Png(2, 2, [](int, int) { return Color{1, 2, 3, 255}; });
+  const Texture pic = r->LoadPicture(bytes.data(), bytes.size());
+  const plat::Surface surf = r->CreateSurface(4, 4);
+  const std::vector<std::pair<const char*, std::function<void()>>> draws = {
+      {"clear", [&] { r->Clear(green); }},
+      {"fill", [&] { r->FillRect(Rect{0, 0, 2, 2}, green); }},
+      {"outline", [&] { r->DrawRectOutline(Rect{0, 0, 8, 8}, green); }},
+      {"line", [&] { r->DrawLine(0, 0, 5, 5, green); }},
+      {"sprite", [&] { r->DrawSprite(pic, std::nullopt, 1, 1); }},
+      {"stretched", [&] { r->DrawStretched(pic, Rect{0, 0, 9, 9}); }},
+      {"texture copy", [&] { r->CopyRect(pic, Rect{0, 0, 2, 2}, 0, 0); }},
+      {"surface copy", [&] { r->CopyRect(surf, Rect{0, 0, 4, 4}, 0, 0); }},
+      {"text", [&] { r->DrawText("字", green, 0, 0); }},
+  };
+  for (const Texture where : {target, Texture{}}) {
+    for (const auto& [what, draw] : draws) {
+      ASSERT_TRUE(r->SetTarget(where));
+      const auto here = r->ContentVersion(where);
+      const auto elsewhere = r->ContentVersion(where ? Texture{} : target);
+      draw();
+      EXPECT_NE(r->ContentVersion(where), here) << what;
+      EXPECT_EQ(r->ContentVersion(where ? Texture{} : target), elsewhere) << what;
+    }
+  }
+  // Looking, measuring and choosing a target draw nothing.
+  const auto v = r->ContentVersion(target);
+  r->SetTarget(target);
+  r->ReadPixels();
+  r->MeasureText("字");
+  r->SetTarget(Texture{});
+  EXPECT_EQ(r->ContentVersion(target), v);
+  EXPECT_EQ(r->ContentVersion(Texture{12345}), 0u);
+}
+
+TEST_F(RenderTest, ATargetIsOpaqueOnlyWhileEveryPixelHasFullAlpha) {
+  const Texture t = r->CreateTarget(8, 8);
+  const auto half = Png(2, 2, [](int, int) { return Color{200, 100, 50, 128}; });
+  const Texture see = r->LoadPicture(half.data(), half.size());
+  const auto full = Png(2, 2, [](int, int) { return Color{20, 10, 5, 255}; });
+  const Texture solid = r->LoadPicture(full.data(), full.size());
+  const plat::Surface surf = r->CreateSurface(8, 8);
+  struct Step {
+    const char* what;
+    std::function<void()> draw;
+    bool opaque;
+  };
+  const Step steps[] = {
+      {"new", [] {}, false},
+      {"cleared opaque", [&] { r->Clear(Color{1, 2, 3, 255}); }, true},
+      {"blended sprites", [&] { r->DrawStretched(see, Rect{0, 0, 8, 8}, Color{255, 255, 255, 77}); }, true},
+      {"see-through fill", [&] { r->FillRect(Rect{0, 0, 8, 8}, Color{9, 9, 9, 3}); }, true},
+      {"text", [&] { r->DrawText("字", Color{255, 255, 255, 200}, 0, 0); }, true},
+      {"opaque copies", [&] { r->CopyRect(solid, Rect{0, 0, 2, 2}, 1, 1); r->CopyRect(surf, Rect{0, 0, 8, 8}, 0, 0); }, true},
+      {"a see-through copy", [&] { r->CopyRect(see, Rect{0, 0, 2, 2}, 0, 0); }, false},
+      {"cleared opaque again", [&] { r->Clear(Color{0, 0, 0, 255}); }, true},
+      {"cleared see-through", [&] { r->Clear(Color{0, 0, 0, 0}); }, false},
+  };
+  for (const Step& s : steps) {
+    ASSERT_TRUE(r->SetTarget(t));
+    s.draw();
+    EXPECT_EQ(r->Opaque(t), s.opaque) << s.what;
+    // What the flag says holds for every pixel.
+    if (r->Opaque(t)) {
+      const auto px = r->ReadPixels();
+      for (std::size_t i = 3; i < px.size(); i += 4) ASSERT_EQ(px[i], 255) << s.what;
+    }
+  }
+  r->SetTarget(Texture{});
+  // A surface with see-through pixels makes a copy of it see-through too.
+  r->FillSurfaceRect(surf, Rect{0, 0, 1, 1}, Color{0, 0, 0, 0});
+  r->SetTarget(t);
+  r->Clear(Color{0, 0, 0, 255});
+  r->CopyRect(surf, Rect{0, 0, 8, 8}, 0, 0);
+  EXPECT_FALSE(r->Opaque(t));
+}

@@ -4,6 +4,7 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -541,3 +542,128 @@ TEST_F(HostTest, TheEndOfTheProgramUnderTestLeavesLiveHostsWorking) {
 }
 
 }  // namespace
+
+// ---- Redrawing only what changed ----
+
+class RedrawTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    label = Put(form.get(), ControlKind::Label, "L", 10, 10, 80, 16);
+    label->Caption = "甲";
+    label->ForeColor = 0xFFFFFF;
+    list = Put(form.get(), ControlKind::ListBox, "Lst", 10, 40, 80, 40);
+    list->BackTransparent = false;
+    list->AddItem("一");
+    box = Put(form.get(), ControlKind::TextBox, "Tb", 100, 10, 80, 20);
+    check = Put(form.get(), ControlKind::CheckBox, "Ck", 100, 40, 80, 16);
+    hidden = Put(form.get(), ControlKind::Panel, "Hid", 100, 70, 80, 40);
+    hidden->Visible = false;
+    inner = Put(hidden, ControlKind::Label, "In", 0, 0, 40, 16);
+    gameScreen = Put(form.get(), ControlKind::PictureBox, "GameScreen", 0, 100, 200, 50);
+    gameScreen->PixelScale = true;
+    StartHeadless();
+    host->Present();
+  }
+  // Presents once more: whether that pass drew and showed the window.
+  bool Presents() {
+    const auto before = host->PresentCount();
+    host->Present();
+    return host->PresentCount() != before;
+  }
+  void WindowEvent(Uint8 what) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = what;
+    Send(e);
+  }
+  Control *label = nullptr, *list = nullptr, *box = nullptr, *check = nullptr, *hidden = nullptr, *inner = nullptr,
+          *gameScreen = nullptr;
+};
+
+TEST_F(RedrawTest, APassWithNothingChangedShowsNothing) {
+  EXPECT_EQ(host->PresentCount(), 1u);
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(Presents());
+  // Writing a field its own value again, or changing a hidden control, is no change.
+  label->Caption = "甲";
+  inner->Caption = "看不见";
+  inner->Left += 5 * T;
+  EXPECT_FALSE(Presents());
+}
+
+TEST_F(RedrawTest, EveryKindOfVisibleChangeShowsTheWindowOnce) {
+  struct Change {
+    const char* what;
+    std::function<void()> make;
+  };
+  const std::vector<Change> changes = {
+      {"a caption written by game code", [&] { label->Caption = "乙"; }},
+      {"a colour", [&] { label->ForeColor = 0x00FF00; }},
+      {"a move", [&] { label->Left += T; }},
+      {"a list row added", [&] { list->AddItem("二"); }},
+      {"a list row chosen", [&] { list->SetListIndex(1); }},
+      {"a list scrolled", [&] { list->TopIndex = 1; }},
+      {"a text typed", [&] { box->Text = "abc"; }},
+      {"the focus (the caret shows)", [&] { form->Focus = box; }},
+      {"a check box ticked", [&] { check->SetValue(1); }},
+      {"a panel shown", [&] { hidden->Visible = true; }},
+      {"a control disabled", [&] { check->Enabled = false; }},
+      {"the pointer moved (hover, pressed looks)",
+       [&] {
+         SDL_Event e{};
+         e.type = SDL_MOUSEMOTION;
+         e.motion.x = 20;
+         e.motion.y = 20;
+         Send(e);
+       }},
+      {"a button pressed", [&] { Mouse(20, 20, SDL_BUTTON_LEFT, true); }},
+      {"a button released", [&] { Mouse(20, 20, SDL_BUTTON_LEFT, false); }},
+      {"a new frame of the game screen",
+       [&] {
+         plat::Renderer& r = host->Render();
+         r.SetTarget(host->GameScreenTarget());
+         r.FillRect(Rect{0, 0, 10, 10}, Color{255, 0, 0, 255});
+         r.SetTarget(plat::Texture{});
+       }},
+      {"something else drew into the output", [&] { host->Render().FillRect(Rect{0, 0, 5, 5}, Color{0, 0, 255, 255}); }},
+      {"the window exposed", [&] { WindowEvent(SDL_WINDOWEVENT_EXPOSED); }},
+      {"the window restored", [&] { WindowEvent(SDL_WINDOWEVENT_RESTORED); }},
+      {"the window resized", [&] { WindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED); }},
+      {"the pictures reloaded", [&] { host->ClearPictureCache(); }},
+      {"a redraw asked for", [&] { host->RequestRedraw(); }},
+  };
+  for (const Change& c : changes) {
+    c.make();
+    EXPECT_TRUE(Presents()) << c.what;
+    EXPECT_FALSE(Presents()) << c.what << " (shown twice)";
+  }
+}
+
+TEST_F(RedrawTest, TheShownPictureIsTheWholeFormAfterEachChange) {
+  label->Caption = "乙丙";
+  list->AddItem("二");
+  form->Focus = box;
+  box->Text = "字";
+  ASSERT_TRUE(Presents());
+  const auto shown = host->Render().ReadPixels();
+  Draw();
+  EXPECT_EQ(host->Render().ReadPixels(), shown);
+}
+
+TEST_F(HostTest, ASeeThroughGameScreenShowsItsBackColourThroughAndAnOpaqueOneHidesIt) {
+  Control* gs = Put(form.get(), ControlKind::PictureBox, "GameScreen", 0, 0, 100, 100);
+  gs->PixelScale = true;
+  gs->BackColor = 0x0000FF;  // red
+  gs->BackTransparent = false;
+  StartHeadless();
+  plat::Renderer& r = host->Render();
+  for (const bool opaque : {false, true}) {
+    ASSERT_TRUE(r.SetTarget(host->GameScreenTarget()));
+    r.Clear(opaque ? Color{0, 0, 255, 255} : Color{0, 0, 0, 0});
+    r.FillRect(Rect{0, 0, 10, 10}, Color{0, 255, 0, 255});
+    r.SetTarget(plat::Texture{});
+    host->Present();
+    EXPECT_EQ(At(5, 5), (Color{0, 255, 0, 255})) << opaque;
+    EXPECT_EQ(At(50, 50), opaque ? (Color{0, 0, 255, 255}) : (Color{255, 0, 0, 255})) << opaque;
+  }
+}

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <iterator>
 #include <vector>
 
 #include "common/game_state.h"
@@ -76,7 +77,7 @@ TEST_F(GameLoopTest, AFrameLastsAtLeast31Milliseconds) {
   EXPECT_EQ(G.FrameCount, 3);
 }
 
-TEST_F(GameLoopTest, PausedPassesNeitherCountNorAgeAndDoNotWait) {
+TEST_F(GameLoopTest, PausedPassesNeitherCountNorAgeButWaitOutTheirFrame) {
   ScopedFakeClock fake;
   AddSysMessage("暂停", 255, 0, 0);
   int pausedPasses = 0;
@@ -93,8 +94,32 @@ TEST_F(GameLoopTest, PausedPassesNeitherCountNorAgeAndDoNotWait) {
   RunLoopToEnd();
   EXPECT_EQ(G.FrameCount, 1);
   EXPECT_EQ(G.SysMessages[1].Life, kSysMessageLife - 1);
-  // Only the one frame slept (31 ms): the paused passes find the start tick behind them.
-  EXPECT_EQ(fake.clock.TotalSlept(), 31);
+  // The frame and each of the five paused passes slept 31 ms.
+  EXPECT_EQ(fake.clock.TotalSlept(), 6 * 31);
+}
+
+TEST_F(GameLoopTest, APausedPassThatTookTimeWaitsOnlyTheRestOfItsFrame) {
+  ScopedFakeClock fake;
+  G.GamePaused = 1;
+  std::vector<std::int64_t> sleptBefore;
+  // Paused passes of 0, 12, 31 and 50 ms of work.
+  const std::int64_t work[] = {0, 12, 31, 50};
+  std::size_t pass = 0;
+  std::function<void()> step = [&] {
+    sleptBefore.push_back(fake.clock.TotalSlept());
+    if (pass == std::size(work)) {
+      G.GameRunning = 0;
+      return;
+    }
+    fake.clock.Advance(work[pass++]);
+    Post(step);
+  };
+  Post(step);
+  RunLoopToEnd();
+  ASSERT_EQ(sleptBefore.size(), 5u);
+  const std::int64_t want[] = {31, 19, 0, 0};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(sleptBefore[i + 1] - sleptBefore[i], want[i]) << "pass " << i;
+  EXPECT_EQ(G.FrameCount, 0);
 }
 
 TEST_F(GameLoopTest, TheGraveKeyResumesOnlyWhenToggledAndReleased) {
