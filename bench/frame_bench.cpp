@@ -16,6 +16,8 @@
 // Each reports the time of one frame and its share of the game's 31 ms frame.
 #include <benchmark/benchmark.h>
 
+#include "bench_world.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -47,80 +49,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kFrameMs = 31.0;
-
-// The program folder and working folder of the benchmark process, put back at the end.
-struct Folders {
-  Folders() : program(plat::ProgramFolder()), cwd(fs::current_path()) {}
-  ~Folders() {
-    ResetGraphics();
-    plat::Application::Get().Reset();
-    G = GameState{};
-    plat::SetProgramFolder(program);
-    std::error_code ec;
-    fs::current_path(cwd, ec);
-  }
-  fs::path program, cwd;
-};
-
-// A level 20 warrior with a weapon and armour, placed by "#move" on the map. With a
-// host, the game draws on the host's device and its presents show the window.
-bool StartGame(const std::string& moveLine, std::unique_ptr<plat::SdlHost>* host = nullptr) {
-  setenv("SDL_VIDEODRIVER", "dummy", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  G = GameState{};
-  ResetGraphics();
-  plat::Application::Get().Reset();
-  plat::ResetKeyStates();
-  const fs::path game(ORVANTH_GAME_DIR);
-  plat::SetProgramFolder(game);
-  fs::current_path(game);
-  ui::BuildMainWindow();
-  if (host != nullptr) {
-    *host = plat::SdlHost::CreateHeadless(*ui::Form1.Form);
-    plat::SdlHost* h = host->get();
-    AttachDisplay(&h->Render(), h->GameScreenTarget(), [h] { h->Present(); });
-  }
-  InitD3D();
-  LoadGraphics();
-
-  G.GAMELEVEL = 1;
-  if (!ui::ReadMonsterKinds(1)) return false;
-  PlayerRecord& p = G.Player;
-  p.ID = "测试";
-  p.ZhiYe = "战士";
-  p.Level = 20;
-  p.HP = p.HpMax = 300;
-  p.Mp = p.MpMax = 100;
-  p.Dc = 5;
-  p.DcMax = 20;
-  p.McMax = 1;
-  p.DcSpeed = 5;
-  p.Acc = 10;
-  p.Ex = 1000;
-  p.Direction = 4;
-  p.ActState = ActionState::Stand;
-  p.Items[1].Name = "青铜剑";
-  p.Items[1].Pic2 = 1;
-  p.Items[5].Name = "皮甲";
-  p.Items[5].Pic2 = 1;
-  for (auto& m : p.M) m = "??0";
-  G.RegenInterval = 8000;
-  G.HpLock = 1;
-  G.SoundOn = 0;
-  G.ShowDamage = 1;
-  G.DrawColFirst = 0;
-  G.DrawColLast = 14;
-  G.DrawRowFirst = 0;
-  G.DrawRowLast = 13;
-  LoadLookFrames();
-  CheckEquipSet();
-  std::int32_t map = 1;
-  LoadMap(map);
-  ScriptMove(moveLine);
-  for (int i = 0; i < 5; ++i) AddSysMessage("系统消息" + std::to_string(i), 255, 255, 0);
-  return true;
-}
+using namespace benchworld;
 
 // Monsters of the part's first kinds on the free cells nearest the player until the
 // part holds 300.
@@ -151,31 +80,16 @@ void FillWithMonsters() {
 
 void RunFrames(benchmark::State& state) {
   // A few frames first: every picture in view is loaded before the timing starts.
-  for (int i = 0; i < 10; ++i) {
-    UpdateSpirit();
-    UpdateMonsters();
-    UpdatePlayer();
-    TickSysMessages();
-    DrawScene();
-  }
+  for (int i = 0; i < 10; ++i) Frame();
   std::int64_t frames = 0;
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
-    UpdateSpirit();
-    UpdateMonsters();
-    UpdatePlayer();
-    TickSysMessages();
-    DrawScene();
+    Frame();
     ++frames;
     // Messages come and go as in play.
     if (frames % 100 == 0) AddSysMessage("系统消息", 0, 255, 0);
   }
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
-      static_cast<double>(std::max<std::int64_t>(frames, 1));
-  state.counters["ms/frame"] = ms;
-  state.counters["share_of_31ms"] = ms / kFrameMs;
-  state.counters["monsters"] = G.MonsterCount;
+  ReportFrames(state, start, frames);
 }
 
 void BM_FrameTown(benchmark::State& state) {

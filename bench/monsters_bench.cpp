@@ -13,6 +13,8 @@
 // Each reports the time of one frame and its share of the game's 31 ms frame.
 #include <benchmark/benchmark.h>
 
+#include "bench_world.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -49,74 +51,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kFrameMs = 31.0;
-constexpr int kNearMonsters = 100;
+using namespace benchworld;
 
-struct Folders {
-  Folders() : program(plat::ProgramFolder()), cwd(fs::current_path()) {}
-  ~Folders() {
-    ResetGraphics();
-    plat::Application::Get().Reset();
-    G = GameState{};
-    plat::SetProgramFolder(program);
-    std::error_code ec;
-    fs::current_path(cwd, ec);
-  }
-  fs::path program, cwd;
-};
+constexpr int kNearMonsters = 100;
 
 // A level 20 warrior on the fields outside the town, with 300 monsters about.
 bool StartScene() {
-  setenv("SDL_VIDEODRIVER", "dummy", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  G = GameState{};
-  ResetGraphics();
-  plat::Application::Get().Reset();
-  plat::ResetKeyStates();
-  const fs::path game(ORVANTH_GAME_DIR);
-  plat::SetProgramFolder(game);
-  fs::current_path(game);
-  ui::BuildMainWindow();
-  InitD3D();
-  LoadGraphics();
-
-  G.GAMELEVEL = 1;
-  if (!ui::ReadMonsterKinds(1)) return false;
-  PlayerRecord& p = G.Player;
-  p.ID = "测试";
-  p.ZhiYe = "战士";
-  p.Level = 20;
-  p.HP = p.HpMax = 300;
-  p.Mp = p.MpMax = 100;
-  p.Dc = 5;
-  p.DcMax = 20;
-  p.Df = 1;
-  p.DfMax = 3;
-  p.McMax = 1;
-  p.DcSpeed = 5;
-  p.Acc = 10;
-  p.Ex = 1000;
-  p.Direction = 4;
-  p.ActState = ActionState::Stand;
-  p.Items[1].Name = "青铜剑";
-  p.Items[1].Pic2 = 1;
-  p.Items[5].Name = "皮甲";
-  p.Items[5].Pic2 = 1;
-  for (auto& m : p.M) m = "??0";
-  G.RegenInterval = 8000;
-  G.HpLock = 1;
-  G.SoundOn = 0;
-  G.ShowDamage = 1;
-  G.DrawColFirst = 0;
-  G.DrawColLast = 14;
-  G.DrawRowFirst = 0;
-  G.DrawRowLast = 13;
-  LoadLookFrames();
-  CheckEquipSet();
-  std::int32_t map = 1;
-  LoadMap(map);
-  ScriptMove("#move 0102 20 20");
-
+  if (!StartGame("#move 0102 20 20")) return false;
+  G.Player.Df = 1;
+  G.Player.DfMax = 3;
   // The part's own monsters go; 300 of ours come.
   ScriptKillMonAll();
   G.MonsterCount = 0;
@@ -160,23 +103,6 @@ bool StartScene() {
   return true;
 }
 
-void Frame() {
-  UpdateSpirit();
-  UpdateMonsters();
-  UpdatePlayer();
-  TickSysMessages();
-  DrawScene();
-}
-
-void Report(benchmark::State& state, std::chrono::steady_clock::time_point start, std::int64_t frames) {
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
-      static_cast<double>(std::max<std::int64_t>(frames, 1));
-  state.counters["ms/frame"] = ms;
-  state.counters["share_of_31ms"] = ms / kFrameMs;
-  state.counters["monsters"] = G.MonsterCount;
-}
-
 void BM_MonsterFrame(benchmark::State& state) {
   Folders folders;
   if (!StartScene()) {
@@ -190,7 +116,7 @@ void BM_MonsterFrame(benchmark::State& state) {
     Frame();
     ++frames;
   }
-  Report(state, start, frames);
+  ReportFrames(state, start, frames);
 }
 BENCHMARK(BM_MonsterFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -213,7 +139,7 @@ void BM_UpdateMonsters(benchmark::State& state) {
     hpLost += G.Player.HpMax - G.Player.HP;
     G.Player.HP = G.Player.HpMax;  // what the cheat lock does in the player's frame
   }
-  Report(state, start, frames);
+  ReportFrames(state, start, frames);
   state.counters["allocs/frame"] =
       static_cast<double>(allocations) / static_cast<double>(std::max<std::int64_t>(frames, 1));
   // The strikes that reach the player, in hit points a frame.
