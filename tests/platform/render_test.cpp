@@ -339,6 +339,14 @@ TEST_F(RenderTest, SurfacesCopyRectanglesWithoutBlendingOrKey) {
   EXPECT_EQ(r->ReadPixel(20, 20), green);
   EXPECT_EQ(r->ReadPixel(21, 21), (Color{1, 2, 3, 255}));
 
+  // A see-through tile replaces what the floor held there; it is not laid over it.
+  ASSERT_TRUE(r->FillSurfaceRect(floor, Rect{16, 0, 4, 4}, Color{9, 9, 9, 255}));
+  ASSERT_TRUE(r->FillSurface(tile, Png(1, 1, [](int, int) { return Color{200, 0, 0, 0}; })));
+  ASSERT_TRUE(r->CopySurfaceRect(tile, Rect{0, 0, 4, 4}, floor, 16, 0));
+  r->Clear(green);
+  ASSERT_TRUE(r->CopyRect(floor, Rect{16, 0, 1, 1}, 0, 0));
+  EXPECT_EQ(r->ReadPixel(0, 0), (Color{200, 0, 0, 255}));
+
   // Later changes reach the next copy.
   ASSERT_TRUE(r->FillSurfaceRect(floor, Rect{0, 0, 1, 1}, Color{7, 7, 7, 255}));
   ASSERT_TRUE(r->CopyRect(floor, Rect{0, 0, 1, 1}, 0, 0));

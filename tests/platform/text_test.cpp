@@ -98,6 +98,9 @@ TEST(TextVal, HexWrapsLikeTheClassicIntegerTypes) {
   EXPECT_DOUBLE_EQ(Val("&H10000"), 65536);
   EXPECT_DOUBLE_EQ(Val("&HFFFFFFFF"), -1);
   EXPECT_DOUBLE_EQ(Val("&H"), 0);
+  // A view ends where it ends: the digits after it are not read.
+  EXPECT_DOUBLE_EQ(Val(std::string_view("&H1F9").substr(0, 4)), 31);
+  EXPECT_DOUBLE_EQ(Val(std::string_view("&O177").substr(0, 4)), 15);
 }
 
 TEST(TextVal, ExtremeInputStaysFinite) {
