@@ -2,6 +2,8 @@
 // operations, the item pictures and laying items on the ground.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -333,6 +335,16 @@ TEST_F(ItemsTest, EachTypesTableHasItsOwnLength) {
     EXPECT_EQ(d.Left(), 0u) << c.type;
     EXPECT_EQ(r.JP, 0) << c.type;
   }
+}
+
+TEST_F(ItemsTest, ArmourRaisesItsMaximaThreeTimesInTenAndTheRestOnceInTen) {
+  ItemRecord r{.Name = "甲", .Type = 13, .Type2 = ""};
+  ScriptedDraws d(std::vector<double>(13, 0.29));  // just under three in ten
+  RollItemBonus(r);
+  EXPECT_EQ(d.Left(), 0u);
+  EXPECT_EQ((std::array{r.DfMax, r.MfMax, r.DcMax, r.McMax}), (std::array{1, 1, 1, 1}));
+  EXPECT_EQ((std::array{r.Acc, r.Df, r.Mf, r.Dc, r.Mc}), (std::array{0, 0, 0, 0, 0}));
+  EXPECT_EQ(r.JP, 4);
 }
 
 TEST_F(ItemsTest, RingsRaiseMabiAndPoisonByExtraDraws) {

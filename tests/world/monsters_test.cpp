@@ -197,6 +197,21 @@ TEST_F(MonstersTest, AStepMovesTheCellAtOnceAndTheSpriteAfterIt) {
   EXPECT_EQ(e.PixelX, -36);
 }
 
+TEST_F(MonstersTest, AReelShowsAFrameEveryFourTicksAndEndsInAChase) {
+  G.SoundOn = 1;
+  M& m = Put(1, W, 4, 4, S::Hit, 0, DirWest);
+  const int d = DirWest;
+  const int want[][2] = {{1, 129 + d * 10}, {3, 129 + d * 10}, {4, 130 + d * 10}, {7, 130 + d * 10}, {8, 131 + d * 10}};
+  for (int tick = 0; const auto& w : want) {
+    Frames(w[0] - tick);
+    tick = w[0];
+    EXPECT_EQ(m.Frame, w[1]) << tick;
+  }
+  EXPECT_TRUE(Played("狼-3.wav"));
+  Frames(4);
+  EXPECT_EQ(m.State, S::Chase);
+}
+
 TEST_F(MonstersTest, ASwingStrikesAtItsThirdStepAndAnArcherShootsFromAfar) {
   G.SoundOn = 1;
   G.Player.Df = G.Player.DfMax = 3;
