@@ -23,3 +23,5 @@ void RecallToReturnPoint() {
   ScriptMove("#move " + TwoDigits(G.GoMain) + TwoDigits(G.GoSub) + " " + std::to_string(G.GoX) + " " +
              std::to_string(G.GoY));
 }
+
+void UseItem(std::int32_t slot) { (void)slot; }
