@@ -376,12 +376,23 @@ inline Cell NextCellToward(const Cell& goal) {
   return goal;
 }
 
+// The button held on `goal` when it is next to the player (or under it), else on the next
+// cell of a way to it: the game walks straight toward the pointer, and trees are in the
+// way.
+inline void HoldToward(MouseHold& hold, const Cell& goal) {
+  const Cell me = PlayerCell();
+  const bool near = std::abs(goal.x - me.x) <= 1 && std::abs(goal.y - me.y) <= 1;
+  hold.Aim(near ? goal : NextCellToward(goal));
+}
+
 // From the start of a new character (town cell (13, 13)) onto the monster ground east
 // of the town: a step south onto the road, then the button held far east until the
 // town gate has taken the player to part 2, and the step ends once the player stands.
 inline std::vector<GameDriver::Step> ThroughTheTownGate() {
   auto arrived = std::make_shared<Cell>();
   std::vector<GameDriver::Step> steps = MouseStep(7, 8, arrived.get());
+  // The steps keep the cell they write alive.
+  for (auto& step : steps) step = [arrived, step = std::move(step)](plat::SdlHost& host) { return step(host); };
   steps.push_back([](plat::SdlHost&) {
     const SDL_Point p = ViewCellPoint(14, 7);
     PushMotion(p.x, p.y);
