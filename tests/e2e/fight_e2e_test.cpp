@@ -33,14 +33,13 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using e2e::Cell;
 
 constexpr std::uint64_t kFramesPerMonster = 2500;  // reaching it and striking it down
 constexpr std::uint64_t kFramesPerFetch = 600;     // walking onto a drop
 constexpr std::uint64_t kFramesToDie = 200;        // the dying animation and the drops
 constexpr std::uint64_t kFightFrames = 60000;      // the whole fight
-constexpr std::uint64_t kFramesPerRefill = 1500;  // to the town and back
+constexpr std::uint64_t kFramesPerRefill = 1500;   // to the town and back
 constexpr int kMaxKills = 40;
 constexpr int kMaxRefills = 6;
 // The gates between the monster ground (part 2) and the town (part 1).
@@ -93,6 +92,12 @@ class Fight {
       textAge_[i] = strike ? t.Age : 0;
     }
     if (G.Player.HP <= 0) Fail("the warrior died");
+    // The level-up saves in the frame that gives the experience: what the character holds
+    // now is what went into the file.
+    if (!picked.Name.empty() && !savedAfterPick && G.Player.Level > levelAtPick) {
+      savedAfterPick = true;
+      saved = Take();
+    }
     if (driver_.frames > startFrame_ + kFightFrames) Fail("the fight ran out of frames");
     switch (phase_) {
       case Phase::Start:
@@ -165,7 +170,7 @@ class Fight {
     if (PhaseFrames() > kFramesPerRefill) Fail("could not go out to the town and back");
     if (phase_ == Phase::Out) {
       if (G.SubMap == 2) {
-        Approach(kWestGate);
+        e2e::HoldToward(hold_, kWestGate);
         return;
       }
       hold_.Release();
@@ -173,7 +178,7 @@ class Fight {
       return;
     }
     if (G.SubMap == 1) {
-      Approach(kTownGate);
+      e2e::HoldToward(hold_, kTownGate);
       return;
     }
     hold_.Release();
@@ -201,33 +206,19 @@ class Fight {
     // The experience before the killing blow: the death adds it in the same frame.
     current_.levelBefore = G.Player.Level;
     current_.exBefore = G.Player.Ex;
-    Approach(Cell{m.X, m.Y});
-  }
-
-  // The button held on the goal when it is next to the warrior, else on the next cell of
-  // a way to it (the game walks straight toward the pointer, and trees are in the way).
-  void Approach(const Cell& goal) {
-    const Cell me = e2e::PlayerCell();
-    const bool near = std::abs(goal.x - me.x) <= 1 && std::abs(goal.y - me.y) <= 1;
-    hold_.Aim(near ? goal : e2e::NextCellToward(goal));
+    e2e::HoldToward(hold_, Cell{m.X, m.Y});
   }
 
   void Dying() {
-    const MonsterInstance& m = G.Monsters[static_cast<std::size_t>(target_)];
     const bool gone = GridMonster(current_.at.x, current_.at.y) != target_;
     if (!gone && PhaseFrames() <= kFramesToDie) return;
     if (!gone) Fail("a struck-down monster stayed on its cell: " + current_.kind);
-    (void)m;
     current_.levelAfter = G.Player.Level;
     current_.exAfter = G.Player.Ex;
     for (std::int32_t k = groundBefore_ + 1; k <= G.GroundItemCount; ++k) {
       current_.drops.push_back(G.GroundItems[static_cast<std::size_t>(k)]);
     }
     kills.push_back(current_);
-    if (!picked.Name.empty() && !savedAfterPick && G.Player.Level > levelAtPick) {
-      savedAfterPick = true;
-      saved = Take();
-    }
     if (picked.Name.empty() && !current_.drops.empty()) {
       fetch_ = current_.drops.front();
       moneyBefore = G.Player.Money;
@@ -252,7 +243,7 @@ class Fight {
     if (PhaseFrames() > kFramesPerFetch) Fail("could not pick up " + fetch_.Name);
     // Held on the drop: the warrior walks onto it, and then the pointer is on the warrior
     // itself, which picks it up.
-    Approach(at);
+    e2e::HoldToward(hold_, at);
   }
 
   e2e::GameDriver& driver_;
