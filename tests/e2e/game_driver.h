@@ -11,7 +11,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -263,6 +265,148 @@ inline std::vector<GameDriver::Step> MouseStep(int c, int r, Cell* arrived) {
 
 inline void Append(std::vector<GameDriver::Step>& to, std::vector<GameDriver::Step> steps) {
   for (auto& s : steps) to.push_back(std::move(s));
+}
+
+// The view cell showing map cell `at`, held inside the view (a cell off the view gives
+// the nearest edge cell, so a press there heads toward it).
+inline SDL_Point ViewCellOf(const Cell& at) {
+  return SDL_Point{std::clamp(at.x - G.ViewX - 1, 0, kViewCols - 1), std::clamp(at.y - G.ViewY - 1, 0, kViewRows - 1)};
+}
+
+// The left button held on a map cell as a player keeps it on a moving target: the
+// pointer follows the cell as the view scrolls, and the button is pressed once.
+class MouseHold {
+ public:
+  void Aim(const Cell& at) {
+    const SDL_Point v = ViewCellOf(at);
+    const SDL_Point p = ViewCellPoint(v.x, v.y);
+    if (!held_ || v.x != cell_.x || v.y != cell_.y) PushMotion(p.x, p.y);
+    if (!held_) PushButton(SDL_MOUSEBUTTONDOWN, p.x, p.y);
+    held_ = true;
+    cell_ = v;
+    point_ = p;
+  }
+  void Release() {
+    if (held_) PushButton(SDL_MOUSEBUTTONUP, point_.x, point_.y);
+    held_ = false;
+  }
+  bool Held() const { return held_; }
+
+ private:
+  bool held_ = false;
+  SDL_Point cell_{-1, -1}, point_{0, 0};
+};
+
+// A monster of the current part that stands and lives: a known kind, hit points left,
+// not dying, and on the grid under its own number.
+inline bool LivingMonster(std::int32_t n) {
+  if (n < 1 || n > G.MonsterCount || n > kMaxMonsters) return false;
+  const MonsterInstance& m = G.Monsters[static_cast<std::size_t>(n)];
+  return m.Kind >= 1 && m.Kind <= G.MonsterKindCount && m.HP > 0 && m.State != ActionState::Dying &&
+         GridMonster(m.X, m.Y) == n;
+}
+
+// The living monster nearest to the player (by the longer of the two axis distances),
+// leaving out `skip`; 0 when there is none.
+inline std::int32_t NearestLivingMonster(const std::function<bool(std::int32_t)>& skip) {
+  const Cell me = PlayerCell();
+  std::int32_t best = 0, bestDistance = 0;
+  for (std::int32_t n = 1; n <= G.MonsterCount && n <= kMaxMonsters; ++n) {
+    if (!LivingMonster(n) || skip(n)) continue;
+    const MonsterInstance& m = G.Monsters[static_cast<std::size_t>(n)];
+    const std::int32_t d = std::max(std::abs(m.X - me.x), std::abs(m.Y - me.y));
+    if (best == 0 || d < bestDistance) {
+      best = n;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+// The cell next to the player on a shortest way to `goal` (eight directions, through
+// cells the player can enter; monsters are walked round when a way round exists, else
+// their cells count as open, since they move). The goal itself when no way is known.
+inline Cell NextCellToward(const Cell& goal) {
+  const Cell me = PlayerCell();
+  const std::int32_t part = G.SubMap;
+  if (part < 1 || part > kMaxParts) return goal;
+  const std::int32_t w = G.PartWidths[static_cast<std::size_t>(part)];
+  const std::int32_t h = G.PartHeights[static_cast<std::size_t>(part)];
+  if (w < 1 || h < 1) return goal;
+  const auto index = [w](std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(y * (w + 1) + x); };
+  for (const bool aroundMonsters : {true, false}) {
+    std::vector<std::int32_t> dist(static_cast<std::size_t>((w + 1) * (h + 1)), -1);
+    std::deque<Cell> queue;
+    if (goal.x < 1 || goal.y < 1 || goal.x > w || goal.y > h) return goal;
+    dist[index(goal.x, goal.y)] = 0;
+    queue.push_back(goal);
+    bool reached = false;
+    while (!queue.empty() && !reached) {
+      const Cell c = queue.front();
+      queue.pop_front();
+      for (std::int32_t dy = -1; dy <= 1; ++dy) {
+        for (std::int32_t dx = -1; dx <= 1; ++dx) {
+          const Cell n{c.x + dx, c.y + dy};
+          if ((dx == 0 && dy == 0) || n.x < 1 || n.y < 1 || n.x > w || n.y > h) continue;
+          if (dist[index(n.x, n.y)] >= 0) continue;
+          const bool open = n == me || !GridBlocked(n.x, n.y) || (!aroundMonsters && GridMonster(n.x, n.y) > 0);
+          if (!open) continue;
+          dist[index(n.x, n.y)] = dist[index(c.x, c.y)] + 1;
+          reached = reached || n == me;
+          queue.push_back(n);
+        }
+      }
+    }
+    if (me.x < 1 || me.y < 1 || me.x > w || me.y > h || dist[index(me.x, me.y)] < 0) continue;
+    Cell best = goal;
+    std::int32_t bestDist = dist[index(me.x, me.y)];
+    for (std::int32_t dy = -1; dy <= 1; ++dy) {
+      for (std::int32_t dx = -1; dx <= 1; ++dx) {
+        const Cell n{me.x + dx, me.y + dy};
+        if (n.x < 1 || n.y < 1 || n.x > w || n.y > h) continue;
+        const std::int32_t d = dist[index(n.x, n.y)];
+        if (d >= 0 && d < bestDist) {
+          best = n;
+          bestDist = d;
+        }
+      }
+    }
+    return best;
+  }
+  return goal;
+}
+
+// The button held on `goal` when it is next to the player (or under it), else on the next
+// cell of a way to it: the game walks straight toward the pointer, and trees are in the
+// way.
+inline void HoldToward(MouseHold& hold, const Cell& goal) {
+  const Cell me = PlayerCell();
+  const bool near = std::abs(goal.x - me.x) <= 1 && std::abs(goal.y - me.y) <= 1;
+  hold.Aim(near ? goal : NextCellToward(goal));
+}
+
+// From the start of a new character (town cell (13, 13)) onto the monster ground east
+// of the town: a step south onto the road, then the button held far east until the
+// town gate has taken the player to part 2, and the step ends once the player stands.
+inline std::vector<GameDriver::Step> ThroughTheTownGate() {
+  auto arrived = std::make_shared<Cell>();
+  std::vector<GameDriver::Step> steps = MouseStep(7, 8, arrived.get());
+  // The steps keep the cell they write alive.
+  for (auto& step : steps) step = [arrived, step = std::move(step)](plat::SdlHost& host) { return step(host); };
+  steps.push_back([](plat::SdlHost&) {
+    const SDL_Point p = ViewCellPoint(14, 7);
+    PushMotion(p.x, p.y);
+    PushButton(SDL_MOUSEBUTTONDOWN, p.x, p.y);
+    return true;
+  });
+  steps.push_back([](plat::SdlHost&) {
+    if (G.SubMap != 2) return false;
+    const SDL_Point p = ViewCellPoint(14, 7);
+    PushButton(SDL_MOUSEBUTTONUP, p.x, p.y);
+    return true;
+  });
+  steps.push_back([](plat::SdlHost&) { return PlayerAtRest() && G.MouseLeftDown == 0; });
+  return steps;
 }
 
 }  // namespace e2e

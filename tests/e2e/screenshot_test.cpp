@@ -1,11 +1,14 @@
-// The title screen and the town in a real X window, kept as pictures for people to look at.
+// The title screen, the town and a fight in a real X window, kept as pictures for people
+// to look at.
 // Runs only with SDL_VIDEODRIVER=x11 (its ctest entry starts it under xvfb-run); the
 // run under the dummy driver skips it.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -212,3 +215,172 @@ TEST(Screenshot, TheTownInARealWindow) {
 }
 
 }  // namespace
+
+// A fight on the monster ground east of the town: the health bars over every monster
+// (the option that shows them all), the warrior's damage floating over the monster it
+// struck, and the spirit companion summoned with its key.
+TEST(Screenshot, AFightInARealWindow) {
+  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+
+  testsupport::TempDir dir;
+  e2e::CopyGameFolder(dir.path());
+  e2e::ProgramRun run;
+  testsupport::ScopedEndThrows ends;
+  e2e::FastClock clock;
+  e2e::GameDriver driver(clock, {SDLK_RETURN, SDLK_RETURN}, 200000);
+
+  const fs::path shot = fs::path(ORVANTH_BINARY_DIR) / "screenshots" / "fight.png";
+  fs::create_directories(shot.parent_path());
+  fs::remove(shot);
+
+  std::vector<std::uint8_t> pixels, withoutBars, withoutNumbers, withoutSpirit;
+  int width = 0, gameX = 0, gameY = 0;
+  bool saved = false, summoned = false;
+  std::int32_t target = 0, targetHp = 0, kindHp = 0;
+  SDL_Point bar{0, 0};  // the target's bar on the game screen
+  int barFill = 0;
+  std::vector<SDL_Point> otherBars;  // those of the other monsters at rest in view
+  std::uint64_t fightStart = 0;
+  e2e::MouseHold hold;
+
+  const auto windowPixels = [&](plat::SdlHost& host) {
+    host.DrawForm();
+    plat::Renderer& r = host.Render();
+    r.SetTarget(plat::Texture{});
+    return r.ReadPixels();
+  };
+  // A fresh damage number of the warrior's over a monster still alive, hurt, and at rest
+  // on its cell.
+  const auto freshHit = [] {
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(kMaxFloatingTexts); ++i) {
+      const FloatingText& t = G.FloatingTexts[i];
+      if (t.Age > 0 && t.Age < 30 && t.B == 255 && t.R == 50 && t.Text != "MISS") return true;
+    }
+    return false;
+  };
+
+  e2e::Append(driver.steps, e2e::PastTheIntro(clock));
+  e2e::Append(driver.steps, e2e::ThroughTheTownGate());
+  driver.steps.push_back([&](plat::SdlHost&) {
+    // Bars over every monster and the damage numbers, a warrior that cannot die, and the
+    // summoning skill at level 2 on F5.
+    G.ShowAllMonHp = 1;
+    G.ShowDamage = 1;
+    G.HpLock = 1;
+    G.MpLock = 1;
+    G.Player.M[9] = "F52";
+    e2e::PushKey(SDLK_F5);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost&) {
+    summoned = G.Spirit.Level == 2;
+    fightStart = driver.frames;
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost& host) {
+    if (driver.frames > fightStart + 10000) throw std::runtime_error("no hit worth a picture");
+    if (target == 0 || !e2e::LivingMonster(target)) target = e2e::NearestLivingMonster([](std::int32_t) { return false; });
+    if (target == 0) throw std::runtime_error("no monster on the ground");
+    const MonsterInstance& m = G.Monsters[static_cast<std::size_t>(target)];
+    const MonsterKind& kind = G.MonsterKinds[static_cast<std::size_t>(m.Kind)];
+    const SDL_Point v{m.X - G.ViewX - 1, m.Y - G.ViewY - 1};
+    const bool spiritInView = G.Spirit.Level > 0 && G.Spirit.X - G.ViewX >= 1 && G.Spirit.X - G.ViewX <= 13 &&
+                              G.Spirit.Y - G.ViewY >= 2 && G.Spirit.Y - G.ViewY <= 12;
+    const bool still = m.State != ActionState::Move && m.PixelX == 0 && m.PixelY == 0 && G.ScrollX == 0 &&
+                       G.ScrollY == 0 && v.y >= 2;
+    // Other monsters at rest in view, whole bars inside the screen; one at least, unless
+    // none comes near for a long while.
+    std::vector<SDL_Point> others;
+    for (std::int32_t n = 1; n <= G.MonsterCount; ++n) {
+      const MonsterInstance& o = G.Monsters[static_cast<std::size_t>(n)];
+      const SDL_Point ov{o.X - G.ViewX - 1, o.Y - G.ViewY - 1};
+      if (n == target || !e2e::LivingMonster(n) || o.State == ActionState::Move || o.PixelX != 0 || o.PixelY != 0 ||
+          ov.x < 0 || ov.x > 13 || ov.y < 2 || ov.y > 11) {
+        continue;
+      }
+      others.push_back(SDL_Point{ov.x * 48 + 5, ov.y * 32 - 50});
+    }
+    const bool company = !others.empty() || driver.frames > fightStart + 3000;
+    if (!(freshHit() && m.HP < kind.Hp && still && spiritInView && company)) {
+      e2e::HoldToward(hold, e2e::Cell{m.X, m.Y});
+      return false;
+    }
+    targetHp = m.HP;
+    kindHp = kind.Hp;
+    bar = SDL_Point{v.x * 48 + 5, v.y * 32 - 50};
+    barFill = static_cast<int>(std::lround(38.0 * m.HP / kind.Hp));
+    otherBars = others;
+    pixels = windowPixels(host);
+    saved = host.Render().SavePng(shot.string());
+    width = host.Render().OutputSize().w;
+    const plat::Control* gs = ui::Form1.GameScreen;
+    gameX = gs->ScreenX() + gs->ClientInset();
+    gameY = gs->ScreenY() + gs->ClientInset();
+    // The same frame without the bars, without the numbers, and without the spirit.
+    G.ShowAllMonHp = 0;
+    G.TargetTimer = 0;
+    DrawScene();
+    withoutBars = windowPixels(host);
+    G.ShowAllMonHp = 1;
+    G.ShowDamage = 0;
+    DrawScene();
+    withoutNumbers = windowPixels(host);
+    G.ShowDamage = 1;
+    G.Spirit.Level = 0;
+    DrawScene();
+    withoutSpirit = windowPixels(host);
+    EndGame();
+  });
+
+  ui::ProgramHooks hooks;
+  hooks.folder = dir.path();
+  hooks.windowOpened = [&](plat::SdlHost& host) { driver.Attach(host); };
+  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("阿青", 0));
+  try {
+    ui::RunProgram(hooks);
+    FAIL() << "the program returned: no game was started";
+  } catch (const plat::ProgramEnded&) {
+  } catch (const std::runtime_error& e) {
+    FAIL() << e.what();
+  }
+
+  EXPECT_TRUE(summoned) << "F5 summons the spirit at the skill's level";
+  ASSERT_TRUE(saved);
+  ASSERT_TRUE(fs::exists(shot));
+  ASSERT_EQ(width, 722);
+  const auto at = [&](const std::vector<std::uint8_t>& px, int x, int y) {
+    return e2e::PixelOf(px, width, gameX + x, gameY + y);
+  };
+  const auto changed = [&](const std::vector<std::uint8_t>& other) {
+    int n = 0;
+    for (int y = 0; y < 448; ++y) {
+      for (int x = 0; x < 720; ++x) n += at(pixels, x, y) == at(other, x, y) ? 0 : 1;
+    }
+    return n;
+  };
+
+  // The struck monster's bar: red as far as its hit points go, the dark frame after.
+  ASSERT_GT(kindHp, 0);
+  EXPECT_LT(targetHp, kindHp);
+  ASSERT_GT(barFill, 1);
+  const Color fill = at(pixels, bar.x + 1, bar.y + 2);
+  EXPECT_GT(fill.r, 180);
+  EXPECT_LT(fill.g, 90);
+  if (barFill < 37) {
+    const Color empty = at(pixels, bar.x + 37, bar.y + 2);
+    EXPECT_LT(empty.r, 90);
+    EXPECT_LT(std::abs(empty.r - empty.b), 20);
+  }
+  // The other monsters' bars start red too (a bar covered by something drawn later, the
+  // player or a tree, may hide its first pixel: most of them must show it).
+  int redStarts = 0;
+  for (const SDL_Point& b : otherBars) {
+    const Color c = at(pixels, b.x + 1, b.y + 2);
+    redStarts += c.r > 180 && c.g < 90 ? 1 : 0;
+  }
+  EXPECT_GE(2 * redStarts, static_cast<int>(otherBars.size()));
+  EXPECT_GT(changed(withoutBars), 38 * 3 * static_cast<int>(1 + otherBars.size()) / 2)
+      << "a bar over every monster in view";
+  EXPECT_GT(changed(withoutNumbers), 20) << "the damage number";
+  EXPECT_GT(changed(withoutSpirit), 300) << "the spirit";
+}
