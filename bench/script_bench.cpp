@@ -101,7 +101,7 @@ void BM_GiveThousandScrolls(benchmark::State& state) {
   std::filesystem::current_path(ORVANTH_GAME_DIR);
   ui::BuildMainWindow();
   G = GameState{};
-  G.ItemConnStr = "Data Source=" + plat::ResolvePath("\\Date\\Mon\\74.dat").string() + ";";
+  G.ItemDbPath = plat::ResolvePath("\\Date\\Mon\\74.dat");
   G.GAMELEVEL = 1;
   SetPartSize(1, 40, 40);
   G.SubMap = 1;
