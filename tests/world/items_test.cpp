@@ -397,26 +397,6 @@ TEST_F(ItemsTest, EveryTestOfEveryTypeHitsJustUnderItsOddsAndMissesAtThem) {
   }
 }
 
-TEST_F(ItemsTest, EachOfTheFiveChancesHitsJustUnderOneInTen) {
-  // A type 16 item: each roll takes the four draws of the common tail.
-  G.GAMELEVEL = 3;
-  G.ExpertMode = 1;
-  for (std::size_t chance = 0; chance < 6; ++chance) {  // draw 2 and 3 are the third chance's a and b
-    for (const bool under : {true, false}) {
-      std::vector<double> draws;
-      for (std::size_t i = 0; i < 6; ++i) {
-        draws.push_back(i == chance ? (under ? 0.1 - 1e-9 : 0.1) : kMiss);
-        if (i == chance && under && i != 2) draws.insert(draws.end(), 4, kMiss);
-        if (i == 3 && under && chance == 2) draws.insert(draws.end(), 4, kMiss);  // the roll follows b
-      }
-      std::string name = "?护身符";
-      ScriptedDraws d(draws);
-      MakeItemFromDb(name);
-      EXPECT_EQ(d.Left(), 0u) << chance << (under ? " under" : " at");
-    }
-  }
-}
-
 TEST_F(ItemsTest, ArmourRaisesItsMaximaThreeTimesInTenAndTheRestOnceInTen) {
   ItemRecord r{.Name = "甲", .Type = 13, .Type2 = ""};
   ScriptedDraws d(std::vector<double>(13, 0.29));  // just under three in ten
