@@ -55,19 +55,22 @@ std::int32_t* ChangeField(const std::string& key) {
 void ScriptGive(std::string_view line) {
   std::string name = Word(line, 1);
   const std::int32_t n = script::RoundNumber(Word(line, 2));
+  bool given = false;
   if (name != kGold) {
     const std::int32_t gifts = std::min(n, kMaxGiftsPerCommand);
     // GiveItem takes the "?" off the name: only the first item may get bonus rolls.
     for (std::int32_t i = 0; i < gifts; ++i) {
-      GiveItem(name);
+      if (GiveItem(name) != GivePlace::Nowhere) given = true;
       PlayWav("Sound\\衣服.wav");
     }
   } else {
     G.Player.Money = Add32(G.Player.Money, n);
     RefreshStatus2();
     PlayWav("Sound\\钱.wav");
+    given = true;
   }
-  AddSysMessage(name, 0, 255, 0);
+  // The name is shown only when something was really given.
+  if (given) AddSysMessage(name, 0, 255, 0);
 }
 
 void ScriptTake(std::string_view line) {

@@ -21,8 +21,8 @@ void TimerNPC_Timer();
 void BBTimer_Timer();
 
 // Attaches the handlers above to Form1's window and timers, and the handlers of the
-// title screen, the difficulty choice, the game screen's mouse and dialogue and the
-// death panel (after BuildMainWindow).
+// title screen, the difficulty choice, the game screen's mouse and dialogue, the death
+// panel and the item description (after BuildMainWindow).
 void AttachStartupHandlers();
 
 }  // namespace ui

@@ -119,12 +119,13 @@ bool FindDropCell(std::int32_t& x, std::int32_t& y) {
   return false;
 }
 
-void DropNamedItem(std::string& name) {
+bool DropNamedItem(std::string& name) {
   std::int32_t x = 0, y = 0;
-  if (!FindDropCell(x, y)) return;
+  if (!FindDropCell(x, y)) return false;
   const ItemRecord rec = MakeItemFromDb(name);
-  if (rec.Name.empty() || rec.Name == "金币") return;
+  if (rec.Name.empty() || rec.Name == "金币") return false;
   AddGroundItem(x, y, rec);
+  return true;
 }
 
 void RemoveGroundItem(std::int32_t k) {

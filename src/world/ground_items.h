@@ -46,4 +46,5 @@ bool FindDropCell(std::int32_t& x, std::int32_t& y);
 
 // Builds the named item afresh and lays it on the first usable cell near the player.
 // No usable cell, or a name that builds no item: nothing is built or laid. No refresh.
-void DropNamedItem(std::string& name);
+// True when an item was laid.
+bool DropNamedItem(std::string& name);

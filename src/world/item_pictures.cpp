@@ -1,13 +1,17 @@
 #include "world/item_pictures.h"
 
 #include <cstddef>
+#include <filesystem>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "window/form1.h"
 
 std::string ItemPicturePath(const ItemRecord& item) {
   if (item.Name.empty()) return std::string();
-  return plat::ResolvePath("\\Date\\Item\\" + std::to_string(item.Pic1) + ".bmp").string();
+  const std::filesystem::path file = plat::ResolvePath("\\Date\\Item\\" + std::to_string(item.Pic1) + ".bmp");
+  // An icon file that is not there shows no picture.
+  return plat::FileExists(file) ? file.string() : std::string();
 }
 
 void ShowItemPictures() {

@@ -8,7 +8,7 @@
 #include "common/game_state.h"
 
 // The picture path of an item's icon ("\Date\Item\" + Pic1 + ".bmp" under the program
-// folder), or "" for an empty slot.
+// folder), or "" for an empty slot and for an icon file that does not exist.
 std::string ItemPicturePath(const ItemRecord& item);
 
 // Lays the icons of Items(1..16) and Items(21..56) onto the main window's Iitem images:

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 #include "platform/clock.h"
@@ -29,9 +30,10 @@ bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0
 
 constexpr std::string_view kGold = "金币";
 
-// Reads the row of the item named `name` into rec; false when there is none or the item
-// database cannot be read. The item table stays open between items.
-bool ReadItemRow(const std::string& name, ItemRecord& rec) {
+}  // namespace
+
+// The item table stays open between items.
+bool ReadItemTableRow(const std::string& name, ItemRecord& rec) {
   try {
     if (!G.ItemQuery) G.ItemQuery = std::make_unique<plat::db::KeptQuery>("select * from Item where name=?");
     if (!G.ItemQuery->Run(G.ItemDbPath, {plat::db::Value(name)})) return false;
@@ -62,7 +64,7 @@ bool ReadItemRow(const std::string& name, ItemRecord& rec) {
     r.Luck = num("Luck");
     r.Acc = num("Acc");
     r.Weight = num("Weight");
-    r.Money = num("Money") / 2;  // the table holds the shop price
+    r.Money = num("Money");
     r.NdDc = num("NdDc");
     r.NdLevel = num("NdLevel");
     r.NdMc = num("NdMc");
@@ -72,6 +74,8 @@ bool ReadItemRow(const std::string& name, ItemRecord& rec) {
     return false;
   }
 }
+
+namespace {
 
 // One test of the bonus table: "k in n", plus a condition looked at after the draw.
 bool Chance(long k, long n, bool condition = true) { return plat::RandomInt(n) < k && condition; }
@@ -223,15 +227,16 @@ ItemRecord MakeItemFromDb(std::string& name) {
   }
 
   if (!StartsWith(name, kGold)) {
-    if (ReadItemRow(name, rec)) {
+    if (ReadItemTableRow(name, rec)) {
+      rec.Money /= 2;  // the table holds the shop price
       if (G.CheatMode == 1) rec.dzlevel = 9;
       if (rec.Type == 20) rec.Ex = static_cast<std::int32_t>(G.GAMELEVEL) * 2000 - 1999;
     }
-  } else {
-    const long amount = plat::RoundHalfEven(plat::Val(std::string_view(name).substr(kGold.size())));
-    G.Player.Money = Clamp32(static_cast<long long>(G.Player.Money) + amount);
+  } else if (const std::optional<double> amount =
+                 plat::StrictNumber(std::string_view(name).substr(kGold.size()), plat::NumberForm::Fraction)) {
+    G.Player.Money = Clamp32(static_cast<long long>(G.Player.Money) + plat::RoundHalfEven(*amount));
     rec.Name = std::string(kGold);
-  }
+  }  // a gold form without a number gives nothing
 
   if (bonus) {
     if (plat::RandomInt(10) < 1) RollItemBonus(rec);
@@ -270,23 +275,21 @@ void RollItemBonus(ItemRecord& rec) {
   }
 }
 
-void GiveItem(std::string& name) {
+GivePlace GiveItem(std::string& name) {
   ItemRecord rec = MakeItemFromDb(name);
-  if (rec.Name == kGold) return;
-  if (rec.Name.empty()) return;  // a name the table does not hold
+  if (rec.Name == kGold) return GivePlace::Gold;
+  if (rec.Name.empty()) return GivePlace::Nowhere;  // a name the table does not hold
 
   for (std::int32_t i = kBagFirst; i <= kBagLast; ++i) {
     ItemRecord& slot = G.Player.Items[At(i)];
     if (!slot.Name.empty()) continue;
     slot = std::move(rec);
-    if (plat::Control* icon = ui::Form1.Iitem(i)) {
-      icon->Picture = plat::ResolvePath("date\\item\\" + std::to_string(slot.Pic1) + ".bmp").string();
-    }
+    if (plat::Control* icon = ui::Form1.Iitem(i)) icon->Picture = ItemPicturePath(slot);
     if (ui::Form1.Lfz != nullptr) {
       const long long heavy = G.Player.Heavy;
       ui::Form1.Lfz->Caption = std::to_string(heavy - FreeWeight()) + "/" + std::to_string(heavy);
     }
-    return;
+    return GivePlace::Bag;
   }
-  DropNamedItem(name);
+  return DropNamedItem(name) ? GivePlace::Ground : GivePlace::Nowhere;
 }

@@ -45,17 +45,31 @@ std::int32_t FreeWeight();
 //                         empty record named "金币".
 // The row's Money is halved (the table holds the shop price); a cheat account's item
 // gets forge level 9; a weapon gets the difficulty's starting experience. A name the
-// table does not hold, or an unreadable item database, gives an empty record.
+// table does not hold, an unreadable item database, or a gold form whose rest is not a
+// number, gives an empty record (and no gold).
 ItemRecord MakeItemFromDb(std::string& name);
+
+// Reads the row of table Item named `name` into rec as the table holds it: Money is the
+// shop price, and forge level, experience, skill and bonus points stay 0. False (rec
+// unchanged) when the table has no such row or cannot be read.
+bool ReadItemTableRow(const std::string& name, ItemRecord& rec);
 
 // The random bonus rolls of the item's Type and the common tail; each success raises a
 // field and scores points, and points raise the price: Money += (Money \ 3) * P and
 // JP = P. Every test takes its draw whether or not its condition holds.
 void RollItemBonus(ItemRecord& rec);
 
+// Where GiveItem put what it gave.
+enum class GivePlace {
+  Nowhere,  // no item: an unknown name, a gold form without a number, or no free cell
+  Gold,     // gold went to the player's Money
+  Bag,      // into the first empty bag slot
+  Ground,   // the bag was full: laid near the player
+};
+
 // Builds the named item (the "?" leaves the caller's text) and puts it into the first
 // empty bag slot with its icon and the weight label, or, with the bag full, lays a fresh
 // item of that name on the ground near the player. Gold only adds gold; an empty record
 // (a name the table does not hold) gives nothing. No weight or requirement check, no
-// message and no sound.
-void GiveItem(std::string& name);
+// message and no sound: the caller shows them, and only for what was placed.
+GivePlace GiveItem(std::string& name);

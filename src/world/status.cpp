@@ -1,9 +1,11 @@
 #include "world/status.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "common/game_state.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "window/form1.h"
@@ -22,10 +24,11 @@ std::string Num(std::int64_t v) { return std::to_string(v); }
 
 std::string Range(std::int32_t lo, std::int32_t hi) { return Num(lo) + "-" + Num(hi); }
 
-// Experience towards the next level in percent, rounded half to even.
+// Experience towards the next level in percent, rounded half to even. A level below 1
+// counts as level 1.
 std::string ExperiencePercent(const PlayerRecord& p) {
-  const double needed = static_cast<double>(p.Level) * static_cast<double>(p.Level) * 10.0;
-  if (needed == 0.0) return "0%";
+  const double level = p.Level < 1 ? 1.0 : static_cast<double>(p.Level);
+  const double needed = level * level * 10.0;
   const double percent = static_cast<double>(p.Ex) / needed * 100.0;
   return Num(plat::RoundHalfEven(percent)) + "%";
 }
@@ -58,6 +61,16 @@ const char* AccuracyRating(std::int32_t acc) {
 // The level of skill k: its last character read as a number.
 long SkillLevel(const std::string& m) { return static_cast<long>(plat::Val(plat::Right(m, 1))); }
 
+// A skill string with a last character other than "0" is a learned skill; an empty
+// string is none.
+bool Learned(const std::string& m) { return !m.empty() && plat::Right(m, 1) != "0"; }
+
+// The icon of skill k, or no picture when its file is not there.
+std::string SkillIcon(int k) {
+  const std::filesystem::path file = plat::ResolvePath("\\date\\mgc\\ico\\" + std::to_string(k) + ".bmp");
+  return plat::FileExists(file) ? file.string() : std::string();
+}
+
 void Colour(plat::Control* line, std::uint32_t colour) {
   if (line != nullptr) line->BorderColor = colour;
 }
@@ -87,11 +100,9 @@ void RefreshStatus() {
 
   for (int k = 1; k <= 15; ++k) {
     const std::string& m = p.M[static_cast<std::size_t>(k)];
-    if (plat::Right(m, 1) != "0") {
-      // A skill at level 0 keeps whatever picture its icon had.
-      if (plat::Control* icon = w.McI(k)) {
-        icon->Picture = plat::ResolvePath("\\date\\mgc\\ico\\" + std::to_string(k) + ".bmp").string();
-      }
+    // A skill at level 0 keeps whatever picture its icon had.
+    if (Learned(m)) {
+      if (plat::Control* icon = w.McI(k)) icon->Picture = SkillIcon(k);
     }
     SetCaption(w.Lsp(k), plat::Left(m, 2));
   }

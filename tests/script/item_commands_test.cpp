@@ -83,12 +83,42 @@ TEST_F(ItemCommandTest, GivingGoldAddsItWithItsSoundAndMessage) {
   EXPECT_EQ(CountFreeBagSlots(), 36);
 }
 
-TEST_F(ItemCommandTest, UnknownItemsGiveNothingButStillSoundAndShow) {
-  ScriptGive("#GIVE 不存在 2");
-  EXPECT_EQ(CountFreeBagSlots(), 36);
-  EXPECT_EQ(G.GroundItemCount, 0);
-  EXPECT_EQ(Waves().size(), 2u);
-  EXPECT_NE(Message("不存在"), nullptr);
+TEST_F(ItemCommandTest, TheNameIsShownOnlyWhenSomethingWasGiven) {
+  const struct {
+    const char* line;
+    int freeSlots;
+    bool roomOnTheGround;
+    std::size_t sounds;
+    const char* shown;  // nullptr: no message
+  } cases[] = {
+      {"#GIVE 金创药小 1", 1, true, 1, "金创药小"},
+      {"#GIVE 金创药小 2", 0, true, 2, "金创药小"},  // on the ground
+      {"#GIVE 金创药小 2", 1, false, 2, "金创药小"},  // one in the bag, one nowhere
+      {"#GIVE 金创药小 2", 0, false, 2, nullptr},     // no place at all
+      {"#GIVE 不存在 2", 1, true, 2, nullptr},
+      {"#GIVE 金创药小 0", 1, true, 0, nullptr},
+      {"#GIVE 金币abc 1", 1, true, 1, nullptr},        // gold without a number
+      {"#GIVE 金币 0", 0, false, 1, "金币"},
+  };
+  for (const auto& c : cases) {
+    G.SysMessages = {};
+    sound.calls.clear();
+    for (int i = 21; i <= 56; ++i) Slot(i) = ItemRecord{};
+    FillBag(c.freeSlots);
+    if (c.roomOnTheGround) {
+      OnPart(1, 50, 50, 20, 20);
+    } else {
+      OnPart(1, 2, 2, 1, 1);
+    }
+    ScriptGive(c.line);
+    EXPECT_EQ(Waves().size(), c.sounds) << c.line;
+    if (c.shown == nullptr) {
+      EXPECT_EQ(MessageCount(), 0) << c.line;
+    } else {
+      EXPECT_EQ(MessageCount(), 1) << c.line;
+      EXPECT_NE(Message(c.shown), nullptr) << c.line;
+    }
+  }
 }
 
 TEST_F(ItemCommandTest, TakingGoldMayLeaveItNegativeAndTakingItemsTakesWhatIsThere) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ using itemdb::kMiss;
 using testsupport::ScriptedDraws;
 
 ItemRecord& Slot(int i) { return G.Player.Items[static_cast<std::size_t>(i)]; }
+
+// Puts icon files for these icon numbers into the program folder's "Date/Item".
+void PutIcons(const fs::path& folder, std::initializer_list<int> pics) {
+  fs::create_directories(folder / "Date" / "Item");
+  for (int pic : pics) std::ofstream(folder / "Date" / "Item" / (std::to_string(pic) + ".bmp")) << "BM";
+}
 
 class ItemsTest : public itemdb::GameTest {
  protected:
@@ -337,6 +344,59 @@ TEST_F(ItemsTest, EachTypesTableHasItsOwnLength) {
   }
 }
 
+TEST_F(ItemsTest, EveryTestOfEveryTypeHitsJustUnderItsOddsAndMissesAtThem) {
+  struct Test {
+    long k, n;
+    std::int32_t points;
+    int extra = 0;  // draws a success takes for its amount
+  };
+  const std::vector<Test> tail = {{1, 10, 2}, {1, 12, 2}, {1, 12, 2}, {1, 12, 2}};
+  const std::vector<Test> helmet = {{1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {1, 10, 1}, {1, 10, 1}};
+  const std::vector<Test> armour = {{1, 10, 2}, {1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {3, 10, 1}, {2, 10, 1}, {2, 10, 1}};
+  const struct {
+    int type;
+    std::vector<Test> tests;
+  } types[] = {
+      {10, helmet},
+      {11, {{1, 10, 1}, {1, 10, 1}, {3, 10, 1}, {3, 10, 1}, {3, 10, 1}, {3, 10, 1}, {1, 10, 3}}},
+      {12, armour},
+      {21, armour},
+      {13, {{1, 10, 2}, {1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {3, 10, 1}}},
+      {14, {{1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {1, 15, 3, 1}, {1, 10, 3, 1}}},
+      {15, {{3, 10, 1}, {1, 10, 1}, {3, 10, 1}, {1, 10, 1}}},
+      {20, {{1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {3, 10, 1}, {1, 10, 2}, {1, 10, 3}, {1, 10, 3}, {1, 15, 3, 1},
+            {1, 50, 4}, {1, 40, 5, 1}}},
+      {0, {}},
+  };
+  for (const auto& t : types) {
+    std::vector<Test> all = t.tests;
+    all.insert(all.end(), tail.begin(), tail.end());
+    for (std::size_t j = 0; j < all.size(); ++j) {
+      for (const bool under : {true, false}) {
+        // Every other test misses; test j draws just under its odds, or exactly at them.
+        const double odds = static_cast<double>(all[j].k) / static_cast<double>(all[j].n);
+        std::vector<double> draws;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+          if (i != j) {
+            draws.push_back(kMiss);
+            continue;
+          }
+          draws.push_back(under ? odds - 1e-9 : odds);
+          if (under) draws.insert(draws.end(), static_cast<std::size_t>(all[j].extra), kHit);
+        }
+        ItemRecord r{.Name = "x", .Type = t.type, .Type2 = "", .Weight = 5, .Money = 30, .NdDc = 5, .NdMc = 5,
+                     .NdLevel = 5};
+        ScriptedDraws d(draws);
+        RollItemBonus(r);
+        const std::int32_t p = under ? all[j].points : 0;
+        EXPECT_EQ(d.Left(), 0u) << t.type << " test " << j << (under ? " under" : " at");
+        EXPECT_EQ(r.JP, p) << t.type << " test " << j << (under ? " under" : " at");
+        EXPECT_EQ(r.Money, 30 + 10 * p) << t.type << " test " << j << (under ? " under" : " at");
+      }
+    }
+  }
+}
+
 TEST_F(ItemsTest, ArmourRaisesItsMaximaThreeTimesInTenAndTheRestOnceInTen) {
   ItemRecord r{.Name = "甲", .Type = 13, .Type2 = ""};
   ScriptedDraws d(std::vector<double>(13, 0.29));  // just under three in ten
@@ -370,8 +430,9 @@ TEST_F(ItemsTest, GiveItemFillsTheFirstEmptyBagSlotWithIconAndWeight) {
   Slot(22).Name = "石头";
   Slot(1) = ItemRecord{.Name = "盔", .Type2 = "", .Weight = 3};
   Slot(61) = ItemRecord{.Name = "箱中物", .Type2 = "", .Weight = 30};  // the storage box weighs nothing
+  PutIcons(dir.path(), {31});
   std::string name = "木剑";
-  GiveItem(name);
+  EXPECT_EQ(GiveItem(name), GivePlace::Bag);
   EXPECT_EQ(Slot(23).Name, "木剑");
   EXPECT_TRUE(Slot(24).Name.empty());
   const std::string pic = ui::Form1.Iitem(23)->Picture;
@@ -386,7 +447,7 @@ TEST_F(ItemsTest, GiveItemWithAFullBagLaysAFreshItemNearThePlayer) {
   G.GAMELEVEL = 1;
   // The bag item's chances (all miss); the ground item is built without them.
   ScriptedDraws d({kMiss, kMiss, kMiss, kMiss, kMiss, kMiss});
-  GiveItem(name);
+  EXPECT_EQ(GiveItem(name), GivePlace::Ground);
   EXPECT_EQ(d.Left(), 0u);
   EXPECT_EQ(name, "木剑");
   ASSERT_EQ(G.GroundItemCount, 1);
@@ -397,14 +458,41 @@ TEST_F(ItemsTest, GiveItemWithAFullBagLaysAFreshItemNearThePlayer) {
   EXPECT_EQ(Slot(56).Name, "石头");
 }
 
-TEST_F(ItemsTest, GiveItemOfGoldOrOfAnUnknownNameTakesNoSlot) {
-  std::string gold = "金币25";
-  GiveItem(gold);
-  EXPECT_EQ(G.Player.Money, 25);
-  std::string unknown = "无此物";
-  GiveItem(unknown);
-  EXPECT_EQ(CountFreeBagSlots(), 36);
-  EXPECT_EQ(G.GroundItemCount, 0);
+TEST_F(ItemsTest, GiveItemSaysWhereTheItemWent) {
+  const struct {
+    const char* name;
+    int freeSlots;  // empty bag slots left
+    bool roomOnTheGround;
+    GivePlace place;
+    std::int32_t money;  // the player's gold afterwards (10 before)
+    int groundItems;
+  } cases[] = {
+      {"木剑", 1, true, GivePlace::Bag, 10, 0},
+      {"木剑", 0, true, GivePlace::Ground, 10, 1},
+      {"木剑", 0, false, GivePlace::Nowhere, 10, 0},  // nowhere to lay it
+      {"金币25", 0, false, GivePlace::Gold, 35, 0},
+      {"金币2.5", 1, true, GivePlace::Gold, 12, 0},
+      {"无此物", 1, true, GivePlace::Nowhere, 10, 0},
+      {"金币", 1, true, GivePlace::Nowhere, 10, 0},     // gold without a number
+      {"金币abc", 1, true, GivePlace::Nowhere, 10, 0},
+      {"金币12abc", 1, true, GivePlace::Nowhere, 10, 0},
+  };
+  for (const auto& c : cases) {
+    G = GameState{};
+    G.ItemDbPath = dir / "items.dat";
+    G.Player.Money = 10;
+    if (c.roomOnTheGround) {
+      OnPart(1, 40, 40, 20, 20);
+    } else {
+      OnPart(1, 2, 2, 1, 1);  // a part with no cell to lay anything on
+    }
+    FillBag(c.freeSlots);
+    std::string name = c.name;
+    EXPECT_EQ(GiveItem(name), c.place) << c.name;
+    EXPECT_EQ(G.Player.Money, c.money) << c.name;
+    EXPECT_EQ(G.GroundItemCount, c.groundItems) << c.name;
+    EXPECT_EQ(CountFreeBagSlots(), c.place == GivePlace::Bag ? c.freeSlots - 1 : c.freeSlots) << c.name;
+  }
 }
 
 // ---------------------------------------------------------------------------------
@@ -437,6 +525,7 @@ TEST_F(ItemsTest, RemoveItemByNameClearsOnlyTheFirstMatchAndRedraws) {
   Slot(11).Name = "药";
   Slot(25) = ItemRecord{.Name = "药", .Type2 = "", .Pic1 = 3};
   Slot(30) = ItemRecord{.Name = "药", .Type2 = "", .Pic1 = 3};
+  PutIcons(dir.path(), {3});
   ShowItemPictures();
   ASSERT_FALSE(ui::Form1.Iitem(25)->Picture.empty());
   G.Player.Money = 77;
@@ -470,7 +559,10 @@ TEST_F(ItemsTest, ShowItemPicturesSetsEverySlotAfreshAndLeavesSeventeenToTwentyA
   Slot(16) = ItemRecord{.Name = "药", .Type2 = "", .Pic1 = 12};
   Slot(56) = ItemRecord{.Name = "戒", .Type2 = "", .Pic1 = 7};
   Slot(21) = ItemRecord{.Name = "", .Type2 = "", .Pic1 = 9};  // empty name: no picture
+  Slot(22) = ItemRecord{.Name = "无图", .Type2 = "", .Pic1 = 99};  // no icon file: no picture
+  PutIcons(dir.path(), {31, 12, 7, 9});
   ui::Form1.Iitem(21)->Picture = "stale.bmp";
+  ui::Form1.Iitem(22)->Picture = "stale.bmp";
   plat::Control spare(plat::ControlKind::Image, "Iitem", 17);
   spare.Picture = "keep.bmp";
   ui::Form1.Iitem.Set(17, &spare);
@@ -480,6 +572,7 @@ TEST_F(ItemsTest, ShowItemPicturesSetsEverySlotAfreshAndLeavesSeventeenToTwentyA
   EXPECT_EQ(ui::Form1.Iitem(16)->Picture, plat::ResolvePath("\\Date\\Item\\12.bmp").string());
   EXPECT_EQ(ui::Form1.Iitem(56)->Picture, plat::ResolvePath("\\Date\\Item\\7.bmp").string());
   EXPECT_TRUE(ui::Form1.Iitem(21)->Picture.empty());
+  EXPECT_TRUE(ui::Form1.Iitem(22)->Picture.empty());
   EXPECT_TRUE(ui::Form1.Iitem(2)->Picture.empty());
   EXPECT_EQ(spare.Picture, "keep.bmp");
   EXPECT_NE(G.PathText.find("Item"), std::string::npos);

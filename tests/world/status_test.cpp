@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+
 #include "common/game_state.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
@@ -70,16 +73,18 @@ TEST_F(StatusTest, ExperiencePercentRoundsHalvesToEven) {
   const struct {
     std::int32_t level, ex;
     const char* shown;
-  } cases[] = {{3, 0, "0%"}, {2, 1, "2%"}, {2, 3, "8%"}, {2, 5, "12%"}, {10, 999, "100%"}, {1, 1000, "10000%"}};
+  } cases[] = {{3, 0, "0%"},       {2, 1, "2%"},          {2, 3, "8%"},
+               {2, 5, "12%"},      {10, 999, "100%"},     {1, 1000, "10000%"},
+               // a level below 1 counts as level 1 (10 to the next level)
+               {0, 0, "0%"},       {0, 5, "50%"},         {-7, 15, "150%"},
+               {120, 2147483647, "1491308%"}};
   for (const auto& c : cases) {
     G.Player.Level = c.level;
     G.Player.Ex = c.ex;
     RefreshStatus();
     EXPECT_EQ(ui::Form1.Lex->Caption, c.shown) << c.level << " " << c.ex;
+    EXPECT_EQ(ui::Form1.Llevel->Caption, std::to_string(c.level));  // the level itself is shown as it is
   }
-  G.Player.Level = 0;  // no level to divide by
-  RefreshStatus();
-  EXPECT_EQ(ui::Form1.Lex->Caption, "0%");
 }
 
 TEST_F(StatusTest, RatingWords) {
@@ -124,9 +129,12 @@ TEST_F(StatusTest, CarriedWeightCountsWornBeltAndBagOnly) {
 TEST_F(StatusTest, LearnedSkillsGetIconKeyAndLinks) {
   auto& w = ui::Form1;
   for (int k = 1; k <= 15; ++k) w.McI(k)->Picture = "old";
+  fs::create_directories(dir.path() / "date" / "mgc" / "ico");
+  for (int k : {1, 2, 12}) std::ofstream(dir.path() / "date" / "mgc" / "ico" / (std::to_string(k) + ".bmp")) << "BM";
+  G.Player.M[6] = "F32";   // learned, but its icon file is missing: no picture
+  G.Player.M[7] = "";      // no skill string: not learned
   G.Player.M[1] = "F12";
   G.Player.M[2] = "F21";   // level 1: icon but no link
-  G.Player.M[6] = "F32";
   G.Player.M[12] = "F43";
   G.Player.M[14] = "SP2";
   RefreshStatus2();
@@ -138,6 +146,9 @@ TEST_F(StatusTest, LearnedSkillsGetIconKeyAndLinks) {
   EXPECT_EQ(w.McI(2)->Picture, (dir.path() / "date" / "mgc" / "ico" / "2.bmp").string());
   EXPECT_EQ(w.McI(12)->Picture, (dir.path() / "date" / "mgc" / "ico" / "12.bmp").string());
   EXPECT_EQ(w.McI(3)->Picture, "old");  // level 0 keeps its picture
+  EXPECT_EQ(w.McI(6)->Picture, "");
+  EXPECT_EQ(w.McI(7)->Picture, "old");
+  EXPECT_EQ(w.Lsp(7)->Caption, "");
 
   EXPECT_EQ(w.Line11->BorderColor, kRed);
   EXPECT_EQ(w.Line21->BorderColor, kGreen);
