@@ -9,6 +9,7 @@
 #include "window/form1.h"
 #include "ui/game_screen_input.h"
 #include "ui/game_start.h"
+#include "ui/inventory.h"
 #include "ui/keyboard.h"
 #include "ui/title_screen.h"
 #include "window/window_system.h"
@@ -56,6 +57,7 @@ void AttachStartupHandlers() {
   AttachGameScreenHandlers();
   AttachDeathPanelHandlers();
   AttachKeyboardHandlers();
+  AttachInventoryHandlers();
 }
 
 }  // namespace ui
