@@ -184,6 +184,19 @@ TEST_F(InventoryTest, TheWindowBackgroundAndTheDescriptionPanel) {
   }
 }
 
+TEST_F(InventoryTest, TheForgeTextFollowsTheChosenWeaponsLevel) {
+  for (auto [level, tail] : {std::pair{3, "\r铁矿石1块\r\r锻造费用：1500"}, {7, "\r铁矿石2块\r\r锻造费用：2800"},
+                             {9, "\r这件武器不能再锻造了"}, {12, "\r"}, {-1, "\r"}}) {
+    sword.dzlevel = level;
+    Slot(21) = sword;
+    G.SelectedSlot = 0;
+    Click(21, plat::kLeftButton);
+    const std::string text = Form1.LwUP->Caption;
+    EXPECT_EQ(text.rfind("武器当前等级：" + std::to_string(level) + "\r", 0), 0u) << text;
+    EXPECT_EQ(text.substr(text.size() - std::string(tail).size()), tail) << text;
+  }
+}
+
 TEST_F(InventoryTest, APressOnTheGameScreenDropsOnlyAHeldSlotThatStillHoldsSomething) {
   for (bool full : {false, true}) {
     Slot(12) = full ? potion : ItemRecord{};
