@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "script/script.h"
 #include "window/form1.h"
+#include "world/equipment.h"
 #include "world/ground_items.h"
 #include "world/movement.h"
 
@@ -94,8 +95,10 @@ void GameScreen_MouseDown(int button, int, int, int) {
   if (TalkAt(x, y)) return;
   if (TalkAt(x, y + 1)) return;
 
-  if (Form1.Psys2 != nullptr && Form1.Psys2->Visible && G.SelectedSlot > kLastWornSlot) {
-    DropBagItem(G.SelectedSlot);
+  // A held slot whose item has gone (used up, taken by a script) holds nothing.
+  if (const std::int32_t held = HeldItemSlot();
+      Form1.Psys2 != nullptr && Form1.Psys2->Visible && held > kLastWornSlot) {
+    DropBagItem(held);
     ClearCaption(Form1.Lsell);
     ClearPicture(Form1.Isell);
     ClearPicture(Form1.IwUP);

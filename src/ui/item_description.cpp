@@ -154,9 +154,6 @@ void BankList_Click() {
   ShowBesideBag(item);
 }
 
-void Pbank_MouseMove() { Hide(Form1.PItemInf); }
-void PItemInf_MouseMove() { Hide(Form1.PItemInf); }
-
 void AttachItemDescriptionHandlers() {
   MainWindow& w = Form1;
   for (const auto& [index, control] : w.Iitem.All()) {
@@ -164,8 +161,6 @@ void AttachItemDescriptionHandlers() {
   }
   if (w.BuyList != nullptr) w.BuyList->OnClick = [] { BuyList_Click(); };
   if (w.BankList != nullptr) w.BankList->OnClick = [] { BankList_Click(); };
-  if (w.Pbank != nullptr) w.Pbank->OnMouseMove = [](int, int, int, int) { Pbank_MouseMove(); };
-  if (w.PItemInf != nullptr) w.PItemInf->OnMouseMove = [](int, int, int, int) { PItemInf_MouseMove(); };
 }
 
 }  // namespace ui

@@ -37,10 +37,6 @@ void BuyList_Click();
 // and the panel hidden.
 void BankList_Click();
 
-// The pointer over the storage panel or over the description panel hides the panel.
-void Pbank_MouseMove();
-void PItemInf_MouseMove();
-
 // Attaches the handlers above to Form1 (after BuildMainWindow).
 void AttachItemDescriptionHandlers();
 

@@ -9,6 +9,7 @@
 #include "window/form1.h"
 #include "ui/game_screen_input.h"
 #include "ui/game_start.h"
+#include "ui/inventory.h"
 #include "ui/item_description.h"
 #include "ui/keyboard.h"
 #include "ui/title_screen.h"
@@ -58,6 +59,7 @@ void AttachStartupHandlers() {
   AttachDeathPanelHandlers();
   AttachKeyboardHandlers();
   AttachItemDescriptionHandlers();
+  AttachInventoryHandlers();
 }
 
 }  // namespace ui

@@ -80,9 +80,9 @@ std::int32_t SkillLevel(int k) {
 
 ItemRecord& Weapon() { return G.Player.Items[1]; }
 
-// The swing period: a swing step every 11 - DcSpeed frames. DcSpeed is held to 0..10 so
-// the period stays 1..11.
-std::int32_t SwingPeriod() { return 11 - std::clamp(G.Player.DcSpeed, 0, 10); }
+// The swing period: a swing step every 11 - DcSpeed frames, at least every frame (worn
+// items may carry DcSpeed past 10; the stat itself is kept as it is).
+std::int64_t SwingPeriod() { return std::max<std::int64_t>(1, 11 - static_cast<std::int64_t>(G.Player.DcSpeed)); }
 
 void PlaySound(std::string_view file) {
   if (G.SoundOn == 1) PlaySoundMci(file);
@@ -464,7 +464,7 @@ void ArmSwing() {
 
 void SwingFrame(std::int32_t k) {
   PlayerRecord& p = G.Player;
-  const std::int32_t period = SwingPeriod();
+  const std::int64_t period = SwingPeriod();
   p.InvisTime = 0;  // a swing ends invisibility
   if (k == 1) ArmSwing();
   if (k % period == 0) {

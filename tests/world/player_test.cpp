@@ -357,7 +357,7 @@ TEST_F(PlayerTest, AtFullSpeedTheHitComesAtFourAndTheEndAtSix) {
 }
 
 TEST_F(PlayerTest, AttackSpeedOutsideItsRangeKeepsAWorkingSwing) {
-  G.Player.DcSpeed = 15;  // held to 10
+  G.Player.DcSpeed = 15;  // a step every frame, the end at 6
   ScriptedDraws fast({0.99, 0.99});
   plat::SetKeyHeld(plat::vk::Shift, true);
   ClickOnce(12, 7);
@@ -365,12 +365,12 @@ TEST_F(PlayerTest, AttackSpeedOutsideItsRangeKeepsAWorkingSwing) {
   Frames(6);
   EXPECT_EQ(G.Player.ActState, ActionState::Stand);
 
-  G.Player.DcSpeed = -3;  // held to 0: a step every 11 frames, the end at 56
+  G.Player.DcSpeed = -3;  // a step every 14 frames, the end at 71
   ScriptedDraws slow({0.99, 0.99});
   plat::SetKeyHeld(plat::vk::Shift, true);
   ClickOnce(12, 7);
   plat::SetKeyHeld(plat::vk::Shift, false);
-  Frames(55);
+  Frames(70);
   EXPECT_EQ(G.Player.ActState, ActionState::Attack);
   Frames(1);
   EXPECT_EQ(G.Player.ActState, ActionState::Stand);
