@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/game_state.h"
+#include "platform/clock.h"
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "platform/paths.h"
@@ -11,6 +12,8 @@
 #include "window/form1.h"
 #include "ui/startup.h"
 #include "world/game_loop.h"
+#include "world/item_use.h"
+#include "world/items.h"
 
 namespace ui {
 
@@ -25,6 +28,11 @@ constexpr int kFirstKeyedSkill = 2;  // skill 1 never takes a key
 constexpr int kLastKeyedSkill = 15;
 constexpr int kShockSlash = 4;
 constexpr int kSpiritSummon = 9;
+
+constexpr int kKey1 = 49;  // the main keyboard's 1..6, not the number pad
+constexpr int kKey6 = 54;
+constexpr int kBeltSlotOffset = 38;          // key 1 uses belt slot 11
+constexpr std::int64_t kItemKeyGapMs = 600;  // a use needs more than this since the last
 
 // The skill-key messages are yellow.
 void YellowMessage(std::string_view text) { AddSysMessage(text, 255, 255, 0); }
@@ -48,7 +56,7 @@ std::int32_t SkillLevel(int skill) {
 
 // Fn, n = 1..8.
 void SkillKey(int n) {
-  const std::string binding = "F" + std::to_string(n);
+  const std::string binding{'F', static_cast<char>('0' + n)};
   for (int k = kFirstKeyedSkill; k <= kLastKeyedSkill; ++k) {
     if (plat::Left(G.Player.M[static_cast<std::size_t>(k)], 2) != binding) continue;
     G.Player.NowMc = k;
@@ -75,12 +83,34 @@ void SkillKey(int n) {
   }
 }
 
+// Keys 1..6: the belt slot, or the first bag slot holding an item of the same name, so
+// the belt keeps its item while the bag has more of it.
+void BeltKey(int key) {
+  const std::int32_t s = key - kBeltSlotOffset;
+  const std::string& name = G.Player.Items[static_cast<std::size_t>(s)].Name;
+  if (name.empty()) return;
+  const std::int64_t now = plat::Tick();
+  if (now - G.LastItemUseTick <= kItemKeyGapMs) return;
+  G.LastItemUseTick = now;
+  for (std::int32_t i = kBagFirst; i <= kBagLast; ++i) {
+    if (G.Player.Items[static_cast<std::size_t>(i)].Name == name) {
+      UseItem(i);
+      return;
+    }
+  }
+  UseItem(s);
+}
+
 }  // namespace
 
 void Form_KeyDown(int& keyCode, int /*shift*/) {
   const int key = keyCode;
   if (key >= plat::vk::F1 && key <= kF8) {
     SkillKey(key - plat::vk::F1 + 1);
+    return;
+  }
+  if (key >= kKey1 && key <= kKey6) {
+    BeltKey(key);
     return;
   }
   switch (key) {

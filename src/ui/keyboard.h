@@ -10,6 +10,7 @@ namespace ui {
 //  - grave accent (left of 1): with the game running and not paused, pauses it and
 //    minimises the window (HideGameWindow);
 //  - F1 to F8: the skill bound to the key (below);
+//  - 1 to 6 (main keyboard): the quick belt, slots 11 to 16 (below);
 //  - F12 and Esc: the quit confirmation; OK ends the program, Cancel changes nothing;
 //  - R: the player walks toward the mouse pointer as if the left button were held,
 //    until the next release of a mouse button on the game screen;
@@ -21,6 +22,11 @@ namespace ui {
 // level above 0 summons the spirit at that level, or dismisses it, and ends; any other
 // skill lets the search go on, so of two skills on one key the higher one is selected.
 // The four messages are yellow.
+//
+// Keys 1 to 6 act only on a belt slot that holds an item and only more than 600 ms after
+// the last item use (LastItemUseTick, shared with the grid's right click), which they set.
+// The first bag slot holding an item of the same name is used in its place, so the belt
+// keeps its item while the bag has more of it.
 void Form_KeyDown(int& keyCode, int shift);
 
 // Attaches Form_KeyDown as the main window's key handler (after BuildMainWindow).

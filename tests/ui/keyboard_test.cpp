@@ -1,5 +1,5 @@
 // The main window's keys, pressed through the window so the handler's wiring counts:
-// the skill keys, the hide key, quitting and walking toward the pointer.
+// the skill keys, the belt keys, the hide key, quitting and walking toward the pointer.
 #include "ui/keyboard.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "common/game_state.h"
+#include "platform/clock.h"
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "platform/paths.h"
@@ -265,6 +267,83 @@ TEST_F(KeyboardTest, KeysReachTheFocusedControlAfterTheWindow) {
   Press(82);
   EXPECT_EQ(G.MouseLeftDown, 1);
   EXPECT_EQ(seen, 1);
+}
+
+// The belt keys, with a fake clock and instant potions that each take one draw.
+class BeltKeyTest : public KeyboardTest {
+ protected:
+  void SetUp() override {
+    KeyboardTest::SetUp();
+    G.Player.HP = 1;
+    G.Player.HpMax = 1000;
+    G.LastItemUseTick = plat::Tick();  // an item used just now
+    plat::SetRandomSource([this] {
+      ++drawn;
+      return 0.5;
+    });
+  }
+  void TearDown() override {
+    plat::SetRandomSource(nullptr);
+    KeyboardTest::TearDown();
+  }
+  static void Put(int slot, const std::string& name, int hp) {
+    ItemRecord& r = G.Player.Items[static_cast<std::size_t>(slot)];
+    r.Name = name;
+    r.Type = 2;
+    r.Hp = hp;
+  }
+  // Presses `key` `wait` ms after the last use; true when an item was used.
+  bool PressAfter(int key, std::int64_t wait) {
+    clock.clock.Advance(wait - (plat::Tick() - G.LastItemUseTick));
+    const int hp = G.Player.HP, before = drawn;
+    Press(key);
+    const bool used = G.Player.HP != hp;
+    EXPECT_EQ(drawn - before, used ? 1 : 0);
+    return used;
+  }
+
+  testsupport::ScopedFakeClock clock;
+  int drawn = 0;
+};
+
+TEST_F(BeltKeyTest, KeysOneToSixUseTheirBeltSlotMoreThanSixHundredMillisecondsApart) {
+  for (int k = 1; k <= 6; ++k) Put(10 + k, "药" + std::to_string(k), 1 << k);
+  for (int k : {6, 3, 1, 2, 5, 4}) {
+    EXPECT_TRUE(PressAfter('0' + k, 601)) << k;
+    EXPECT_EQ(G.Player.HP, 1 + (1 << k)) << k;
+    EXPECT_TRUE(G.Player.Items[static_cast<std::size_t>(10 + k)].Name.empty()) << k;
+    EXPECT_EQ(G.LastItemUseTick, plat::Tick());
+    G.Player.HP = 1;
+  }
+  // Empty belt slots, the number pad's 1 and the keys 0 and 7 neither use nor touch the tick.
+  const std::int64_t last = G.LastItemUseTick;
+  Put(17, "药", 2);  // slot 17 is no belt slot
+  for (int key : {int{'1'}, 97, int{'0'}, int{'7'}}) EXPECT_FALSE(PressAfter(key, 5000)) << key;
+  EXPECT_EQ(G.LastItemUseTick, last);
+
+  Put(11, "药", 20);
+  Put(12, "药", 20);
+  const struct {
+    std::int64_t wait;
+    int key;
+    bool used;
+  } steps[] = {{0, '1', false}, {600, '1', false}, {601, '1', true}, {1, '2', false}, {601, '2', true}};
+  for (const auto& st : steps) EXPECT_EQ(PressAfter(st.key, st.wait), st.used) << st.wait;
+}
+
+TEST_F(BeltKeyTest, TheFirstBagItemOfTheSameNameIsUsedBeforeTheBelt) {
+  Put(11, "金创药小", 20);
+  Put(45, "金创药小", 20);
+  Put(30, "金创药小", 20);
+  Put(25, "金创药中", 50);
+  const auto name = [](int s) { return G.Player.Items[static_cast<std::size_t>(s)].Name; };
+  EXPECT_TRUE(PressAfter('1', 601));
+  EXPECT_EQ(std::vector<std::string>({name(11), name(30), name(45)}),
+            std::vector<std::string>({"金创药小", "", "金创药小"}));
+  EXPECT_TRUE(PressAfter('1', 601));
+  EXPECT_TRUE(PressAfter('1', 601));  // the bag has none left: the belt's own
+  EXPECT_EQ(std::vector<std::string>({name(11), name(25), name(45)}),
+            std::vector<std::string>({"", "金创药中", ""}));
 }
 
 }  // namespace
