@@ -301,7 +301,9 @@ TEST(Screenshot, AFightInARealWindow) {
       others.push_back(SDL_Point{ov.x * 48 + 5, ov.y * 32 - 50});
     }
     const bool company = !others.empty() || driver.frames > fightStart + 3000;
-    if (!(freshHit() && m.HP < kind.Hp && still && spiritInView && company)) {
+    // Hurt, but with enough of its bar left to tell red from the frame.
+    const bool hurt = m.HP < kind.Hp && 38LL * m.HP >= 3LL * kind.Hp;
+    if (!(freshHit() && hurt && still && spiritInView && company)) {
       e2e::HoldToward(hold, e2e::Cell{m.X, m.Y});
       return false;
     }
