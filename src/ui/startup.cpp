@@ -12,6 +12,7 @@
 #include "ui/inventory.h"
 #include "ui/item_description.h"
 #include "ui/keyboard.h"
+#include "ui/system_buttons.h"
 #include "ui/title_screen.h"
 #include "window/window_system.h"
 #include "world/save_list.h"
@@ -60,6 +61,7 @@ void AttachStartupHandlers() {
   AttachKeyboardHandlers();
   AttachItemDescriptionHandlers();
   AttachInventoryHandlers();
+  AttachSystemButtonHandlers();
 }
 
 }  // namespace ui
