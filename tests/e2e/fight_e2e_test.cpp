@@ -290,22 +290,7 @@ TEST_F(FightE2e, AWarriorKillsMonstersPicksUpADropAndALevelUpSavesIt) {
   steps.push_back([&](plat::SdlHost& host) { return fight(host); });
   steps.push_back([&](plat::SdlHost&) -> bool { EndGame(); });
 
-  ui::ProgramHooks hooks;
-  hooks.folder = dir.path();
-  hooks.windowOpened = [&](plat::SdlHost& host) {
-    driver.Attach(host);
-    answers.Attach(host);
-  };
-  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("剑客", 0));
-
-  try {
-    ui::RunProgram(hooks);
-    FAIL() << "the program returned: no game was started";
-  } catch (const plat::ProgramEnded& e) {
-    EXPECT_EQ(e.code, 0);
-  } catch (const std::runtime_error& e) {
-    FAIL() << e.what();
-  }
+  e2e::RunNewWarrior(driver, answers, dir.path(), "剑客");
   EXPECT_TRUE(answers.shown.empty());
   ASSERT_EQ(part, 2) << "the town gate leads to the monster ground";
   EXPECT_EQ(arrived, (Cell{3, 20}));

@@ -30,6 +30,7 @@
 #include "platform/sdl_host.h"
 #include "window/form1.h"
 #include "ui/game_screen_input.h"
+#include "ui/program.h"
 
 namespace e2e {
 
@@ -407,6 +408,28 @@ inline std::vector<GameDriver::Step> ThroughTheTownGate() {
   });
   steps.push_back([](plat::SdlHost&) { return PlayerAtRest() && G.MouseLeftDown == 0; });
   return steps;
+}
+
+// Runs the real program on the folder: a new character of that name (a warrior) made on
+// the title screen and started on normal, then the driver's steps, the last of which
+// ends the program. The program must end through its own end with code 0.
+inline void RunNewWarrior(GameDriver& driver, KeyboardAnswers& answers, const std::filesystem::path& folder,
+                          const std::string& name) {
+  ui::ProgramHooks hooks;
+  hooks.folder = folder;
+  hooks.windowOpened = [&](plat::SdlHost& host) {
+    driver.Attach(host);
+    answers.Attach(host);
+  };
+  hooks.leaveTitle = driver.TitleHook(NewCharacterToNormal(name, 0));
+  try {
+    ui::RunProgram(hooks);
+    ADD_FAILURE() << "the program returned: no game was started";
+  } catch (const plat::ProgramEnded& e) {
+    EXPECT_EQ(e.code, 0);
+  } catch (const std::runtime_error& e) {
+    ADD_FAILURE() << e.what() << " (after step " << driver.StepsDone() << ")";
+  }
 }
 
 }  // namespace e2e

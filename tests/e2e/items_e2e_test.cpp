@@ -234,22 +234,7 @@ TEST_F(ItemsE2e, AWarriorWearsAndTakesOffASwordDrinksFromTheBeltAndTheOilSaves) 
   });
   steps.push_back([&](plat::SdlHost&) -> bool { EndGame(); });
 
-  ui::ProgramHooks hooks;
-  hooks.folder = dir.path();
-  hooks.windowOpened = [&](plat::SdlHost& host) {
-    driver.Attach(host);
-    answers.Attach(host);
-  };
-  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("林勇", 0));
-
-  try {
-    ui::RunProgram(hooks);
-    FAIL() << "the program returned: no game was started";
-  } catch (const plat::ProgramEnded& e) {
-    EXPECT_EQ(e.code, 0);
-  } catch (const std::runtime_error& e) {
-    FAIL() << e.what() << " (after step " << driver.StepsDone() << ")";
-  }
+  e2e::RunNewWarrior(driver, answers, dir.path(), "林勇");
   EXPECT_TRUE(answers.shown.empty());
   EXPECT_TRUE(seen.newBag.empty()) << seen.newBag.front();
 

@@ -157,22 +157,7 @@ TEST_F(WorldE2e, ANewWarriorWalksTalksToTheElderAndTakesTheTownGate) {
     EndGame();
   });
 
-  ui::ProgramHooks hooks;
-  hooks.folder = dir.path();
-  hooks.windowOpened = [&](plat::SdlHost& host) {
-    driver.Attach(host);
-    answers.Attach(host);
-  };
-  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("侠客", 0));
-
-  try {
-    ui::RunProgram(hooks);
-    FAIL() << "the program returned: no game was started";
-  } catch (const plat::ProgramEnded& e) {
-    EXPECT_EQ(e.code, 0);
-  } catch (const std::runtime_error& e) {
-    FAIL() << e.what();
-  }
+  e2e::RunNewWarrior(driver, answers, dir.path(), "侠客");
 
   EXPECT_EQ(driver.logoTaps, 2);
   EXPECT_TRUE(answers.shown.empty());
