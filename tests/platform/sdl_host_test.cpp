@@ -342,6 +342,28 @@ TEST_F(HostTest, ListsScrollByWheelAndScrollBarWithoutChoosingARow) {
   Pump();
   EXPECT_EQ(list->ListIndex(), 5);
   EXPECT_EQ(clicks, 1);
+
+  // The up arrow looks pressed only while the button is held on it: not under a bare
+  // pointer, nor while the down arrow of the same list is held.
+  const int upX = 10 + 80 - 1 - 14 + 1, upY = 10 + 1 + 1;  // inside the arrow's bevel
+  auto upLook = [&] {
+    Draw();
+    return At(upX, upY);
+  };
+  const Color atRest = upLook();
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.x = upX + 4;
+  motion.motion.y = upY + 4;
+  Send(motion);
+  EXPECT_EQ(upLook(), atRest);
+  Mouse(upX + 4, upY + 4, SDL_BUTTON_LEFT, true);
+  EXPECT_NE(upLook(), atRest);
+  Mouse(upX + 4, upY + 4, SDL_BUTTON_LEFT, false);
+  Mouse(10 + 80 - 5, 10 + 60 - 4, SDL_BUTTON_LEFT, true);
+  EXPECT_EQ(upLook(), atRest);
+  Mouse(10 + 80 - 5, 10 + 60 - 4, SDL_BUTTON_LEFT, false);
+  Pump();
 }
 
 TEST_F(HostTest, TextCloseAndMinimiseEvents) {

@@ -304,6 +304,52 @@ struct IntroWatch : plat::EventSource {
   bool sawIntro = false;
 };
 
+// Notes the minimap and the draw ranges as the map loading first lets events through,
+// before the move to the return point replaces them.
+struct FirstPollWatch : plat::EventSource {
+  void Poll() override {
+    if (seen) return;
+    seen = true;
+    picture = Form1.Iminimap->Picture;
+    left = Form1.Iminimap->Left;
+    top = Form1.Iminimap->Top;
+    drawRowFirst = G.DrawRowFirst;
+  }
+  bool seen = false;
+  std::string picture;
+  int left = 0, top = 0;
+  std::int32_t drawRowFirst = -1;
+};
+
+TEST_F(GameStartTest, TheSavedPartGivesTheFirstMinimapOrNoneAndTheViewIsAtRest) {
+  const struct {
+    std::int32_t subMap;
+    const char* picture;  // empty: the part has no minimap picture
+  } cases[] = {{3, "0103.dat"}, {5, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.subMap);
+    G = GameState{};
+    InitD3D();
+    G.GameRunning = 0;
+    LoadWarrior();
+    G.SubMap = c.subMap;
+    // What a previous game left behind.
+    Form1.Iminimap->Picture = "stale.dat";
+    Form1.Iminimap->Left = Form1.Iminimap->Top = 0;
+    G.DrawRowFirst = 4;
+    FirstPollWatch watch;
+    plat::Application::Get().SetEventSource(&watch);
+    Start(Form1.I_Nm);
+    plat::Application::Get().SetEventSource(nullptr);
+    ASSERT_TRUE(watch.seen);
+    EXPECT_EQ(fs::path(watch.picture).filename().string(), c.picture);
+    // Saved at (40, 30): the view's corner is seven cells up and left of it.
+    EXPECT_EQ(watch.left, 75 * (2 - 33));
+    EXPECT_EQ(watch.top, 75 * (2 - 23));
+    EXPECT_EQ(watch.drawRowFirst, 0);
+  }
+}
+
 TEST_F(GameStartTest, TheIntroIsShownOnlyWhileTheFlagIsClear) {
   for (const std::int32_t flag : {0, 1}) {
     SCOPED_TRACE(flag);
