@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::int32_t kWeaponType = 20;
 constexpr std::int32_t kLastForgeLevel = 9;
+constexpr std::int32_t kFirstUnwornSlot = 11;
 
 // The ore and fee the text states for forge levels 0..8.
 struct Stated {
@@ -29,7 +30,9 @@ constexpr Stated kStated[] = {
 void ShowForgeRequirement() {
   if (Form1.LwUP == nullptr) return;
   const std::int32_t s = G.SelectedSlot;
-  const ItemRecord* item = s >= 1 && s <= kItemSlots ? &G.Player.Items[static_cast<std::size_t>(s)] : nullptr;
+  // Worn items (slots 1..10) are not forged: their stats are on the character.
+  const ItemRecord* item =
+      s >= kFirstUnwornSlot && s <= kItemSlots ? &G.Player.Items[static_cast<std::size_t>(s)] : nullptr;
   if (item == nullptr || item->Type != kWeaponType) {
     Form1.LwUP->Caption = "请选择一件武器";
     return;

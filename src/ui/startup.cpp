@@ -6,6 +6,7 @@
 #include "graphics/startup_assets.h"
 #include "platform/forms.h"
 #include "ui/death_panel.h"
+#include "ui/forge.h"
 #include "window/form1.h"
 #include "ui/game_screen_input.h"
 #include "ui/game_start.h"
@@ -62,6 +63,7 @@ void AttachStartupHandlers() {
   AttachItemDescriptionHandlers();
   AttachInventoryHandlers();
   AttachSystemButtonHandlers();
+  AttachForgeHandlers();
 }
 
 }  // namespace ui

@@ -22,7 +22,7 @@ void BBTimer_Timer();
 
 // Attaches the handlers above to Form1's window and timers, and the handlers of the
 // title screen, the difficulty choice, the game screen's mouse and dialogue, the death
-// panel and the item description (after BuildMainWindow).
+// panel, the item description and the forge (after BuildMainWindow).
 void AttachStartupHandlers();
 
 }  // namespace ui
