@@ -13,6 +13,7 @@
 #include "ui/inventory.h"
 #include "ui/item_description.h"
 #include "ui/keyboard.h"
+#include "ui/storage.h"
 #include "ui/system_buttons.h"
 #include "ui/title_screen.h"
 #include "window/window_system.h"
@@ -64,6 +65,7 @@ void AttachStartupHandlers() {
   AttachInventoryHandlers();
   AttachSystemButtonHandlers();
   AttachForgeHandlers();
+  AttachStorageHandlers();
 }
 
 }  // namespace ui
