@@ -12,6 +12,7 @@
 #include "ui/inventory.h"
 #include "ui/item_description.h"
 #include "ui/keyboard.h"
+#include "ui/shop.h"
 #include "ui/system_buttons.h"
 #include "ui/title_screen.h"
 #include "window/window_system.h"
@@ -62,6 +63,7 @@ void AttachStartupHandlers() {
   AttachItemDescriptionHandlers();
   AttachInventoryHandlers();
   AttachSystemButtonHandlers();
+  AttachShopHandlers();
 }
 
 }  // namespace ui
