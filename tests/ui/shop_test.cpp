@@ -38,7 +38,7 @@ class ShopTest : public sampleitems::SampleItemsTest {
     G.Player.ID = kId;
     savetest::MakeSave(SaveFilePath(kId), kId);
     Form1.Pbuy->Visible = Form1.Psell->Visible = Form1.Psys2->Visible = true;
-    for (const char* row : {"木剑", "金创药小包", "无此物", "负价之物"}) Form1.BuyList->AddItem(row);
+    for (const char* row : {"木剑", "金创药小包", "无此物", "负价之物", "木剑' or '1'='1"}) Form1.BuyList->AddItem(row);
   }
   void TearDown() override {
     std::filesystem::remove(SaveFilePath(kId));
@@ -104,6 +104,7 @@ TEST_F(ShopTest, EveryPurchaseRule) {
       {"gold at the top", "金创药小包", kMax, 1000, 36, nullptr, true, true, kMax - 55},
       {"a row the table lacks", "无此物", 100, 1000, 36, nullptr, false, true, 100},
       {"no row chosen", "", 100, 1000, 36, nullptr, false, false, 100},
+      {"a row with quotes is only a name", "木剑' or '1'='1", 100, 1000, 36, nullptr, false, true, 100},
       {"a price below zero past the top", "负价之物", kMax - 50, 1000, 36, nullptr, false, true, kMax - 50},
   };
   for (const auto& c : cases) {
