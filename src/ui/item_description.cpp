@@ -129,6 +129,8 @@ void BuyList_Click() {
   if (name.empty() || !ReadItemTableRow(name, item)) {
     // Nothing chosen, or a listed name the table does not hold.
     if (w.Ibuy != nullptr) w.Ibuy->Picture.clear();
+    // An unknown name shows no price either; it cannot be bought.
+    if (!name.empty() && w.Lbuy != nullptr) w.Lbuy->Caption.clear();
     Hide(w.PItemInf);
     return;
   }

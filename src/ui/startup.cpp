@@ -13,6 +13,7 @@
 #include "ui/inventory.h"
 #include "ui/item_description.h"
 #include "ui/keyboard.h"
+#include "ui/shop.h"
 #include "ui/storage.h"
 #include "ui/system_buttons.h"
 #include "ui/title_screen.h"
@@ -66,6 +67,7 @@ void AttachStartupHandlers() {
   AttachSystemButtonHandlers();
   AttachForgeHandlers();
   AttachStorageHandlers();
+  AttachShopHandlers();
 }
 
 }  // namespace ui
