@@ -1,7 +1,10 @@
 #include "ui/keyboard.h"
 
 #include <cstdint>
+#include <ctime>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "common/game_state.h"
 #include "platform/clock.h"
@@ -11,6 +14,8 @@
 #include "platform/text.h"
 #include "window/form1.h"
 #include "ui/startup.h"
+#include "ui/system_buttons.h"
+#include "window/window_system.h"
 #include "world/game_loop.h"
 #include "world/item_use.h"
 #include "world/items.h"
@@ -22,7 +27,12 @@ namespace {
 constexpr int kKeyR = 82;
 constexpr int kKeyL = 76;
 constexpr int kKeyM = 77;
+constexpr int kKeyU = 85;
+constexpr int kKeyI = 73;
+constexpr int kKeyO = 79;
+constexpr int kKeyP = 80;
 constexpr int kF8 = plat::vk::F1 + 7;
+constexpr int kF9 = plat::vk::F1 + 8;
 
 constexpr int kFirstKeyedSkill = 2;  // skill 1 never takes a key
 constexpr int kLastKeyedSkill = 15;
@@ -33,6 +43,9 @@ constexpr int kKey1 = 49;  // the main keyboard's 1..6, not the number pad
 constexpr int kKey6 = 54;
 constexpr int kBeltSlotOffset = 38;          // key 1 uses belt slot 11
 constexpr std::int64_t kItemKeyGapMs = 600;  // a use needs more than this since the last
+
+constexpr std::size_t kAccountModeSkill = 20;  // M(20) holds the account mode
+constexpr long kScreenshotNumbers = 99;        // a screenshot's number is 0 to 98
 
 // The skill-key messages are yellow.
 void YellowMessage(std::string_view text) { AddSysMessage(text, 255, 255, 0); }
@@ -101,7 +114,77 @@ void BeltKey(int key) {
   UseItem(s);
 }
 
+bool Shown(const plat::Control* c) { return c != nullptr && c->Visible; }
+void Show(plat::Control* c, bool shown) {
+  if (c != nullptr) c->Visible = shown;
+}
+
+// Home: the first press turns the character into a cheat account, after a warning;
+// every press shows or hides the cheat panel.
+void CheatKey() {
+  if (G.CheatMode == 0) {
+    plat::MsgBox("您将打开作弊模式，开启作弊模式并保存游戏后，您的帐号将不能用于交易，而且将丧失一些显示效果。",
+                 plat::kOkOnly, "作弊开启");
+    G.Player.M[kAccountModeSkill] = "作弊";
+    G.CheatMode = 1;
+  }
+  Show(Form1.Pzb, !Shown(Form1.Pzb));
+}
+
+// The panel keys U, I and the first half of O wait for a running game without the
+// difficulty choice.
+bool PanelKeysAct() { return G.GamePaused == 0 && !Shown(Form1.PLevel); }
+
+// O: the character window on its skills page, or closed when that page was in view.
+// The page part acts whatever the game's state.
+void SkillsPageKey() {
+  if (PanelKeysAct()) SysB3_Click();
+  if (!Shown(Form1.Pmc)) {
+    Show(Form1.Pmc, true);
+  } else {
+    Sys2b5_Click();
+  }
+}
+
+// P: the system menu, with the character window put away first.
+void SystemMenuKey() {
+  if (G.Player.HP == 0 || Shown(Form1.PLevel)) return;
+  Show(Form1.Psys2, false);
+  plat::Application::Get().DoEvents();
+  SysB1_Click();
+}
+
+// F9: the game view into "\Pic", under a name from the date, the time and a number.
+void ScreenshotKey() {
+  namespace fs = std::filesystem;
+  const fs::path folder = plat::ResolvePath("\\Pic");
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    AddSysMessage("截图失败：无法建立 Pic 文件夹", 255, 0, 0);
+    return;
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  // A name already taken goes on to the next number, so no picture is overwritten.
+  int number = static_cast<int>(plat::RandomInt(kScreenshotNumbers));
+  std::string name = ScreenshotFileName(local, number);
+  while (fs::exists(folder / name, ec) || ec) name = ScreenshotFileName(local, ++number);
+  if (!SaveMainWindowScreenshot((folder / name).string())) {
+    AddSysMessage("截图失败：无法写入文件 " + name, 255, 0, 0);
+    return;
+  }
+  plat::MsgBox("截图文件名：" + name + "\r\r截图已经被成功保存到游戏目录中的 Pic 文件夹！");
+}
+
 }  // namespace
+
+std::string ScreenshotFileName(const std::tm& when, int number) {
+  return std::to_string(when.tm_year + 1900) + std::to_string(when.tm_mon + 1) + std::to_string(when.tm_mday) +
+         std::to_string(when.tm_hour) + std::to_string(when.tm_min) + std::to_string(when.tm_sec) +
+         std::to_string(number) + ".bmp";
+}
 
 void Form_KeyDown(int& keyCode, int /*shift*/) {
   const int key = keyCode;
@@ -114,6 +197,24 @@ void Form_KeyDown(int& keyCode, int /*shift*/) {
     return;
   }
   switch (key) {
+    case plat::vk::Home:
+      CheatKey();
+      break;
+    case kF9:
+      ScreenshotKey();
+      break;
+    case kKeyU:
+      if (PanelKeysAct()) SysB2_Click();
+      break;
+    case kKeyI:
+      if (PanelKeysAct()) SysB3_Click();
+      break;
+    case kKeyO:
+      SkillsPageKey();
+      break;
+    case kKeyP:
+      SystemMenuKey();
+      break;
     case plat::vk::Grave:
       if (G.GamePaused == 0 && G.GAMELEVEL > 0) HideGameWindow();
       break;

@@ -3,6 +3,9 @@
 // Walking with W, A, S and D is not done here: the game loop reads those keys' state.
 #pragma once
 
+#include <ctime>
+#include <string>
+
 namespace ui {
 
 // One key press (a Windows virtual-key code); the shift state is not looked at. Exactly
@@ -14,6 +17,18 @@ namespace ui {
 //  - F12 and Esc: the quit confirmation; OK ends the program, Cancel changes nothing;
 //  - R: the player walks toward the mouse pointer as if the left button were held,
 //    until the next release of a mouse button on the game screen;
+//  - Home: cheat mode. The first press on a normal account warns once, marks the
+//    account mode M(20) "作弊" and sets CheatMode; every press shows or hides Pzb;
+//  - U and I: the character window on the status page or the bag (SysB2 / SysB3), or
+//    closed; only with the game unpaused and the difficulty choice hidden;
+//  - O: the same condition for SysB3 first; then in any state the skills page is shown,
+//    or, when it already was, the character window is closed (Sys2b5);
+//  - P: with the player alive and the difficulty choice hidden, the character window
+//    is put away and the system menu opened or closed (SysB1);
+//  - F9: a screenshot of the game view, saved as a bitmap in "\Pic" (made when
+//    missing) under ScreenshotFileName; a name already taken goes on to the next
+//    number. Success shows the name in a message box, a folder or file that cannot be
+//    made shows a red system message instead;
 //  - Enter, L and M: nothing.
 //
 // Fn looks at skills 2 to 15 in turn (skill 1 never) for a string starting with "F" & n.
@@ -28,6 +43,11 @@ namespace ui {
 // The first bag slot holding an item of the same name is used in its place, so the belt
 // keeps its item while the bag has more of it.
 void Form_KeyDown(int& keyCode, int shift);
+
+// A screenshot's file name: year, month, day, hour, minute, second and the number as
+// plain decimal numbers run together, then ".bmp" (2008-01-07 09:05:03 and 42 give
+// "20081795342.bmp").
+std::string ScreenshotFileName(const std::tm& when, int number);
 
 // Attaches Form_KeyDown as the main window's key handler (after BuildMainWindow).
 void AttachKeyboardHandlers();

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "graphics/device.h"
 #include "platform/clock.h"
@@ -36,7 +39,50 @@ struct WindowRelease {
   }
 };
 
+struct SurfaceFree {
+  void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+};
+using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFree>;
+
 }  // namespace
+
+bool SaveGameView(plat::SdlHost& host, const std::string& path) {
+  plat::Renderer& r = host.Render();
+  host.DrawForm();
+  const plat::Texture oldTarget = r.Target();
+  const std::optional<plat::Rect> oldClip = r.Clip();
+  r.SetTarget(plat::Texture{});
+  const plat::Size out = r.OutputSize();
+  const std::vector<std::uint8_t> px = r.ReadPixels();
+  r.SetTarget(oldTarget);
+  r.SetClip(oldClip);
+  host.RequestRedraw();
+
+  // The game view starts at the game screen's corner; a window smaller than the view
+  // leaves the rest black.
+  const int x0 = Form1.GameScreen != nullptr ? Form1.GameScreen->ScreenX() : 0;
+  const int y0 = Form1.GameScreen != nullptr ? Form1.GameScreen->ScreenY() : 0;
+  std::vector<std::uint8_t> view(static_cast<std::size_t>(kScreenshotWidth) * kScreenshotHeight * 4, 0);
+  if (px.size() == static_cast<std::size_t>(out.w) * static_cast<std::size_t>(out.h) * 4) {
+    for (int y = 0; y < kScreenshotHeight && y0 + y < out.h; ++y) {
+      if (y0 + y < 0) continue;
+      for (int x = 0; x < kScreenshotWidth && x0 + x < out.w; ++x) {
+        if (x0 + x < 0) continue;
+        const std::size_t from = (static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(out.w) +
+                                  static_cast<std::size_t>(x0 + x)) * 4;
+        const std::size_t to = (static_cast<std::size_t>(y) * kScreenshotWidth + static_cast<std::size_t>(x)) * 4;
+        for (int c = 0; c < 3; ++c) view[to + static_cast<std::size_t>(c)] = px[from + static_cast<std::size_t>(c)];
+        view[to + 3] = 255;
+      }
+    }
+  }
+  SurfacePtr rgba(SDL_CreateRGBSurfaceWithFormatFrom(view.data(), kScreenshotWidth, kScreenshotHeight, 32,
+                                                     kScreenshotWidth * 4, SDL_PIXELFORMAT_RGBA32));
+  if (!rgba) return false;
+  SurfacePtr rgb(SDL_ConvertSurfaceFormat(rgba.get(), SDL_PIXELFORMAT_BGR24, 0));
+  if (!rgb) return false;
+  return SDL_SaveBMP(rgb.get(), path.c_str()) == 0;
+}
 
 int RunProgram(const ProgramHooks& hooks) {
   const auto folder = hooks.folder.empty() ? plat::ExecutableFolder() : hooks.folder;
@@ -68,6 +114,7 @@ int RunProgram(const ProgramHooks& hooks) {
     if (h->Window() != nullptr) SDL_MinimizeWindow(h->Window());
   };
   MainWindowSystem.Minimized = [h] { return h->Minimized(); };
+  MainWindowSystem.SaveScreenshot = [h](const std::string& path) { return SaveGameView(*h, path); };
   if (hooks.windowOpened) hooks.windowOpened(*h);
 
   Form_Load();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace plat {
 class SdlHost;
@@ -28,5 +29,13 @@ struct ProgramHooks {
 // the window cannot be opened, and 0 when leaveTitle left the title screen; the
 // graphics are released then and the window is closed.
 int RunProgram(const ProgramHooks& hooks = {});
+
+// The width and height of a screenshot: the game view at the window's top-left corner.
+constexpr int kScreenshotWidth = 720;
+constexpr int kScreenshotHeight = 448;
+
+// Draws the window as it stands and saves its game view, as shown with every panel over
+// it, as a 24-bit bitmap file at the path. False when the file cannot be written.
+bool SaveGameView(plat::SdlHost& host, const std::string& path);
 
 }  // namespace ui

@@ -8,6 +8,10 @@ void MinimizeMainWindow() {
   if (MainWindowSystem.Minimize) MainWindowSystem.Minimize();
 }
 
+bool SaveMainWindowScreenshot(const std::string& path) {
+  return MainWindowSystem.SaveScreenshot ? MainWindowSystem.SaveScreenshot(path) : false;
+}
+
 bool MainWindowMinimized() { return MainWindowSystem.Minimized ? MainWindowSystem.Minimized() : false; }
 
 }  // namespace ui

@@ -3,12 +3,16 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace ui {
 
 struct WindowSystem {
   std::function<void()> Minimize;   // minimises the main window
   std::function<bool()> Minimized;  // true while it is minimised
+  // Saves the game view as the window shows it, as a bitmap file at the path; false
+  // when the file cannot be written.
+  std::function<bool(const std::string& path)> SaveScreenshot;
 };
 
 extern WindowSystem MainWindowSystem;
@@ -17,5 +21,8 @@ extern WindowSystem MainWindowSystem;
 void MinimizeMainWindow();
 // True while the main window is minimised (false without a window system).
 bool MainWindowMinimized();
+// Saves the main window's game view as a bitmap file; false without a window system or
+// when the file cannot be written.
+bool SaveMainWindowScreenshot(const std::string& path);
 
 }  // namespace ui

@@ -1,11 +1,17 @@
 // The main window's keys, pressed through the window so the handler's wiring counts:
-// the skill keys, the belt keys, the hide key, quitting and walking toward the pointer.
+// every key in the states that matter, the skill keys, the belt keys and the screenshot.
 #include "ui/keyboard.h"
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <ctime>
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,9 +20,12 @@
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "platform/paths.h"
+#include "platform/sdl_host.h"
 #include "support/test_support.h"
 #include "window/form1.h"
+#include "ui/program.h"
 #include "ui/startup.h"
+#include "ui/system_buttons.h"
 #include "window/window_system.h"
 
 namespace {
@@ -39,6 +48,7 @@ class KeyboardTest : public ::testing::Test {
     plat::ResetKeyStates();
     ui::BuildMainWindow();
     ui::AttachStartupHandlers();
+    ui::AttachSystemButtonHandlers();
     ui::MainWindowSystem.Minimize = [this] { ++minimizeCalls; };
     ui::MainWindowSystem.Minimized = [] { return false; };
     for (int k = 1; k <= 15; ++k) G.Player.M[static_cast<std::size_t>(k)] = "??1";
@@ -177,31 +187,6 @@ TEST_F(KeyboardTest, AKeyBoundToNothingAndSkillOneChangeNothing) {
   EXPECT_TRUE(NoMessages());
 }
 
-TEST_F(KeyboardTest, TheHideKeyActsOnlyDuringAnUnpausedGame) {
-  // Before a game has started.
-  G.GAMELEVEL = 0;
-  Press(kGrave);
-  EXPECT_EQ(G.GamePaused, 0);
-  EXPECT_EQ(G.WindowHidden, 0);
-  EXPECT_EQ(minimizeCalls, 0);
-
-  // While the game is paused (the system menu is open).
-  G.GAMELEVEL = 2;
-  G.GamePaused = 1;
-  Press(kGrave);
-  EXPECT_EQ(G.GamePaused, 1);
-  EXPECT_EQ(G.WindowHidden, 0);
-  EXPECT_EQ(minimizeCalls, 0);
-
-  // While it runs: paused and minimised.
-  G.GamePaused = 0;
-  Press(kGrave);
-  EXPECT_EQ(G.GamePaused, 1);
-  EXPECT_EQ(G.WindowHidden, 1);
-  EXPECT_EQ(minimizeCalls, 1);
-  EXPECT_TRUE(dialogs.dialogs.shown.empty());
-}
-
 TEST_F(KeyboardTest, EscAndF12CancelledChangeNothing) {
   G.GAMELEVEL = 1;
   G.Player.HP = 40;
@@ -233,27 +218,6 @@ TEST_F(KeyboardTest, EscAndF12AnsweredOkEndTheProgram) {
   EXPECT_FALSE(fs::exists(dir / "Save"));  // nothing saved on the way out
 }
 
-TEST_F(KeyboardTest, RWalksTowardThePointerAndEnterLAndMDoNothing) {
-  for (int key : {13, 76, 77}) Press(key);
-  EXPECT_EQ(G.MouseLeftDown, 0);
-  EXPECT_TRUE(NoMessages());
-  EXPECT_TRUE(dialogs.dialogs.shown.empty());
-
-  // R through the window's event pump, as the real keyboard delivers it.
-  plat::InputEvent e{};
-  e.type = plat::InputEvent::KeyDown;
-  e.form = Form1.Form;
-  e.key = 82;
-  plat::Application::Get().Post(e);
-  plat::Application::Get().DoEvents();
-  EXPECT_EQ(G.MouseLeftDown, 1);
-  // Releasing R does not clear it.
-  e.type = plat::InputEvent::KeyUp;
-  plat::Application::Get().Post(e);
-  plat::Application::Get().DoEvents();
-  EXPECT_EQ(G.MouseLeftDown, 1);
-}
-
 TEST_F(KeyboardTest, KeysReachTheFocusedControlAfterTheWindow) {
   // The window does not keep the keys it handles: a text box with the focus still
   // gets them (typing "R" into the name on the title screen).
@@ -267,6 +231,217 @@ TEST_F(KeyboardTest, KeysReachTheFocusedControlAfterTheWindow) {
   Press(82);
   EXPECT_EQ(G.MouseLeftDown, 1);
   EXPECT_EQ(seen, 1);
+}
+
+// The states a key meets, and what it leaves: the panels in view and the flags set.
+enum class At { Play, Paused, Dead, Title, BagOpen, SkillsOpen, SkillsPaused };
+
+void Enter(At at) {
+  G.GAMELEVEL = at == At::Title ? 0 : 2;
+  G.Player.HP = at == At::Dead ? 0 : 40;
+  Form1.PLevel->Visible = at == At::Title;
+  const bool paused = at == At::Paused || at == At::SkillsPaused;
+  Form1.Psys1->Visible = paused;
+  G.GamePaused = paused ? 1 : 0;
+  Form1.Psys2->Visible = at == At::BagOpen || at == At::SkillsOpen || at == At::SkillsPaused;
+  Form1.Pmc->Visible = at == At::SkillsOpen || at == At::SkillsPaused;
+}
+
+std::string Outcome(const testsupport::ScopedDialogs& d) {
+  std::ostringstream o;
+  const std::pair<const char*, const plat::Control*> panels[] = {
+      {"Psys1", Form1.Psys1}, {"Psys2", Form1.Psys2}, {"Psx", Form1.Psx}, {"Pmc", Form1.Pmc}, {"Pzb", Form1.Pzb}};
+  for (const auto& [name, c] : panels)
+    if (c->Visible) o << name << ' ';
+  if (G.GamePaused != 0) o << "paused ";
+  if (G.MouseLeftDown != 0) o << "walk ";
+  if (G.WindowHidden != 0) o << "hidden ";
+  if (G.CheatMode != 0) o << "cheat:" << G.Player.M[20] << ' ';
+  for (const auto& box : d.dialogs.shown) o << "box:" << box.text.substr(0, 6) << ' ';  // two characters
+  std::string s = o.str();
+  if (!s.empty()) s.pop_back();
+  return s;
+}
+
+TEST_F(KeyboardTest, EachKeyRunsItsOneBranchInEachState) {
+  constexpr int kHome = 36, kF9 = 120, kU = 85, kI = 73, kO = 79, kP = 80, kR = 82;
+  ui::MainWindowSystem.SaveScreenshot = [](const std::string& path) { return bool(std::ofstream(path) << "BM"); };
+  const struct {
+    int key;
+    At at;
+    const char* after;
+  } rows[] = {
+      {kHome, At::Play, "Pzb cheat:作弊 box:您将"},
+      {kHome, At::Title, "Pzb cheat:作弊 box:您将"},
+      {kU, At::Play, "Psys2 Psx"},
+      {kU, At::BagOpen, ""},
+      {kU, At::Paused, "Psys1 paused"},
+      {kU, At::Title, ""},
+      {kU, At::Dead, ""},
+      {kI, At::Play, "Psys2"},
+      {kI, At::SkillsOpen, ""},
+      {kI, At::Paused, "Psys1 paused"},
+      {kI, At::Title, ""},
+      {kO, At::Play, "Psys2 Pmc"},
+      {kO, At::BagOpen, "Pmc"},  // closed, the page marked shown inside it
+      {kO, At::SkillsOpen, "Pmc"},
+      {kO, At::Paused, "Psys1 Pmc paused"},
+      {kO, At::Title, "Pmc"},
+      {kO, At::SkillsPaused, "Psys1 paused"},  // only the closing half
+      {kP, At::Play, "Psys1 paused"},
+      {kP, At::BagOpen, "Psys1 paused"},
+      {kP, At::Paused, ""},
+      {kP, At::Dead, ""},
+      {kP, At::Title, ""},
+      {kR, At::Play, "walk"},
+      {kR, At::Title, "walk"},
+      {kGrave, At::Play, "paused hidden"},
+      {kGrave, At::Paused, "Psys1 paused"},
+      {kGrave, At::Title, ""},
+      {kF9, At::Title, "box:截图"},
+      {kF9, At::Paused, "Psys1 paused box:截图"},
+      {kEsc, At::Play, "box:确实"},
+      {kF12, At::Dead, "box:确实"},
+      {13, At::Play, ""},
+      {76, At::BagOpen, "Psys2"},
+      {77, At::Paused, "Psys1 paused"},
+      {kF1, At::Play, ""},  // bound to nothing
+      {'1', At::Play, ""},  // an empty belt slot
+      {'Q', At::BagOpen, "Psys2"},
+  };
+  for (const auto& row : rows) {
+    G = GameState{};
+    Form1.Pzb->Visible = false;
+    dialogs.dialogs.shown.clear();
+    dialogs.dialogs.messageAnswers.assign({plat::kCancel});
+    Enter(row.at);
+    Press(row.key);
+    EXPECT_EQ(Outcome(dialogs), row.after) << "key " << row.key << " in state " << static_cast<int>(row.at);
+    EXPECT_TRUE(NoMessages()) << row.key;
+  }
+  // The warning comes once; later presses only toggle the panel, also for an account
+  // loaded as a cheat account.
+  G = GameState{};
+  Enter(At::Play);
+  Form1.Pzb->Visible = false;
+  dialogs.dialogs.shown.clear();
+  Press(kHome);
+  Press(kHome);
+  EXPECT_EQ(Outcome(dialogs), "cheat:作弊 box:您将");
+  G = GameState{};
+  G.CheatMode = 1;
+  G.Player.M[20] = "作弊";
+  dialogs.dialogs.shown.clear();
+  Press(kHome);
+  EXPECT_EQ(Outcome(dialogs), "Pzb cheat:作弊");
+}
+
+// F9 against the real window drawn headless.
+class F9ScreenshotTest : public KeyboardTest {
+ protected:
+  void SetUp() override {
+    KeyboardTest::SetUp();
+    plat::SetRandomSource([] { return 0.5; });  // number 49
+    host = plat::SdlHost::CreateHeadless(*Form1.Form);
+    ui::MainWindowSystem.SaveScreenshot = [this](const std::string& path) { return ui::SaveGameView(*host, path); };
+  }
+  void TearDown() override {
+    ui::MainWindowSystem.SaveScreenshot = nullptr;
+    host.reset();
+    plat::SetRandomSource(nullptr);
+    KeyboardTest::TearDown();
+  }
+  static std::tm Now() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return local;
+  }
+  std::vector<std::string> Pictures() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir / "Pic")) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::unique_ptr<plat::SdlHost> host;
+};
+
+TEST_F(F9ScreenshotTest, NamesRunDateTimeAndNumberTogether) {
+  const struct {
+    int y, mo, d, h, mi, s, n;
+    const char* name;
+  } rows[] = {{2008, 1, 7, 9, 5, 3, 42, "20081795342.bmp"},
+              {2026, 12, 31, 23, 59, 59, 98, "2026123123595998.bmp"},
+              {2030, 1, 1, 0, 0, 0, 0, "2030110000.bmp"}};
+  for (const auto& r : rows) {
+    std::tm t{};
+    t.tm_year = r.y - 1900, t.tm_mon = r.mo - 1, t.tm_mday = r.d, t.tm_hour = r.h, t.tm_min = r.mi, t.tm_sec = r.s;
+    EXPECT_EQ(ui::ScreenshotFileName(t, r.n), r.name);
+  }
+}
+
+TEST_F(F9ScreenshotTest, SavesTheGameViewAsABitmapWithoutOverwriting) {
+  Form1.GameScreen->BackColor = 0x0000FF;  // red
+  Form1.MainMeun->Visible = false;
+  fs::create_directories(dir / "Pic");
+  // The names of this second and the next with the drawn number are taken.
+  std::string taken;
+  std::tm t = Now();
+  for (int tries = 0; tries < 3; ++tries) {
+    t = Now();
+    taken = ui::ScreenshotFileName(t, 49);
+    std::ofstream(dir / "Pic" / taken) << "old";
+    std::ofstream(dir / "Pic" / ui::ScreenshotFileName(t, 50)) << "old";
+    Press(120);
+    if (ui::ScreenshotFileName(Now(), 49) == taken) break;  // same second throughout
+    fs::remove_all(dir / "Pic");
+    fs::create_directories(dir / "Pic");
+    dialogs.dialogs.shown.clear();
+  }
+  const std::string made = ui::ScreenshotFileName(t, 51);
+  EXPECT_EQ(Pictures(), (std::vector<std::string>{taken, ui::ScreenshotFileName(t, 50), made}));
+  for (const std::string& old : {taken, ui::ScreenshotFileName(t, 50)}) {
+    std::ifstream in(dir / "Pic" / old);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "old");
+  }
+  ASSERT_EQ(dialogs.dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.dialogs.shown[0].text, "截图文件名：" + made + "\r\r截图已经被成功保存到游戏目录中的 Pic 文件夹！");
+  SDL_Surface* bmp = SDL_LoadBMP((dir / "Pic" / made).string().c_str());
+  ASSERT_NE(bmp, nullptr) << SDL_GetError();
+  EXPECT_EQ(bmp->w, 720);
+  EXPECT_EQ(bmp->h, 448);
+  EXPECT_EQ(bmp->format->BitsPerPixel, 24);
+  Uint8 r = 0, g = 0, b = 0;
+  SDL_LockSurface(bmp);
+  const auto* px = static_cast<const Uint8*>(bmp->pixels) + 100 * bmp->pitch + 300 * 3;
+  SDL_GetRGB(px[0] | (px[1] << 8) | (px[2] << 16), bmp->format, &r, &g, &b);
+  SDL_UnlockSurface(bmp);
+  SDL_FreeSurface(bmp);
+  EXPECT_EQ(std::vector<int>({r, g, b}), std::vector<int>({255, 0, 0}));
+  EXPECT_TRUE(NoMessages());
+}
+
+TEST_F(F9ScreenshotTest, AFolderOrFileThatCannotBeMadeIsReportedAsAFailure) {
+  // The program folder is a regular file, so no Pic folder can be made in it.
+  const fs::path file = dir / "not-a-folder";
+  std::ofstream(file) << "x";
+  plat::SetProgramFolder(file);
+  Press(120);
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+  const SysMessage& m = G.SysMessages[1];
+  EXPECT_EQ(m.Text, "截图失败：无法建立 Pic 文件夹");
+  EXPECT_EQ(std::vector<int>({m.R, m.G, m.B}), std::vector<int>({255, 0, 0}));
+
+  // Without a window to read, no file is written.
+  plat::SetProgramFolder(dir.path());
+  ui::MainWindowSystem.SaveScreenshot = nullptr;
+  Press(120);
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+  EXPECT_EQ(G.SysMessages[2].Text.rfind("截图失败：无法写入文件 ", 0), 0u) << G.SysMessages[2].Text;
+  EXPECT_EQ(G.SysMessages[2].R, 255);
+  EXPECT_TRUE(Pictures().empty());
 }
 
 // The belt keys, with a fake clock and instant potions that each take one draw.
