@@ -170,7 +170,7 @@ void ScreenshotKey() {
   // A name already taken goes on to the next number, so no picture is overwritten.
   int number = static_cast<int>(plat::RandomInt(kScreenshotNumbers));
   std::string name = ScreenshotFileName(local, number);
-  while (fs::exists(folder / name, ec) || ec) name = ScreenshotFileName(local, ++number);
+  while (fs::exists(folder / name, ec)) name = ScreenshotFileName(local, ++number);
   if (!SaveMainWindowScreenshot((folder / name).string())) {
     AddSysMessage("截图失败：无法写入文件 " + name, 255, 0, 0);
     return;
