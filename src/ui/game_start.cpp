@@ -17,6 +17,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "script/script.h"
+#include "ui/cheat_panel.h"
 #include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/game_loop.h"
@@ -295,6 +296,7 @@ void ReadGameData() {
   }
 
   ArrangeSkillPanel(G.Player.ZhiYe);
+  FillCheatLists();
 
   // A first view and minimap from the saved place; the move below replaces both.
   G.ViewX = ClampToLong(static_cast<long long>(G.Player.X) - 7);

@@ -5,6 +5,7 @@
 #include "graphics/screens.h"
 #include "graphics/startup_assets.h"
 #include "platform/forms.h"
+#include "ui/cheat_panel.h"
 #include "ui/death_panel.h"
 #include "ui/forge.h"
 #include "window/form1.h"
@@ -68,6 +69,7 @@ void AttachStartupHandlers() {
   AttachForgeHandlers();
   AttachStorageHandlers();
   AttachShopHandlers();
+  AttachCheatPanelHandlers();
 }
 
 }  // namespace ui

@@ -22,7 +22,7 @@ void BBTimer_Timer();
 
 // Attaches the handlers above to Form1's window and timers, and the handlers of the
 // title screen, the difficulty choice, the game screen's mouse and dialogue, the death
-// panel, the item description and the forge (after BuildMainWindow).
+// panel, the item description, the forge and the cheat panel (after BuildMainWindow).
 void AttachStartupHandlers();
 
 }  // namespace ui

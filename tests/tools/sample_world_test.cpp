@@ -37,6 +37,7 @@
 #include "platform/text.h"
 #include "script/script.h"
 #include "support/test_support.h"
+#include "ui/cheat_panel.h"
 #include "ui/game_start.h"
 #include "window/form1.h"
 #include "world/file_marker.h"
@@ -796,6 +797,16 @@ TEST_F(SampleWorldTest, EveryPortalLandsOnACellOneCanStandOnAndTheWorldCanBeWalk
         }
       }
     }
+  }
+}
+
+TEST_F(SampleWorldTest, EveryTeleportOfTheCheatPanelLandsOnACellOneCanStandOn) {
+  for (const auto& d : ui::CheatDestinations()) {
+    SCOPED_TRACE(std::string(d.label));
+    const auto* target = Part(d.map, d.part);
+    ASSERT_NE(target, nullptr) << "no part " << d.part << " of map " << d.map;
+    EXPECT_TRUE(Standable(*target, d.x, d.y));
+    EXPECT_TRUE(ui::CheatDestinationPresent(d.map, d.part)) << "not in the built folder";
   }
 }
 
