@@ -19,6 +19,7 @@ struct EndState {
   std::vector<std::function<void()>> hooks;
   bool throws = false;
   std::function<void()> onEndRequest;
+  DesktopOpener opener;
 };
 
 EndState& State() {
@@ -100,7 +101,19 @@ void EndProgram(int code) {
   std::exit(code);
 }
 
+void SetDesktopOpener(DesktopOpener opener) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().opener = std::move(opener);
+}
+
 bool OpenWithDesktop(const std::string& target) {
+  DesktopOpener opener;
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    opener = State().opener;
+  }
+  if (opener) return opener(target);
+
   // Everything the children need is prepared before fork.
   std::string program = "xdg-open";
   std::string arg = target;

@@ -40,4 +40,9 @@ void CheckEndRequest();
 // False when the handler could not be started.
 bool OpenWithDesktop(const std::string& target);
 
+// Replaces the desktop's handler for OpenWithDesktop (tests record the targets instead of
+// starting a browser); an empty function puts xdg-open back.
+using DesktopOpener = std::function<bool(const std::string& target)>;
+void SetDesktopOpener(DesktopOpener opener);
+
 }  // namespace plat

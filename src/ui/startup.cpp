@@ -5,6 +5,7 @@
 #include "graphics/screens.h"
 #include "graphics/startup_assets.h"
 #include "platform/forms.h"
+#include "ui/attributes.h"
 #include "ui/cheat_panel.h"
 #include "ui/death_panel.h"
 #include "ui/forge.h"
@@ -17,6 +18,7 @@
 #include "ui/shop.h"
 #include "ui/storage.h"
 #include "ui/system_buttons.h"
+#include "ui/system_menu.h"
 #include "ui/title_screen.h"
 #include "window/window_system.h"
 #include "world/save_list.h"
@@ -70,6 +72,8 @@ void AttachStartupHandlers() {
   AttachStorageHandlers();
   AttachShopHandlers();
   AttachCheatPanelHandlers();
+  AttachSystemMenuHandlers();
+  AttachAttributeHandlers();
 }
 
 }  // namespace ui
