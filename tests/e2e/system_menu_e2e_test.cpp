@@ -72,10 +72,13 @@ class SystemMenuE2e : public ::testing::Test {
 TEST_F(SystemMenuE2e, AWarriorSavesReadsHelpSetsAnOptionSpendsAPointAndQuits) {
   e2e::FastClock clock;
   e2e::GameDriver driver(clock, {SDLK_RETURN, SDLK_SPACE});
+  // The menu key; the key's own look at the events runs the driver's steps before the
+  // menu opens, so the step after it waits for the menu.
   const e2e::GameDriver::Step openMenu = [](plat::SdlHost&) {
-    e2e::PushKey(SDLK_p);  // the menu key
+    e2e::PushKey(SDLK_p);
     return true;
   };
+  const auto menuShown = [] { return Form1.Psys1->IsShown(); };
 
   auto& steps = driver.steps;
   e2e::Append(steps, e2e::PastTheIntro(clock));
@@ -87,9 +90,9 @@ TEST_F(SystemMenuE2e, AWarriorSavesReadsHelpSetsAnOptionSpendsAPointAndQuits) {
   });
   steps.push_back(openMenu);
   steps.push_back([&](plat::SdlHost&) {
-    seen.menuOpened = Form1.Psys1->IsShown();
+    if (!menuShown()) return false;
+    seen.menuOpened = true;
     seen.pausedByMenu = G.GamePaused == 1;
-    if (!seen.menuOpened) Fail("the system menu did not open");
     e2e::ClickOn(Form1.Label4);
     return true;
   });
@@ -101,7 +104,7 @@ TEST_F(SystemMenuE2e, AWarriorSavesReadsHelpSetsAnOptionSpendsAPointAndQuits) {
   });
   steps.push_back(openMenu);
   steps.push_back([&](plat::SdlHost&) {
-    if (!Form1.Psys1->IsShown()) Fail("the system menu did not open again");
+    if (!menuShown()) return false;
     e2e::ClickOn(Form1.Label3);
     return true;
   });
@@ -145,12 +148,13 @@ TEST_F(SystemMenuE2e, AWarriorSavesReadsHelpSetsAnOptionSpendsAPointAndQuits) {
   });
   steps.push_back(openMenu);
   steps.push_back([&](plat::SdlHost&) {
-    if (!Form1.Psys1->IsShown()) Fail("the system menu did not open for the last save");
+    if (!menuShown()) return false;
     e2e::ClickOn(Form1.Label4);
     return true;
   });
   steps.push_back(openMenu);
   steps.push_back([&](plat::SdlHost&) {
+    if (!menuShown()) return false;
     e2e::ClickOn(Form1.Label1);  // quit: no question, no save
     return true;
   });
