@@ -40,6 +40,8 @@ TEST(DescribeItemTest, BuildsTheTwoLines) {
       {"weapon level 1", {.Name = "剑", .Type = 20, .Type2 = "", .Ex = 2000}, "剑『 』重量：0 Lv：1", ""},
       {"no level off a weapon", {.Name = "盔", .Type = 10, .Type2 = "", .Ex = 9000}, "盔『 』重量：0", ""},
       {"attack from 0", {.Name = "刀", .Type = 3, .Type2 = "", .Dc = 0, .DcMax = 5}, "刀『 』重量：0", "攻击 0-5 "},
+      {"magic defence from 0, a drain of 1",
+       {.Name = "甲", .Type = 13, .Type2 = "", .MfMax = 2, .XiHP = 1}, "甲『 』重量：0", "魔防 0-2 吸血+1 "},
       {"skill 1", {.Name = "剑", .Type = 3, .Type2 = "", .SP = 1}, "剑『 』重量：0 精准打击+1", ""},
       {"skill 15", {.Name = "剑", .Type = 3, .Type2 = "", .SP = 15}, "剑『 』重量：0 太极炎阵+1", ""},
       {"skill 5", {.Name = "剑", .Type = 3, .Type2 = "", .SP = 5}, "剑『 』重量：0", ""},
