@@ -1,5 +1,7 @@
 #include "world/equipment.h"
 
+#include "common/numbers.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -25,11 +27,6 @@ ItemRecord& Slot(std::int32_t i) { return G.Player.Items[static_cast<std::size_t
 bool IsSlot(std::int32_t i) { return i >= 1 && i <= kItemSlots; }
 bool IsWorn(std::int32_t i) { return i >= kWornFirst && i <= kWornLast; }
 bool IsBelt(std::int32_t i) { return i >= kBeltFirst && i <= kBeltLast; }
-
-std::int32_t Saturate(long long v) {
-  return static_cast<std::int32_t>(std::clamp<long long>(v, std::numeric_limits<std::int32_t>::min(),
-                                                         std::numeric_limits<std::int32_t>::max()));
-}
 
 std::string& Skill(std::int32_t k) { return G.Player.M[static_cast<std::size_t>(k)]; }
 
@@ -118,20 +115,20 @@ std::int32_t WornSlotType(std::int32_t slot) {
 void ApplyWearingStats(const ItemRecord& item, int sign) {
   for (const WearingStat& s : kWearingStats) {
     std::int32_t& field = G.Player.*s.player;
-    field = Saturate(static_cast<long long>(field) + sign * static_cast<long long>(item.*s.item));
+    field = Saturate32(static_cast<long long>(field) + sign * static_cast<long long>(item.*s.item));
   }
 }
 
 std::int32_t SkillStringLevel(std::int32_t k) {
   if (k < kSkillFirst || k > kSkillLast) return 0;
   const double v = plat::Val(plat::Mid(Skill(k), 3));
-  return Saturate(static_cast<long long>(std::clamp(std::floor(v), -1e12, 1e12)));
+  return Saturate32(static_cast<long long>(std::clamp(std::floor(v), -1e12, 1e12)));
 }
 
 void RaiseItemSkill(std::int32_t k) {
   if (k < kSkillFirst || k > kSkillLast) return;
   const std::int32_t level = SkillStringLevel(k);
-  Skill(k) = plat::Left(Skill(k), 2) + std::to_string(Saturate(static_cast<long long>(level) + 1));
+  Skill(k) = plat::Left(Skill(k), 2) + std::to_string(Saturate32(static_cast<long long>(level) + 1));
 }
 
 void LowerItemSkill(std::int32_t k) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/game_state.h"
+#include "common/numbers.h"
 #include "graphics/effects.h"
 #include "graphics/sound.h"
 #include "platform/clock.h"
@@ -101,13 +102,9 @@ void GameSound(std::string_view file) {
   if (G.SoundOn == 1) PlaySoundMci(file);
 }
 
-std::int32_t Clamp32(long long v) {
-  return static_cast<std::int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
-}
-
 // a + b, at most cap, without leaving the 32-bit range.
 std::int32_t AddCapped(std::int32_t a, std::int32_t b, std::int32_t cap) {
-  return Clamp32(std::min<long long>(static_cast<long long>(a) + b, cap));
+  return Saturate32(std::min<long long>(static_cast<long long>(a) + b, cap));
 }
 
 bool UsableSlot(std::int32_t i) {
@@ -159,7 +156,7 @@ void UseOil(std::int32_t i, const Oil& oil, long r) {
     }
     field += change;
     std::int32_t& stat = G.Player.*oil.playerField;
-    stat = Clamp32(static_cast<long long>(stat) + change);
+    stat = Saturate32(static_cast<long long>(stat) + change);
   }
   AddSysMessage(message, 0, 255, 0);
   if (change != 0) RefreshStatus();

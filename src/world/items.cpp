@@ -8,6 +8,7 @@
 #include <optional>
 #include <system_error>
 
+#include "common/numbers.h"
 #include "platform/clock.h"
 #include "platform/db.h"
 #include "platform/paths.h"
@@ -21,11 +22,6 @@ namespace {
 
 std::size_t At(std::int32_t i) { return static_cast<std::size_t>(i); }
 
-std::int32_t Clamp32(long long v) {
-  return static_cast<std::int32_t>(std::clamp<long long>(v, std::numeric_limits<std::int32_t>::min(),
-                                                         std::numeric_limits<std::int32_t>::max()));
-}
-
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 constexpr std::string_view kGold = "金币";
@@ -38,7 +34,7 @@ bool ReadItemTableRow(const std::string& name, ItemRecord& rec) {
     if (!G.ItemQuery) G.ItemQuery = std::make_unique<plat::db::KeptQuery>("select * from Item where name=?");
     if (!G.ItemQuery->Run(G.ItemDbPath, {plat::db::Value(name)})) return false;
     const plat::db::KeptQuery& rs = *G.ItemQuery;
-    auto num = [&rs](std::string_view column) { return Clamp32(rs[column].AsInt()); };
+    auto num = [&rs](std::string_view column) { return Saturate32(rs[column].AsInt()); };
     ItemRecord r;
     r.Name = rs["Name"].AsText();
     r.Type = num("Type");
@@ -81,7 +77,7 @@ namespace {
 bool Chance(long k, long n, bool condition = true) { return plat::RandomInt(n) < k && condition; }
 
 void Raise(std::int32_t& field, long long by, std::int32_t& points, std::int32_t score) {
-  field = Clamp32(static_cast<long long>(field) + by);
+  field = Saturate32(static_cast<long long>(field) + by);
   points += score;
 }
 
@@ -212,7 +208,7 @@ std::int32_t FreeWeight() {
     const ItemRecord& it = G.Player.Items[At(i)];
     if (!it.Name.empty()) carried += it.Weight;
   }
-  return Clamp32(static_cast<long long>(G.Player.Heavy) - carried);
+  return Saturate32(static_cast<long long>(G.Player.Heavy) - carried);
 }
 
 // ---------------------------------------------------------------------------------
@@ -234,7 +230,7 @@ ItemRecord MakeItemFromDb(std::string& name) {
     }
   } else if (const std::optional<double> amount =
                  plat::StrictNumber(std::string_view(name).substr(kGold.size()), plat::NumberForm::Fraction)) {
-    G.Player.Money = Clamp32(static_cast<long long>(G.Player.Money) + plat::RoundHalfEven(*amount));
+    G.Player.Money = Saturate32(static_cast<long long>(G.Player.Money) + plat::RoundHalfEven(*amount));
     rec.Name = std::string(kGold);
   }  // a gold form without a number gives nothing
 
@@ -270,7 +266,7 @@ void RollItemBonus(ItemRecord& rec) {
   if (Chance(1, 12, rec.NdMc > 1)) Raise(rec.NdMc, -1, p, 2);
 
   if (p > 0) {
-    rec.Money = Clamp32(static_cast<long long>(rec.Money) + static_cast<long long>(rec.Money / 3) * p);
+    rec.Money = Saturate32(static_cast<long long>(rec.Money) + static_cast<long long>(rec.Money / 3) * p);
     rec.JP = p;
   }
 }

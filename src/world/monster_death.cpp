@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/game_state.h"
+#include "common/numbers.h"
 #include "graphics/effects.h"
 #include "graphics/sound.h"
 #include "platform/clock.h"
@@ -37,11 +38,6 @@ constexpr std::array<StoryText, 4> kStoryTexts{{
     {39, "我要坚持到最后 ……"},
 }};
 
-std::int32_t Saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
-
 // The experience that leaving level L costs: L x L x 10.
 std::int64_t LevelThreshold(std::int32_t level) { return static_cast<std::int64_t>(level) * level * 10; }
 
@@ -58,18 +54,18 @@ void ShowStoryText(std::int32_t flag) {
 // One level more, with what the new level L gives.
 void GainLevel() {
   PlayerRecord& p = G.Player;
-  p.Ex = Saturate(static_cast<std::int64_t>(p.Ex) - LevelThreshold(p.Level));
+  p.Ex = Saturate32(static_cast<std::int64_t>(p.Ex) - LevelThreshold(p.Level));
   p.Level += 1;
   const std::int32_t L = p.Level;
-  if (L % 2 == 0) p.LevelPoint = Saturate(static_cast<std::int64_t>(p.LevelPoint) + 1);
-  if (L < 99) p.SpPoint = Saturate(static_cast<std::int64_t>(p.SpPoint) + 1);
-  p.HpMax = Saturate(static_cast<std::int64_t>(p.HpMax) + 2);
+  if (L % 2 == 0) p.LevelPoint = Saturate32(static_cast<std::int64_t>(p.LevelPoint) + 1);
+  if (L < 99) p.SpPoint = Saturate32(static_cast<std::int64_t>(p.SpPoint) + 1);
+  p.HpMax = Saturate32(static_cast<std::int64_t>(p.HpMax) + 2);
   p.HP = p.HpMax;
   p.Mp = p.MpMax;
-  p.Heavy = Saturate(static_cast<std::int64_t>(p.Heavy) + (L % 3 == 0 ? 2 : 1));
+  p.Heavy = Saturate32(static_cast<std::int64_t>(p.Heavy) + (L % 3 == 0 ? 2 : 1));
   if (L % 15 == 0) {
-    p.Df = Saturate(static_cast<std::int64_t>(p.Df) + 1);
-    p.DfMax = Saturate(static_cast<std::int64_t>(p.DfMax) + 1);
+    p.Df = Saturate32(static_cast<std::int64_t>(p.Df) + 1);
+    p.DfMax = Saturate32(static_cast<std::int64_t>(p.DfMax) + 1);
   }
   AddScreenEffect(1, 0, 0, 0);
   AddSysMessage("恭喜您升级了！", 50, 50, 255);
@@ -203,7 +199,7 @@ void StartMonsterDeath(std::int32_t n) {
   const MonsterKind& kind = known ? G.MonsterKinds[static_cast<std::size_t>(m.Kind)] : none;
 
   PlayerRecord& p = G.Player;
-  if (p.Level < kTopLevel) p.Ex = Saturate(static_cast<std::int64_t>(p.Ex) + kind.Ex);
+  if (p.Level < kTopLevel) p.Ex = Saturate32(static_cast<std::int64_t>(p.Ex) + kind.Ex);
 
   if (kind.Event >= 1 && kind.Event <= kQuestFlags) {
     G.Et[static_cast<std::size_t>(kind.Event)] = 1;

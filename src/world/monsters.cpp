@@ -1,5 +1,7 @@
 #include "world/monsters.h"
 
+#include "common/numbers.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -29,11 +31,6 @@ constexpr std::int32_t kParalyseFrames = 120;
 constexpr std::int32_t kPlayerOffset = 8;
 
 std::size_t At(std::int32_t n) { return static_cast<std::size_t>(n); }
-
-std::int32_t Saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
 
 // A uniform whole number 0..n-1 (one draw, taken even when n < 1, which gives 0).
 std::int64_t Draw(std::int64_t n) {
@@ -73,7 +70,7 @@ void FloatNumber(std::int64_t v, std::int32_t x, std::int32_t y, std::int32_t r,
 std::int32_t SkillLevel(int k) {
   const std::string& m = G.Player.M[At(k)];
   if (m.empty()) return 0;
-  return Saturate(static_cast<std::int64_t>(std::floor(plat::Val(plat::Right(m, 1)))));
+  return Saturate32(static_cast<std::int64_t>(std::floor(plat::Val(plat::Right(m, 1)))));
 }
 
 bool PlayerInSquare(std::int32_t i, std::int32_t j, std::int32_t eye) {
@@ -106,7 +103,7 @@ std::int32_t PoisonDamage() {
 void ColdWind(Scan& s) {
   if (G.ColdWindActive != 1 || s.i < 0 || s.i > 15 || s.j < 0 || s.m.Tick % 10 != 0) return;
   const std::int64_t hp = static_cast<std::int64_t>(s.m.HP) - 5 * static_cast<std::int64_t>(SkillLevel(10));
-  s.m.HP = Saturate(std::max<std::int64_t>(hp, 0));
+  s.m.HP = Saturate32(std::max<std::int64_t>(hp, 0));
 }
 
 void PoisonAndTint(Scan& s) {
@@ -248,7 +245,7 @@ bool Chasing(Scan& s) {
   MonsterInstance& m = s.m;
   if (s.now - m.LastTick > kChaseLimitMs || G.Player.HP <= 0) {
     m.State = ActionState::Stand;
-    m.HP = Saturate(std::min<std::int64_t>(static_cast<std::int64_t>(m.HP) + kGiveUpHeal, s.k.Hp));
+    m.HP = Saturate32(std::min<std::int64_t>(static_cast<std::int64_t>(m.HP) + kGiveUpHeal, s.k.Hp));
     return false;
   }
   const std::int32_t di = s.i - kPlayerOffset, dj = s.j - kPlayerOffset;
@@ -333,7 +330,7 @@ void Reeling(Scan& s) {
 // One monster's frame. False when this frame's scan must end here.
 bool RunMonster(Scan& s) {
   MonsterInstance& m = s.m;
-  m.Tick = Saturate(static_cast<std::int64_t>(m.Tick) + 1);
+  m.Tick = Saturate32(static_cast<std::int64_t>(m.Tick) + 1);
   ColdWind(s);
   PoisonAndTint(s);
   if (m.Freeze > 0 && m.HP > 0) {
@@ -403,12 +400,12 @@ void MonsterStrike(std::int32_t n, std::int32_t i, std::int32_t j) {
   // Poison, life steal and paralysis, whether or not the strike landed.
   if (Draw(100) < k.zd) {
     const std::int64_t t = Draw(300) + 800 - 50 * static_cast<std::int64_t>(p.Luck);
-    p.PoisonTime = Saturate(std::max<std::int64_t>(t, 0));  // great luck shrugs the poison off
+    p.PoisonTime = Saturate32(std::max<std::int64_t>(t, 0));  // great luck shrugs the poison off
   }
   if (k.XiHP > 0) {
     if (Draw(10) < k.XiHP) {
       const double gain = (Ranged(k) ? 5.0 : 2.0) * plat::Rnd() + 1.0;
-      m.HP = Saturate(plat::RoundHalfEven(static_cast<double>(m.HP) + gain));
+      m.HP = Saturate32(plat::RoundHalfEven(static_cast<double>(m.HP) + gain));
     }
     if (m.HP > k.Hp) m.HP = k.Hp;
   }
@@ -426,12 +423,12 @@ void MonsterStrike(std::int32_t n, std::int32_t i, std::int32_t j) {
       damage -= mp;
       p.Mp = 0;
     } else {
-      p.Mp = Saturate(mp - damage);
+      p.Mp = Saturate32(mp - damage);
       damage = 0;
     }
   }
 
-  p.HP = Saturate(std::max<std::int64_t>(static_cast<std::int64_t>(p.HP) - damage, 0));
+  p.HP = Saturate32(std::max<std::int64_t>(static_cast<std::int64_t>(p.HP) - damage, 0));
   if (p.ActState == ActionState::Stand) {
     p.ActState = ActionState::Hit;
     p.ActCounter = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/game_state.h"
+#include "common/numbers.h"
 #include "graphics/effects.h"
 #include "graphics/sound.h"
 #include "platform/clock.h"
@@ -36,11 +37,6 @@ constexpr std::int32_t kTargetFrames = 100;
 constexpr std::int32_t kDrainTintB = 100;
 
 constexpr std::string_view kGold = "金币";
-
-std::int32_t Saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
 
 // Int(n x u) for a fresh draw u: the floor of the real product, as the rules write it.
 std::int64_t DrawInt(std::int64_t n) {
@@ -75,7 +71,7 @@ void ViewText(const std::string& text, std::int32_t c, std::int32_t r, std::int3
 // The level of skill k: the last character of M(k) read as a number.
 std::int32_t SkillLevel(int k) {
   const std::string& m = G.Player.M[static_cast<std::size_t>(k)];
-  return Saturate(static_cast<std::int64_t>(std::floor(plat::Val(plat::Right(m, 1)))));
+  return Saturate32(static_cast<std::int64_t>(std::floor(plat::Val(plat::Right(m, 1)))));
 }
 
 ItemRecord& Weapon() { return G.Player.Items[1]; }
@@ -104,8 +100,8 @@ void Regenerate(std::int64_t now) {
 
   if (now - G.RegenTick > G.RegenInterval) {
     G.RegenTick = now;
-    p.HP = Saturate(static_cast<std::int64_t>(p.HP) + 1);
-    p.Mp = Saturate(static_cast<std::int64_t>(p.Mp) + 1);
+    p.HP = Saturate32(static_cast<std::int64_t>(p.HP) + 1);
+    p.Mp = Saturate32(static_cast<std::int64_t>(p.Mp) + 1);
     if (p.HP <= p.HpMax) ViewText("1", 7, 7, 255, 255, 255);
     else p.HP = p.HpMax;
     if (p.Mp > p.MpMax) p.Mp = p.MpMax;
@@ -423,7 +419,7 @@ void MeleeHit() {
     damage = aura + base + Weapon().Ex / 2000 - defence;
     if (damage < 1) damage = 1;
 
-    m.HP = Saturate(static_cast<std::int64_t>(m.HP) - damage);
+    m.HP = Saturate32(static_cast<std::int64_t>(m.HP) - damage);
     if (m.HP <= 0) {
       m.HP = 0;  // the monster update starts its death
     } else {
@@ -435,7 +431,7 @@ void MeleeHit() {
         AddHpPool(1 + DrawInt(static_cast<std::int64_t>(p.Luck) + 1));
         SetTint(255, 100, kDrainTintB);  // kept until the swing ends
       }
-      if (DrawInt(100) < p.zd) m.Poison = Saturate(DrawInt(300) + 600 + 50 * static_cast<std::int64_t>(p.Luck));
+      if (DrawInt(100) < p.zd) m.Poison = Saturate32(DrawInt(300) + 600 + 50 * static_cast<std::int64_t>(p.Luck));
       if (m.State == ActionState::Rest || m.State == ActionState::Stand) m.State = ActionState::Hit;
     }
   } else {
@@ -475,7 +471,7 @@ void SwingFrame(std::int32_t k) {
       if (G.ShockSlashArmed == 1) PlaySoundMci("Sound\\会心一击.wav");
     }
     if (p.ActStep == 4 && G.ShockSlashArmed == 1) {
-      p.Mp = std::max(Saturate(static_cast<std::int64_t>(p.Mp) - 4), 0);
+      p.Mp = std::max(Saturate32(static_cast<std::int64_t>(p.Mp) - 4), 0);
       AddSkillEffect(4, 0, 0, 0, 0);
     }
     if (p.ActStep == 5) MeleeHit();
@@ -609,7 +605,7 @@ void Die() {
 
 void Tail() {
   PlayerRecord& p = G.Player;
-  p.ActCounter = Saturate(static_cast<std::int64_t>(p.ActCounter) + 1);
+  p.ActCounter = Saturate32(static_cast<std::int64_t>(p.ActCounter) + 1);
   if (p.ActState != ActionState::Dying && p.HP <= 0) Die();
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "common/game_state.h"
+#include "common/numbers.h"
 #include "graphics/effects.h"
 #include "graphics/look.h"
 #include "platform/paths.h"
@@ -26,12 +27,6 @@ constexpr std::string_view kSavePassword = "qm25170894";
 constexpr int kShieldKind = 7;           // skill effect of 精神护盾
 constexpr int kTransformationKind = 8;   // screen effect of the spirit items
 
-std::int32_t Saturate(std::int64_t v) {
-  if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-  if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(v);
-}
-
 // ------------------------------------------------------------------ ending effects
 
 // The spirit shield ends at once, taking off the bonus it gave at its first frame
@@ -46,8 +41,8 @@ void EndShield() {
     e.Frame = 0;
     AddScreenEffect(2, 0, 0, 0);
     if (bonusGiven) {
-      G.Player.DfMax = Saturate(static_cast<std::int64_t>(G.Player.DfMax) - 3 * level);
-      G.Player.MfMax = Saturate(static_cast<std::int64_t>(G.Player.MfMax) - level);
+      G.Player.DfMax = Saturate32(static_cast<std::int64_t>(G.Player.DfMax) - 3 * level);
+      G.Player.MfMax = Saturate32(static_cast<std::int64_t>(G.Player.MfMax) - level);
     }
     RefreshStatus();
   }
@@ -442,8 +437,8 @@ SaveLoadResult LoadSaveGame(std::string_view name) {
   G.GoSub = s.goSub;
   G.GoX = s.goX;
   G.GoY = s.goY;
-  G.ViewX = Saturate(static_cast<std::int64_t>(G.Player.X) - 7);
-  G.ViewY = Saturate(static_cast<std::int64_t>(G.Player.Y) - 7);
+  G.ViewX = Saturate32(static_cast<std::int64_t>(G.Player.X) - 7);
+  G.ViewY = Saturate32(static_cast<std::int64_t>(G.Player.Y) - 7);
   const std::string& mode = G.Player.M[static_cast<std::size_t>(kSkillStrings)];
   if (mode == "作弊") G.CheatMode = 1;
   if (mode == "专家") G.ExpertMode = 1;

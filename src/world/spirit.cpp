@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/game_state.h"
+#include "common/numbers.h"
 #include "graphics/effects.h"
 #include "graphics/sound.h"
 #include "platform/clock.h"
@@ -55,11 +56,6 @@ constexpr std::int32_t kCellHeight = 32;
 constexpr std::int32_t kPixelStepX = 6;
 constexpr std::int32_t kPixelStepY = 4;
 
-std::int32_t Saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
-
 void PlaySpiritSound(std::string_view file) {
   if (G.SoundOn == 1) PlaySoundMci(file);
 }
@@ -101,7 +97,7 @@ bool TryHeal(double share, double outOf, std::int64_t pool, std::int64_t shown) 
   if (!(plat::Rnd() * outOf < 3.0)) return false;
   if (!CastSpacingPassed()) return false;
   PlaySpiritSound("Sound\\HP恢复.Wav");
-  G.HpPool = Saturate(static_cast<std::int64_t>(G.HpPool) + pool);
+  G.HpPool = Saturate32(static_cast<std::int64_t>(G.HpPool) + pool);
   AddSkillEffect(kHealSkill, 0, 0, 0, kFromSpirit);
   AddFloatingText(std::to_string(shown), G.ViewX + 7, G.ViewY + 7, 255, 255, 255);
   StartCasting();
@@ -127,7 +123,7 @@ bool TryPoison() {
       const auto cy = static_cast<std::int32_t>(y);
       if (m.Poison == 0) {
         PlaySpiritSound("Sound\\下毒.wav");
-        m.Poison = Saturate(plat::RandomInt(300) + 600 + 50 * static_cast<std::int64_t>(s.Level));
+        m.Poison = Saturate32(plat::RandomInt(300) + 600 + 50 * static_cast<std::int64_t>(s.Level));
         AddScreenEffect(kPoisonEffect, cx, cy, 0);
         StartCasting();
         return true;
@@ -201,8 +197,8 @@ void RunMove() {
   if (s.Anim == 1) {
     // Into the next cell with no test at all; the picture starts back at the old cell.
     const CellOffset o = DirectionOffset(d);
-    s.X = Saturate(static_cast<std::int64_t>(s.X) + o.dx);
-    s.Y = Saturate(static_cast<std::int64_t>(s.Y) + o.dy);
+    s.X = Saturate32(static_cast<std::int64_t>(s.X) + o.dx);
+    s.Y = Saturate32(static_cast<std::int64_t>(s.Y) + o.dy);
     s.PixelX = -kCellWidth * o.dx;
     s.PixelY = -kCellHeight * o.dy;
     StepSpiritPixel();
