@@ -16,6 +16,7 @@
 #include "ui/item_description.h"
 #include "ui/keyboard.h"
 #include "ui/shop.h"
+#include "ui/skills_panel.h"
 #include "ui/storage.h"
 #include "ui/system_buttons.h"
 #include "ui/system_menu.h"
@@ -74,6 +75,7 @@ void AttachStartupHandlers() {
   AttachCheatPanelHandlers();
   AttachSystemMenuHandlers();
   AttachAttributeHandlers();
+  AttachSkillsPanelHandlers();
 }
 
 }  // namespace ui
