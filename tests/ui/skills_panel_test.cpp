@@ -127,6 +127,12 @@ TEST_F(SkillsPanelTest, QuestionKeepsItsSkillAndNoDoesNothing) {
   EXPECT_EQ(M(1), "??0");
   EXPECT_EQ(G.Player.SpPoint, 9);
   EXPECT_EQ(G.ScreenEffects[1].Kind, 1);
+  Form1.Lsply->OnMouseMove(0, 0, 0, 0);
+  Form1.Lspln->OnMouseMove(0, 0, 0, 0);
+  EXPECT_EQ(Form1.Lsply->ForeColor + Form1.Lspln->ForeColor, 2 * 255u);
+  Form1.Psplyn->OnMouseMove(0, 0, 0, 0);
+  EXPECT_EQ(Form1.Lsply->ForeColor, 0x80000009u);
+  EXPECT_EQ(Form1.Lspln->ForeColor, 0x80000009u);
 }
 
 TEST_F(SkillsPanelTest, RaisesWithAnEffectAtOnce) {
@@ -151,16 +157,6 @@ TEST_F(SkillsPanelTest, RaisesWithAnEffectAtOnce) {
   G.Spirit.Level = 1;
   raise(9);
   EXPECT_EQ(G.Spirit.Level, 2);
-}
-
-TEST_F(SkillsPanelTest, QuestionHoverColours) {
-  Form1.Lsply->OnMouseMove(0, 0, 0, 0);
-  EXPECT_EQ(Form1.Lsply->ForeColor, 255u);
-  Form1.Lspln->OnMouseMove(0, 0, 0, 0);
-  EXPECT_EQ(Form1.Lspln->ForeColor, 255u);
-  Form1.Psplyn->OnMouseMove(0, 0, 0, 0);
-  EXPECT_EQ(Form1.Lsply->ForeColor, 0x80000009u);
-  EXPECT_EQ(Form1.Lspln->ForeColor, 0x80000009u);
 }
 
 TEST_F(SkillsPanelTest, DescriptionLines) {
@@ -215,22 +211,25 @@ TEST_F(SkillsPanelTest, RightPressChoosesActiveSkillsAndRefusesPassiveOnes) {
 TEST_F(SkillsPanelTest, BindingMovesTheKeyAndKeepsOneKeyPerSkill) {
   struct Case {
     std::vector<std::pair<int, std::string>> before;
-    int skill, key;
+    int skill, key, button;
     std::vector<std::pair<int, std::string>> after;
   };
   const Case cases[] = {
-      {{{11, "F32"}, {13, "??1"}}, 13, 3, {{11, "??2"}, {13, "F31"}}},
-      {{{12, "F34"}}, 12, 3, {{12, "F34"}}},
-      {{{12, "F24"}}, 12, 5, {{12, "F54"}}},
-      {{{7, "F12"}, {8, "F21"}}, 7, 2, {{7, "F22"}, {8, "??1"}}},
+      {{{11, "F32"}, {13, "??1"}}, 13, 3, kLeft, {{11, "??2"}, {13, "F31"}}},
+      {{{12, "F34"}}, 12, 3, kRight, {{12, "F34"}}},
+      {{{12, "F24"}}, 12, 5, 3, {{12, "F54"}}},
+      {{{7, "F12"}, {8, "F21"}}, 7, 2, kLeft, {{7, "F22"}, {8, "??1"}}},
   };
   for (const auto& c : cases) {
     for (int k = 1; k <= 15; ++k) Set(k, "??0");
     for (const auto& [k, m] : c.before) Set(k, m);
     Press(c.skill, kRight);
     ASSERT_TRUE(Form1.Pf->Visible);
-    Bind(c.key);
+    Form1.F(c.key)->OnMouseDown(c.button, 0, 0, 0);
+    EXPECT_EQ(Form1.F(c.key)->Picture, "\\date\\button\\F" + std::to_string(c.key) + "2.dat");
+    Form1.F(c.key)->OnMouseUp(c.button, 0, 0, 0);
     EXPECT_FALSE(Form1.Pf->Visible);
+    EXPECT_EQ(Form1.F(c.key)->Picture, "\\date\\button\\F" + std::to_string(c.key) + "1.dat");
     for (const auto& [k, m] : c.after) {
       EXPECT_EQ(M(k), m) << k;
       EXPECT_EQ(Form1.Lsp(k)->Caption, m.substr(0, 2));
@@ -244,17 +243,21 @@ TEST_F(SkillsPanelTest, BindingMovesTheKeyAndKeepsOneKeyPerSkill) {
   }
 }
 
-TEST_F(SkillsPanelTest, AnyButtonBindsAndANoChoiceOnlyFreesTheKey) {
-  Set(11, "??1");
-  Press(11, kRight);
-  Form1.F(6)->OnMouseDown(3, 0, 0, 0);
-  EXPECT_EQ(Form1.F(6)->Picture, "\\date\\button\\F62.dat");
-  Form1.F(6)->OnMouseUp(3, 0, 0, 0);
-  EXPECT_EQ(M(11), "F61");
-  EXPECT_EQ(Form1.F(6)->Picture, "\\date\\button\\F61.dat");
-  G.HotkeySkill = 0;  // never chosen: the key is freed and no skill takes it
+TEST_F(SkillsPanelTest, SkillNumbersOutOfRangeChangeNoSkill) {
+  Set(11, "F61");
+  M(0) = "??0";
+  G.HotkeySkill = 0;  // a key pressed with no skill chosen is only freed
   Bind(6);
   EXPECT_EQ(M(11), "??1");
+  EXPECT_EQ(M(0), "??0");
+  G.Player.SpPoint = 5;
+  for (const char* tag : {"0", "16", "-3", "x"}) {
+    Form1.Lsplynm->Tag = tag;
+    Form1.Psplyn->Visible = true;
+    Form1.Lsply->OnClick();
+    EXPECT_FALSE(Asking());
+    EXPECT_EQ(G.Player.SpPoint, 5);
+  }
 }
 
 TEST_F(SkillsPanelTest, TheBoundKeyCastsTheSkill) {
