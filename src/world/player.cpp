@@ -20,6 +20,7 @@
 #include "world/ground_items.h"
 #include "world/items.h"
 #include "world/movement.h"
+#include "world/skills.h"
 
 namespace {
 
@@ -66,12 +67,6 @@ void ShowControl(plat::Control* c, bool visible) {
 void ViewText(const std::string& text, std::int32_t c, std::int32_t r, std::int32_t red, std::int32_t green,
               std::int32_t blue) {
   AddFloatingText(text, G.ViewX + c, G.ViewY + r, red, green, blue);
-}
-
-// The level of skill k: the last character of M(k) read as a number.
-std::int32_t SkillLevel(int k) {
-  const std::string& m = G.Player.M[static_cast<std::size_t>(k)];
-  return Saturate32(static_cast<std::int64_t>(std::floor(plat::Val(plat::Right(m, 1)))));
 }
 
 ItemRecord& Weapon() { return G.Player.Items[1]; }
