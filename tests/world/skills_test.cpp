@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "platform/clock.h"
 #include "platform/sound.h"
 #include "support/test_support.h"
+#include "world/item_db.h"
 
 namespace {
 
@@ -405,6 +407,98 @@ TEST_F(SkillsTest, AStrikeToZeroLeavesTheDeathToTheMonsterUpdate) {
   RunAll();
   EXPECT_EQ(Mon(1).HP, 0);
   EXPECT_EQ(Mon(1).WasHit, 0);
+}
+
+// ---- corpse alchemy
+
+class AlchemyTest : public itemdb::GameTest {
+ protected:
+  void SetUp() override {
+    itemdb::GameTest::SetUp();
+    for (auto& loaded : Gfx.SkillLoaded) loaded = 1;
+    std::vector<itemdb::ItemRow> rows;
+    for (const char* name : {"魔法药小", "金创药小", "金创药中", "魔法药中", "神水", "酒花玉露", "凝神玉露", "金创药大",
+                             "魔法药大", "天仙玉露", "热血之源", "自然之源", "强效金创药", "强效魔法药", "热血震怒",
+                             "自然震怒"}) {
+      itemdb::ItemRow r;
+      r.Name = name;
+      r.Type = 5;
+      rows.push_back(r);
+    }
+    UseItems(rows);
+    OnPart(1, 60, 60, 28, 28);
+    G.MonsterKinds.resize(2);
+    G.MonsterKindCount = 1;
+    G.Monsters[1].Kind = 1;
+  }
+  void TearDown() override {
+    for (auto& loaded : Gfx.SkillLoaded) loaded = 0;
+    itemdb::GameTest::TearDown();
+  }
+  // The draws in order, then 0.5 for anything the gift itself draws.
+  static void Draws(std::vector<double> d) {
+    auto queue = std::make_shared<std::vector<double>>(std::move(d));
+    plat::SetRandomSource([queue] {
+      if (queue->empty()) return 0.5;
+      const double u = queue->front();
+      queue->erase(queue->begin());
+      return u;
+    });
+  }
+};
+
+TEST_F(AlchemyTest, TheCorpsesKindPicksTheBandAndTheRowsAreTriedFromTheTop) {
+  struct Case {
+    std::int32_t hp;
+    int level;
+    std::vector<double> draws;  // the success draw, then the rows' tests
+    const char* item;           // "" for a failed alchemy
+  };
+  const std::vector<Case> cases = {
+      {99, 1, {0.0, 0.0}, "魔法药小"},
+      {99, 1, {0.0, 0.9}, "金创药小"},
+      {100, 1, {0.0, 0.0}, "金创药中"},
+      {300, 1, {0.0, 0.9, 0.9, 0.9, 0.9}, "凝神玉露"},
+      {301, 1, {0.0, 0.0}, "金创药大"},
+      {500, 1, {0.0, 0.9, 0.9, 0.0}, "天仙玉露"},
+      {501, 1, {0.0, 0.9, 0.9, 0.9}, "自然震怒"},
+      {501, 1, {0.149, 0.0}, "强效金创药"},  // 1.49 rounds to 1
+      {501, 1, {0.15}, ""},                  // 1.5 rounds to 2, above the level
+      {501, 3, {0.349, 0.0}, "强效金创药"},
+      {501, 3, {0.35}, ""},  // 3.5 rounds to 4
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.hp << " " << c.item);
+    G.SkillEffects = {};
+    G.SysMessages = {};
+    G.Player.Items[21] = ItemRecord{};
+    G.MonsterKinds[1].Hp = c.hp;
+    G.Player.M[5] = "s" + std::to_string(c.level);
+    G.Player.Mp = 2;
+    SetDeadGridAt(30, 30, 1);
+    Draws(c.draws);
+    AddSkillEffect(5, 30, 30, 0, 0);
+    for (int f = 0; f < 29; ++f) RunSkills();
+    EXPECT_EQ(Slot(1).Kind, 0);
+    EXPECT_EQ(DeadGridAt(30, 30), 0);  // used up either way
+    const std::string item = c.item;
+    if (item.empty()) {
+      EXPECT_EQ(MessageCount(), 0);
+      EXPECT_TRUE(G.Player.Items[21].Name.empty());
+    } else {
+      EXPECT_NE(Message(item + " 练成"), nullptr);
+      EXPECT_EQ(G.Player.Items[21].Name, item);
+    }
+  }
+}
+
+TEST_F(AlchemyTest, AnEmptyCellCostsItsPointsAndGivesNothing) {
+  G.Player.Mp = 3;
+  Draws({});
+  AddSkillEffect(5, 30, 30, 0, 0);
+  for (int f = 0; f < 29; ++f) RunSkills();
+  EXPECT_EQ(G.Player.Mp, 1);
+  EXPECT_EQ(MessageCount(), 0);
 }
 
 }  // namespace
