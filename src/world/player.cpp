@@ -71,9 +71,6 @@ void ViewText(const std::string& text, std::int32_t c, std::int32_t r, std::int3
 
 ItemRecord& Weapon() { return G.Player.Items[1]; }
 
-// The swing period: a swing step every 11 - DcSpeed frames, at least every frame (worn
-// items may carry DcSpeed past 10; the stat itself is kept as it is).
-std::int64_t SwingPeriod() { return std::max<std::int64_t>(1, 11 - static_cast<std::int64_t>(G.Player.DcSpeed)); }
 
 void PlaySound(std::string_view file) {
   if (G.SoundOn == 1) PlaySoundMci(file);
@@ -639,3 +636,5 @@ void PlayFootstep() {
   }
   PlayWav(file);
 }
+
+std::int64_t SwingPeriod() { return std::max<std::int64_t>(1, 11 - static_cast<std::int64_t>(G.Player.DcSpeed)); }

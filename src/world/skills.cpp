@@ -20,6 +20,7 @@
 #include "script/script.h"
 #include "world/game_loop.h"
 #include "world/monsters.h"
+#include "world/player.h"
 #include "world/status.h"
 
 namespace {
@@ -113,8 +114,6 @@ bool LockHolds() {
   const MonsterInstance& m = G.Monsters[static_cast<std::size_t>(n)];
   return m.HP > 0 && GridMonster(m.X, m.Y) == n;
 }
-
-i64 SwingPeriod() { return std::max<i64>(1, 11 - static_cast<i64>(G.Player.DcSpeed)); }
 
 bool PlayerStandsOrDead() { return G.Player.ActState == ActionState::Stand || G.Player.HP <= 0; }
 

@@ -182,6 +182,7 @@ TEST_F(SkillsTest, AnAirSlashStrikesAtEveryHitMomentAndEndsWhenThePlayerStands) 
   G.Player.DcSpeed = 20;  // the period stays 1 frame
   G.Player.Direction = 2;
   G.Player.ActStep = 4;
+  G.Player.ActCounter = 7;
   PlaceMonster(1, kView + 10, kView + 8);
   AddSkillEffect(2, 0, 0, 0, 0);
   for (int f = 0; f < 3; ++f) RunSkills();
