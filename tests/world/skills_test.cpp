@@ -302,7 +302,7 @@ TEST_F(SkillsTest, WindFlakesFallAndDriftAndComeBackOnlyByChance) {
 TEST_F(SkillsTest, ARockHopsFiveCellsAndStrikesEachCellTwice) {
   G.Player.Mp = 4;
   G.Player.Mc = G.Player.McMax = 0;
-  Level(12, 2);  // d = 0 + 2 + 0 ... at least 2
+  Level(12, 2);  // with no magic, d = 2 x level - 2 = 2
   for (int k = 0; k <= 5; ++k) PlaceMonster(k + 1, kPlayer + k, kPlayer);
   AddSkillEffect(12, kPlayer, kPlayer, 2, 4);
   const int frames = RunAll();
