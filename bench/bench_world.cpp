@@ -15,6 +15,7 @@
 #include "graphics/resources.h"
 #include "graphics/scene.h"
 #include "graphics/startup_assets.h"
+#include "platform/clock.h"
 #include "platform/forms.h"
 #include "platform/input.h"
 #include "platform/paths.h"
@@ -114,6 +115,57 @@ void ReportFrames(benchmark::State& state, std::chrono::steady_clock::time_point
   state.counters["ms/frame"] = ms;
   state.counters["share_of_31ms"] = ms / kFrameMs;
   state.counters["monsters"] = G.MonsterCount;
+}
+
+namespace {
+constexpr int kNearMonsters = 100;
+}  // namespace
+
+bool StartCrowd() {
+  if (!StartGame("#move 0102 20 20")) return false;
+  G.Player.Df = 1;
+  G.Player.DfMax = 3;
+  // The part's own monsters go; 300 of ours come.
+  ScriptKillMonAll();
+  G.MonsterCount = 0;
+  const std::int32_t px = PlayerCellX(), py = PlayerCellY();
+  const std::int32_t w = G.PartWidths[static_cast<std::size_t>(G.SubMap)];
+  const std::int32_t h = G.PartHeights[static_cast<std::size_t>(G.SubMap)];
+  struct Spot {
+    std::int32_t x, y;
+  };
+  std::vector<Spot> near, far;
+  for (std::int32_t x = 1; x <= w; ++x) {
+    for (std::int32_t y = 1; y <= h; ++y) {
+      if ((x == px && y == py) || GridCode(x, y) != kGridFree) continue;
+      const std::string& kind = CellField(G.SubMap, x, y, 3);
+      if (!kind.empty() && kind[0] == 'N') continue;
+      const std::int32_t i = x - G.ViewX, j = y - G.ViewY;
+      (i >= -3 && i <= 17 && j >= -3 && j <= 17 ? near : far).push_back({x, y});
+    }
+  }
+  const char* kinds[] = {"鸡", "羊", "鹿"};
+  std::size_t k = 0;
+  auto mob = [&](const Spot& s) {
+    ScriptMob(std::string("#mob ") + kinds[k++ % 3] + " " + std::to_string(s.x) + " " + std::to_string(s.y));
+  };
+  // Every few free cells of the scan square, so that they have room to move.
+  const std::size_t stride = std::max<std::size_t>(1, near.size() / kNearMonsters);
+  for (std::size_t n = 0; n < near.size() && G.MonsterCount < kNearMonsters; n += stride) mob(near[n]);
+  for (std::size_t n = 0; n < far.size() && G.MonsterCount < kMaxMonsters; ++n) mob(far[n]);
+  if (G.MonsterCount < kMaxMonsters) return false;
+
+  // Those near the player are after them already.
+  const std::int64_t now = plat::Tick();
+  for (std::int32_t j = -3; j <= 17; ++j) {
+    for (std::int32_t i = -3; i <= 17; ++i) {
+      const std::int32_t n = GridMonster(G.ViewX + i, G.ViewY + j);
+      if (n == 0) continue;
+      G.Monsters[static_cast<std::size_t>(n)].State = ActionState::Chase;
+      G.Monsters[static_cast<std::size_t>(n)].LastTick = now;
+    }
+  }
+  return true;
 }
 
 }  // namespace benchworld

@@ -27,6 +27,11 @@ struct Folders {
 // host, the game draws on the host's device and its presents show the window.
 bool StartGame(const std::string& moveLine, std::unique_ptr<plat::SdlHost>* host = nullptr);
 
+// The fields outside the town (map 1, part 2) emptied of their own monsters and filled
+// again to 300 with "#mob", about 100 near the player and chasing; the player's defence
+// kept low. False when the part cannot hold them.
+bool StartCrowd();
+
 // One frame of the game loop without its wait and the window's events.
 void Frame();
 

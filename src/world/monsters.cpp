@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "world/monster_death.h"
+#include "world/skills.h"
 
 namespace {
 
@@ -64,13 +65,6 @@ void FloatNumber(std::int64_t v, std::int32_t x, std::int32_t y, std::int32_t r,
   const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v);
   const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
   AddFloatingText(text, x, y, r, g, b);
-}
-
-// The level of skill k: the last character of M(k) read as a number.
-std::int32_t SkillLevel(int k) {
-  const std::string& m = G.Player.M[At(k)];
-  if (m.empty()) return 0;
-  return Saturate32(static_cast<std::int64_t>(std::floor(plat::Val(plat::Right(m, 1)))));
 }
 
 bool PlayerInSquare(std::int32_t i, std::int32_t j, std::int32_t eye) {

@@ -62,6 +62,7 @@ void ChangeMap(std::int32_t part) {
   G.GroundItemCount = 0;
   G.MonsterCount = 0;
   G.TargetTimer = 0;
+  G.LockedMon = 0;  // a spell lock does not follow the player into another part
 
   // The live grid from the part's template; its monster cells are the part's spawns.
   CopyPartGridToGrid(part);

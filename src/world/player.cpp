@@ -20,6 +20,7 @@
 #include "world/ground_items.h"
 #include "world/items.h"
 #include "world/movement.h"
+#include "world/skills.h"
 
 namespace {
 
@@ -68,17 +69,8 @@ void ViewText(const std::string& text, std::int32_t c, std::int32_t r, std::int3
   AddFloatingText(text, G.ViewX + c, G.ViewY + r, red, green, blue);
 }
 
-// The level of skill k: the last character of M(k) read as a number.
-std::int32_t SkillLevel(int k) {
-  const std::string& m = G.Player.M[static_cast<std::size_t>(k)];
-  return Saturate32(static_cast<std::int64_t>(std::floor(plat::Val(plat::Right(m, 1)))));
-}
-
 ItemRecord& Weapon() { return G.Player.Items[1]; }
 
-// The swing period: a swing step every 11 - DcSpeed frames, at least every frame (worn
-// items may carry DcSpeed past 10; the stat itself is kept as it is).
-std::int64_t SwingPeriod() { return std::max<std::int64_t>(1, 11 - static_cast<std::int64_t>(G.Player.DcSpeed)); }
 
 void PlaySound(std::string_view file) {
   if (G.SoundOn == 1) PlaySoundMci(file);
@@ -644,3 +636,5 @@ void PlayFootstep() {
   }
   PlayWav(file);
 }
+
+std::int64_t SwingPeriod() { return std::max<std::int64_t>(1, 11 - static_cast<std::int64_t>(G.Player.DcSpeed)); }

@@ -18,3 +18,7 @@ void PlayFootstep();
 // goes beyond the 32-bit range nor below 0.
 void AddHpPool(std::int64_t points);
 void AddMpPool(std::int64_t points);
+
+// The swing period in frames: a swing step every 11 - DcSpeed frames, at least every frame (worn
+// items may carry DcSpeed past 10; the stat itself is kept as it is).
+std::int64_t SwingPeriod();

@@ -6,3 +6,8 @@
 void RunAreaSkills();
 // Advances and draws the entries of kinds 2, 3, 5, 7, 8, 10, 11, 12, 13 and 14.
 void RunSkills();
+
+#include <cstdint>
+
+// The level of skill k, 0..3: the last character of M(k) read as a number.
+std::int32_t SkillLevel(int k);

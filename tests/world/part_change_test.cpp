@@ -100,6 +100,7 @@ TEST_F(PartChangeTest, BuildsTheGridFromTheTemplateAndTheMonstersFromTheSpawns) 
   G.SubMap = 1;
   SetGridText(2, 2, "1");
   G.TargetTimer = 50;
+  G.LockedMon = 1;
   ui::Form1.Psys2->Visible = true;
 
   ChangeMap(2);
@@ -107,6 +108,7 @@ TEST_F(PartChangeTest, BuildsTheGridFromTheTemplateAndTheMonstersFromTheSpawns) 
   EXPECT_EQ(G.SubMap, 2);
   EXPECT_FALSE(ui::Form1.Psys2->Visible);
   EXPECT_EQ(G.TargetTimer, 0);
+  EXPECT_EQ(G.LockedMon, 0);  // a spell lock stays behind
   EXPECT_EQ(GridText(1, 1), "1");
   EXPECT_EQ(GridText(6, 5), "1");
   EXPECT_EQ(GridText(3, 2), "M0001");
