@@ -410,18 +410,19 @@ inline std::vector<GameDriver::Step> ThroughTheTownGate() {
   return steps;
 }
 
-// Runs the real program on the folder: a new character of that name (a warrior) made on
-// the title screen and started on normal, then the driver's steps, the last of which
-// ends the program. The program must end through its own end with code 0.
-inline void RunNewWarrior(GameDriver& driver, KeyboardAnswers& answers, const std::filesystem::path& folder,
-                          const std::string& name) {
+// Runs the real program on the folder: a new character of that name and class (row of
+// the class list: 0 warrior, 2 mage) made on the title screen and started on normal,
+// then the driver's steps, the last of which ends the program. The program must end
+// through its own end with code 0.
+inline void RunNewCharacter(GameDriver& driver, KeyboardAnswers& answers, const std::filesystem::path& folder,
+                            const std::string& name, int classRow) {
   ui::ProgramHooks hooks;
   hooks.folder = folder;
   hooks.windowOpened = [&](plat::SdlHost& host) {
     driver.Attach(host);
     answers.Attach(host);
   };
-  hooks.leaveTitle = driver.TitleHook(NewCharacterToNormal(name, 0));
+  hooks.leaveTitle = driver.TitleHook(NewCharacterToNormal(name, classRow));
   try {
     ui::RunProgram(hooks);
     ADD_FAILURE() << "the program returned: no game was started";
@@ -430,6 +431,12 @@ inline void RunNewWarrior(GameDriver& driver, KeyboardAnswers& answers, const st
   } catch (const std::runtime_error& e) {
     ADD_FAILURE() << e.what() << " (after step " << driver.StepsDone() << ")";
   }
+}
+
+// A new warrior run as above.
+inline void RunNewWarrior(GameDriver& driver, KeyboardAnswers& answers, const std::filesystem::path& folder,
+                          const std::string& name) {
+  RunNewCharacter(driver, answers, folder, name, 0);
 }
 
 }  // namespace e2e
