@@ -214,6 +214,149 @@ TEST(Screenshot, TheTownInARealWindow) {
   EXPECT_GT(name, 25);
 }
 
+TEST(Screenshot, AnAreaSpellAmongMonstersInARealWindow) {
+  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+
+  testsupport::TempDir dir;
+  e2e::CopyGameFolder(dir.path());
+  e2e::ProgramRun run;
+  testsupport::ScopedEndThrows ends;
+  e2e::FastClock clock;
+  e2e::GameDriver driver(clock, {SDLK_RETURN, SDLK_RETURN}, 200000);
+  constexpr int kHellFire = 15;
+
+  const fs::path shot = fs::path(ORVANTH_BINARY_DIR) / "screenshots" / "skill.png";
+  fs::create_directories(shot.parent_path());
+  fs::remove(shot);
+
+  std::vector<std::uint8_t> pixels, withoutSpell;
+  int width = 0, gameX = 0, gameY = 0;
+  bool saved = false;
+  std::int32_t selected = 0, target = 0;
+  std::uint64_t start = 0;
+  e2e::MouseHold hold;
+  bool pressed = false;
+  SDL_Point point{0, 0};
+  std::uint64_t pressFrame = 0;
+  int casts = 0;
+
+  const auto windowPixels = [&](plat::SdlHost& host) {
+    host.DrawForm();
+    plat::Renderer& r = host.Render();
+    r.SetTarget(plat::Texture{});
+    return r.ReadPixels();
+  };
+  // The running fire: its slot, or 0.
+  const auto fireSlot = [] {
+    for (int i = 1; i <= kMaxSkillEffects; ++i) {
+      if (G.SkillEffects[static_cast<std::size_t>(i)].Kind == kHellFire) return i;
+    }
+    return 0;
+  };
+
+  e2e::Append(driver.steps, e2e::PastTheIntro(clock));
+  e2e::Append(driver.steps, e2e::ThroughTheTownGate());
+  driver.steps.push_back([&](plat::SdlHost&) {
+    // A mage that cannot die, with MP enough for the fire and the fire at level 1 on F1.
+    G.HpLock = 1;
+    G.Player.MpMax = 200;
+    G.Player.Mp = 200;
+    G.MpLock = 1;
+    G.Player.M[kHellFire] = "F11";
+    e2e::PushKey(SDLK_F1);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost&) {
+    selected = G.Player.NowMc;
+    start = driver.frames;
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost& host) {
+    if (driver.frames > start + 5000) {
+      throw std::runtime_error("the fire never burned among the monsters (" + std::to_string(casts) +
+                               " casts, mp " + std::to_string(G.Player.Mp) + ")");
+    }
+    if (const int slot = fireSlot(); slot > 0) {
+      SkillEffect& fire = G.SkillEffects[static_cast<std::size_t>(slot)];
+      if (pressed) {
+        e2e::PushButton(SDL_MOUSEBUTTONUP, point.x, point.y, SDL_BUTTON_RIGHT);
+        pressed = false;
+      }
+      if (fire.Frame < 12) return false;  // the fire at its height
+      pixels = windowPixels(host);
+      saved = host.Render().SavePng(shot.string());
+      width = host.Render().OutputSize().w;
+      const plat::Control* gs = ui::Form1.GameScreen;
+      gameX = gs->ScreenX() + gs->ClientInset();
+      gameY = gs->ScreenY() + gs->ClientInset();
+      // The same frame without the fire.
+      const SkillEffect kept = fire;
+      fire.Kind = 0;
+      DrawScene();
+      withoutSpell = windowPixels(host);
+      fire = kept;
+      EndGame();
+    }
+    if (pressed) {
+      if (driver.frames < pressFrame + 40) return false;
+      e2e::PushButton(SDL_MOUSEBUTTONUP, point.x, point.y, SDL_BUTTON_RIGHT);  // no fire: again
+      pressed = false;
+      return false;
+    }
+    if (target == 0 || !e2e::LivingMonster(target)) target = e2e::NearestLivingMonster([](std::int32_t) { return false; });
+    if (target == 0) throw std::runtime_error("no monster on the ground");
+    const MonsterInstance& m = G.Monsters[static_cast<std::size_t>(target)];
+    const e2e::Cell me = e2e::PlayerCell();
+    if (std::max(std::abs(m.X - me.x), std::abs(m.Y - me.y)) > 2) {
+      e2e::HoldToward(hold, e2e::Cell{m.X, m.Y});
+      return false;
+    }
+    hold.Release();
+    if (!e2e::PlayerAtRest() || G.MouseLeftDown != 0) return false;
+    // Right on the monster next to the mage: the fire rises round the mage.
+    const SDL_Point v = e2e::ViewCellOf(e2e::Cell{m.X, m.Y});
+    point = e2e::ViewCellPoint(v.x, v.y);
+    e2e::PushMotion(point.x, point.y);
+    e2e::PushButton(SDL_MOUSEBUTTONDOWN, point.x, point.y, SDL_BUTTON_RIGHT);
+    pressed = true;
+    pressFrame = driver.frames;
+    ++casts;
+    return false;
+  });
+
+  ui::ProgramHooks hooks;
+  hooks.folder = dir.path();
+  hooks.windowOpened = [&](plat::SdlHost& host) { driver.Attach(host); };
+  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("法师乙", 2));
+  try {
+    ui::RunProgram(hooks);
+    FAIL() << "the program returned: no game was started";
+  } catch (const plat::ProgramEnded&) {
+  } catch (const std::runtime_error& e) {
+    FAIL() << e.what();
+  }
+
+  EXPECT_EQ(selected, kHellFire) << "F1 selects the bound spell";
+  ASSERT_TRUE(saved);
+  ASSERT_TRUE(fs::exists(shot));
+  ASSERT_EQ(width, 722);
+  const auto at = [&](const std::vector<std::uint8_t>& px, int x, int y) {
+    return e2e::PixelOf(px, width, gameX + x, gameY + y);
+  };
+  // The fire is drawn round the mage at the middle of the view: many pixels there change,
+  // and the corners of the view, far from it, do not.
+  int nearMage = 0, corners = 0;
+  for (int y = 0; y < 448; ++y) {
+    for (int x = 0; x < 720; ++x) {
+      if (at(pixels, x, y) == at(withoutSpell, x, y)) continue;
+      if (std::abs(x - 384) <= 200 && std::abs(y - 256) <= 160) ++nearMage;
+      if ((x < 40 || x >= 680) && (y < 30 || y >= 418)) ++corners;
+    }
+  }
+  EXPECT_GT(nearMage, 3000) << "the fire round the mage";
+  EXPECT_EQ(corners, 0) << "the view's corners stay as they were";
+}
+
 }  // namespace
 
 // A fight on the monster ground east of the town: the health bars over every monster
