@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <set>
 #include <string>
@@ -1106,3 +1108,47 @@ TEST_F(SceneryDrawing, NoObjectVanishesOnScreenNorCoversAFigureInFrontOfIt) {
 }
 
 }  // namespace
+
+// Every skill the game runs finds its pictures and its sound in the built folder: the
+// frames 1, 2, ... of its picture set under date/mgc/<set>/ (with two offsets a frame
+// when the set has an offsets file), and the sound it plays under Sound/.
+TEST(SampleWorld, EverySkillFindsItsPicturesAndItsSound) {
+  namespace fsys = std::filesystem;
+  const struct {
+    int set;
+    const char* sound;  // empty: the skill plays none
+  } cases[] = {
+      {2, "斩空.wav"},  {3, ""},           {4, ""},          {5, "炼尸咒.wav"}, {7, "精神盾.wav"},   {8, "HP恢复.Wav"},
+      {10, "寒风.Wav"}, {11, "雷电2.wav"}, {12, "怒石.wav"}, {13, "旋风.wav"},  {15, "地狱火焰.wav"},
+  };
+  const fsys::path game = testsupport::GameDir();
+  for (const auto& c : cases) {
+    SCOPED_TRACE("set " + std::to_string(c.set));
+    const fsys::path folder = plat::ResolvePathIn(game, "date/mgc/" + std::to_string(c.set));
+    ASSERT_TRUE(fsys::is_directory(folder)) << folder;
+    int frames = 0;
+    std::string ext;
+    for (const auto& e : fsys::directory_iterator(folder)) {
+      if (e.path().stem() == "1") ext = e.path().extension().string();
+    }
+    ASSERT_FALSE(ext.empty()) << "no first frame in " << folder;
+    while (fsys::is_regular_file(folder / (std::to_string(frames + 1) + ext))) ++frames;
+    EXPECT_GE(frames, 2) << folder;
+    for (int i = 1; i <= frames; ++i) EXPECT_GT(fsys::file_size(folder / (std::to_string(i) + ext)), 0u);
+    const fsys::path xy = folder / "xy.txt";
+    if (fsys::exists(xy)) {
+      std::ifstream in(xy);
+      int numbers = 0;
+      for (std::string line; std::getline(in, line);) {
+        std::replace(line.begin(), line.end(), ',', ' ');
+        std::istringstream fields(line);
+        for (double v; fields >> v;) ++numbers;
+      }
+      EXPECT_GE(numbers, 2 * frames) << "two offsets a frame in " << xy;
+    }
+    if (*c.sound != '\0') {
+      const fsys::path sound = plat::ResolvePathIn(game, std::string("Sound/") + c.sound);
+      EXPECT_TRUE(fsys::is_regular_file(sound)) << sound;
+    }
+  }
+}
