@@ -154,17 +154,8 @@ TEST(Screenshot, TheTownInARealWindow) {
     EndGame();
   });
 
-  ui::ProgramHooks hooks;
-  hooks.folder = dir.path();
-  hooks.windowOpened = [&](plat::SdlHost& host) { driver.Attach(host); };
-  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("阿青", 0));
-  try {
-    ui::RunProgram(hooks);
-    FAIL() << "the program returned: no game was started";
-  } catch (const plat::ProgramEnded&) {
-  } catch (const std::runtime_error& e) {
-    FAIL() << e.what();
-  }
+  e2e::KeyboardAnswers answers;  // an unexpected box fails the run instead of hanging it
+  e2e::RunNewCharacter(driver, answers, dir.path(), "阿青", 0);
 
   EXPECT_TRUE(realWindow);
   ASSERT_TRUE(saved);
@@ -324,17 +315,8 @@ TEST(Screenshot, AnAreaSpellAmongMonstersInARealWindow) {
     return false;
   });
 
-  ui::ProgramHooks hooks;
-  hooks.folder = dir.path();
-  hooks.windowOpened = [&](plat::SdlHost& host) { driver.Attach(host); };
-  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("法师乙", 2));
-  try {
-    ui::RunProgram(hooks);
-    FAIL() << "the program returned: no game was started";
-  } catch (const plat::ProgramEnded&) {
-  } catch (const std::runtime_error& e) {
-    FAIL() << e.what();
-  }
+  e2e::KeyboardAnswers answers;  // an unexpected box fails the run instead of hanging it
+  e2e::RunNewCharacter(driver, answers, dir.path(), "法师乙", 2);
 
   EXPECT_EQ(selected, kHellFire) << "F1 selects the bound spell";
   ASSERT_TRUE(saved);
@@ -477,17 +459,8 @@ TEST(Screenshot, AFightInARealWindow) {
     EndGame();
   });
 
-  ui::ProgramHooks hooks;
-  hooks.folder = dir.path();
-  hooks.windowOpened = [&](plat::SdlHost& host) { driver.Attach(host); };
-  hooks.leaveTitle = driver.TitleHook(e2e::NewCharacterToNormal("阿青", 0));
-  try {
-    ui::RunProgram(hooks);
-    FAIL() << "the program returned: no game was started";
-  } catch (const plat::ProgramEnded&) {
-  } catch (const std::runtime_error& e) {
-    FAIL() << e.what();
-  }
+  e2e::KeyboardAnswers answers;  // an unexpected box fails the run instead of hanging it
+  e2e::RunNewCharacter(driver, answers, dir.path(), "阿青", 0);
 
   EXPECT_TRUE(summoned) << "F5 summons the spirit at the skill's level";
   ASSERT_TRUE(saved);
