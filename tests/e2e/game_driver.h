@@ -410,19 +410,18 @@ inline std::vector<GameDriver::Step> ThroughTheTownGate() {
   return steps;
 }
 
-// Runs the real program on the folder: a new character of that name and class (row of
-// the class list: 0 warrior, 2 mage) made on the title screen and started on normal,
-// then the driver's steps, the last of which ends the program. The program must end
-// through its own end with code 0.
-inline void RunNewCharacter(GameDriver& driver, KeyboardAnswers& answers, const std::filesystem::path& folder,
-                            const std::string& name, int classRow) {
+// Runs the real program on the folder: the title steps lead into a game, then the
+// driver's steps run, the last of which ends the program. The program must end through
+// its own end with code 0.
+inline void RunGame(GameDriver& driver, KeyboardAnswers& answers, const std::filesystem::path& folder,
+                    std::vector<std::function<void(plat::SdlHost&)>> titleSteps) {
   ui::ProgramHooks hooks;
   hooks.folder = folder;
   hooks.windowOpened = [&](plat::SdlHost& host) {
     driver.Attach(host);
     answers.Attach(host);
   };
-  hooks.leaveTitle = driver.TitleHook(NewCharacterToNormal(name, classRow));
+  hooks.leaveTitle = driver.TitleHook(std::move(titleSteps));
   try {
     ui::RunProgram(hooks);
     ADD_FAILURE() << "the program returned: no game was started";
@@ -431,6 +430,13 @@ inline void RunNewCharacter(GameDriver& driver, KeyboardAnswers& answers, const 
   } catch (const std::runtime_error& e) {
     ADD_FAILURE() << e.what() << " (after step " << driver.StepsDone() << ")";
   }
+}
+
+// A new character of that name and class (row of the class list: 0 warrior, 2 mage)
+// made on the title screen and started on normal, run as above.
+inline void RunNewCharacter(GameDriver& driver, KeyboardAnswers& answers, const std::filesystem::path& folder,
+                            const std::string& name, int classRow) {
+  RunGame(driver, answers, folder, NewCharacterToNormal(name, classRow));
 }
 
 // A new warrior run as above.

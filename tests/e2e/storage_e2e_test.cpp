@@ -59,34 +59,21 @@ class StorageE2e : public ::testing::Test {
 
 // Runs the program again on the folder and continues its only character on normal.
 void RunContinued(e2e::GameDriver& driver, e2e::KeyboardAnswers& answers, const std::filesystem::path& folder) {
-  ui::ProgramHooks hooks;
-  hooks.folder = folder;
-  hooks.windowOpened = [&](plat::SdlHost& host) {
-    driver.Attach(host);
-    answers.Attach(host);
-  };
-  hooks.leaveTitle = driver.TitleHook({
-      [](plat::SdlHost&) {
-        ASSERT_EQ(Form1.IdList->ListCount(), 1);
-        e2e::ClickAt(Form1.IdList->ScreenX() + 8, Form1.IdList->ScreenY() + 7);
-      },
-      [](plat::SdlHost&) {
-        ASSERT_EQ(Form1.IdList->ListIndex(), 0);
-        e2e::ClickOn(Form1.Command2);
-      },
-      [](plat::SdlHost&) {
-        ASSERT_TRUE(Form1.PLevel->IsShown());
-        e2e::ClickOn(Form1.I_Nm);
-      },
-  });
-  try {
-    ui::RunProgram(hooks);
-    ADD_FAILURE() << "the program returned: no game was started";
-  } catch (const plat::ProgramEnded& e) {
-    EXPECT_EQ(e.code, 0);
-  } catch (const std::runtime_error& e) {
-    ADD_FAILURE() << e.what() << " (after step " << driver.StepsDone() << ")";
-  }
+  e2e::RunGame(driver, answers, folder,
+               {
+                   [](plat::SdlHost&) {
+                     ASSERT_EQ(Form1.IdList->ListCount(), 1);
+                     e2e::ClickAt(Form1.IdList->ScreenX() + 8, Form1.IdList->ScreenY() + 7);
+                   },
+                   [](plat::SdlHost&) {
+                     ASSERT_EQ(Form1.IdList->ListIndex(), 0);
+                     e2e::ClickOn(Form1.Command2);
+                   },
+                   [](plat::SdlHost&) {
+                     ASSERT_TRUE(Form1.PLevel->IsShown());
+                     e2e::ClickOn(Form1.I_Nm);
+                   },
+               });
 }
 
 TEST_F(StorageE2e, AStoredSwordIsInTheBoxAfterASaveAndARestart) {
