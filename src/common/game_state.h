@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/db.h"
+#include "platform/file_lock.h"
 
 // ---------------------------------------------------------------------------------
 // Sizes
@@ -552,6 +553,9 @@ struct GameState {
   // The files the connection strings name. Databases are opened by these paths: a path
   // taken back out of a connection string ends at its first ';'.
   std::filesystem::path SavePath;
+  // The lock of the save in play, held until the program ends, so a second running copy
+  // of the game cannot play or trade the same character.
+  std::shared_ptr<plat::FileLock> SaveInUse;
   std::filesystem::path NpcDbPath;
   std::filesystem::path MonDbPath;
   std::filesystem::path ItemDbPath;

@@ -410,6 +410,8 @@ Value Connection::Scalar(std::string_view sql, const std::vector<Value>& params)
   return v;
 }
 
+long long Connection::Changes() const { return db_ == nullptr ? 0 : sqlite3_changes64(db_); }
+
 bool Connection::HasTable(std::string_view table) {
   Statement st(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
   st.Bind({Value(std::string(table))});

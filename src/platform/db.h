@@ -81,6 +81,8 @@ class Connection {
   // The first column of the first row of a query, or null.
   Value Scalar(std::string_view sql, const std::vector<Value>& params = {});
   bool HasTable(std::string_view table);
+  // Rows changed by the last INSERT, UPDATE or DELETE.
+  long long Changes() const;
   // Column names of a table in their declared order.
   std::vector<std::string> ColumnsOf(std::string_view table);
 

@@ -7,6 +7,7 @@
 #include "graphics/device.h"
 #include "graphics/look.h"
 #include "graphics/sound.h"
+#include "platform/files.h"
 #include "platform/forms.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -145,6 +146,13 @@ void Command1_Click() {
 void Command2_Click() {
   const std::string row = SelectedRow();
   if (row.empty()) return;
+  // One user of a save: a character played or traded by another running copy of the
+  // game stays there.
+  auto lock = std::make_shared<plat::FileLock>();
+  if (LockSave(plat::Trim(RowName(row)), *lock) == plat::FileLock::Result::Busy) {
+    plat::MsgBox(std::string(kMsgSaveInUse));
+    return;
+  }
   if (Form1.MainMeun != nullptr) Form1.MainMeun->Visible = false;
 
   const SaveLoadResult loaded = LoadSaveGame(RowName(row));
@@ -163,6 +171,7 @@ void Command2_Click() {
       if (!item.empty() && row < bank->Items.size()) bank->Items[row] = item;
     }
   }
+  G.SaveInUse = std::move(lock);
   if (G.Player.M[static_cast<std::size_t>(kSkillStrings)] == "专家") {
     if (Form1.Label17 != nullptr) Form1.Label17->Caption = "回到城镇（损失 10%经验、5%金钱）";
     if (Form1.Label11 != nullptr) Form1.Label11->Caption = "原地复活（损失25%经验、20%金钱）";
@@ -193,8 +202,15 @@ void Command3_Click() {
   // The file Continue would load (found without regard to letter case); one already
   // gone just leaves the list.
   if (IsUsableSaveName(name)) {
+    // A character another running copy of the game uses is not deleted under it.
+    plat::FileLock lock;
+    if (plat::FileExists(SaveLockPath(name)) && LockSave(name, lock) == plat::FileLock::Result::Busy) {
+      plat::MsgBox(std::string(kMsgSaveInUse));
+      return;
+    }
     const fs::path file = SaveFilePath(name);
     std::error_code ec;
+    if (lock.Held()) fs::remove(SaveLockPath(name), ec);
     if (fs::exists(fs::symlink_status(file, ec))) {
       const bool removed = fs::remove(file, ec);
       if (!removed || ec) {

@@ -9,6 +9,7 @@
 #include "common/numbers.h"
 #include "graphics/effects.h"
 #include "graphics/look.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -118,13 +119,16 @@ void WriteSave1(MarkedDatabase& db) {
   rs.Close();
 }
 
-void WriteItemColumns(Recordset& rs, const ItemRecord& it) {
-  auto put = [&rs](std::string_view column, std::int32_t v) { rs.SetField(column, Value(static_cast<long long>(v))); };
+// The Save2 item columns of a slot with their values, in the order they are written.
+std::vector<std::pair<std::string_view, Value>> ItemColumns(const ItemRecord& it) {
+  std::vector<std::pair<std::string_view, Value>> c;
+  c.reserve(31);
+  auto put = [&c](std::string_view column, std::int32_t v) { c.emplace_back(column, Value(static_cast<long long>(v))); };
   put("Type", it.Type);
-  rs.SetField("Type2", Value(it.Type2.empty() ? std::string(" ") : plat::Left(it.Type2, 1)));
+  c.emplace_back("Type2", Value(it.Type2.empty() ? std::string(" ") : plat::Left(it.Type2, 1)));
   put("Pic1", it.Pic1);
   put("Pic2", it.Pic2);
-  rs.SetField("Name", Value(it.Name.empty() ? std::string(" ") : it.Name));
+  c.emplace_back("Name", Value(it.Name.empty() ? std::string(" ") : it.Name));
   put("Hp", it.Hp);
   put("Mp", it.Mp);
   put("Dc", it.Dc);
@@ -151,6 +155,11 @@ void WriteItemColumns(Recordset& rs, const ItemRecord& it) {
   put("JP", it.JP);
   put("SP", it.SP);
   put("Ex", it.Ex);
+  return c;
+}
+
+void WriteItemColumns(Recordset& rs, const ItemRecord& it) {
+  for (const auto& [column, value] : ItemColumns(it)) rs.SetField(column, value);
 }
 
 // Slot i goes into every row whose No is i; a file without a row for some slot is not
@@ -400,7 +409,91 @@ bool SaveItemTable() {
   const fs::path file = SaveFilePath(G.Player.ID);
   G.SavePath = file;
   G.SaveConnStr = SaveConnectionString(file.string());
-  return WriteSaveFile(file, [](MarkedDatabase& db) { WriteSave2(db); });
+  return WriteItemRows(G.Player.ID, G.Player.Items);
+}
+
+bool WriteItemRows(std::string_view id, const FixedArray<ItemRecord, kItemSlots + 1>& items) {
+  if (!IsUsableSaveName(id)) return false;
+  std::string sql = "UPDATE Save2 SET ";
+  for (const auto& [column, value] : ItemColumns(ItemRecord{})) {
+    if (sql.back() == '?') sql += ", ";
+    sql += column;
+    sql += " = ?";
+  }
+  sql += " WHERE ID = ? AND No = ?";
+  const std::string key(id);
+  return WriteSaveFile(SaveFilePath(id), [&](MarkedDatabase& db) {
+    for (int slot = 1; slot <= kItemSlots; ++slot) {
+      db.BeforeWrite();
+      std::vector<Value> params;
+      for (auto& [column, value] : ItemColumns(items[static_cast<std::size_t>(slot)])) params.push_back(std::move(value));
+      params.emplace_back(key);
+      params.emplace_back(static_cast<long long>(slot));
+      db.Db().Execute(sql, params);
+      if (db.Db().Changes() != 1) {
+        throw SaveFormatError("not exactly one item row for slot " + std::to_string(slot));
+      }
+    }
+  });
+}
+
+fs::path SaveLockPath(std::string_view name) {
+  const fs::path save = SaveFilePath(name);
+  fs::path lock = save.parent_path().parent_path() / ".locks" / save.filename();
+  lock += ".lock";
+  return lock;
+}
+
+plat::FileLock::Result LockSave(std::string_view name, plat::FileLock& lock) {
+  if (!IsUsableSaveName(name)) return plat::FileLock::Result::Failed;
+  const fs::path file = SaveLockPath(name);
+  plat::MakeFolder(file.parent_path());
+  return lock.TryLock(file);
+}
+
+TradeLoadError LoadSaveForTrade(std::string_view name, TradeSave& out, plat::FileLock& lock) {
+  out = TradeSave{};
+  const std::string id = plat::Trim(name);
+  if (!IsUsableSaveName(id) || !plat::FileExists(SaveFilePath(id))) return TradeLoadError::Unreadable;
+  plat::FileLock held;
+  switch (LockSave(id, held)) {
+    case plat::FileLock::Result::Locked: break;
+    case plat::FileLock::Result::Busy: return TradeLoadError::InUse;
+    case plat::FileLock::Result::Failed: return TradeLoadError::Unreadable;
+  }
+  TradeSave loaded;
+  try {
+    MarkedDatabase db(SaveFilePath(id), MarkedDatabase::Mode::Read);
+    Recordset rs;
+    rs.Open("Select * from Save1 where id=?", db.Db(), {Value(id)});
+    if (rs.Eof()) return TradeLoadError::Unreadable;
+    loaded.id = plat::Trim(SaveFieldText(rs, "ID"));
+    loaded.mode = SaveFieldText(rs, "M" + std::to_string(kSkillStrings));
+    rs.Close();
+    if (loaded.id != id) return TradeLoadError::Unreadable;
+    if (loaded.mode != "普通" && loaded.mode != "专家") return TradeLoadError::NotTradable;
+
+    rs.Open("Select * from Save2 where id=?", db.Db(), {Value(id)});
+    std::array<bool, kItemSlots + 1> seen{};
+    int rows = 0;
+    for (; !rs.Eof(); rs.MoveNext()) {
+      const std::int32_t no = SaveFieldLong(rs, "No");
+      if (no < 1 || no > kItemSlots || seen[static_cast<std::size_t>(no)]) return TradeLoadError::BadItemRows;
+      seen[static_cast<std::size_t>(no)] = true;
+      loaded.items[static_cast<std::size_t>(no)] = ReadItemRow(rs);
+      ++rows;
+    }
+    if (rows != kItemSlots) return TradeLoadError::BadItemRows;
+  } catch (const plat::ProgramEnded&) {
+    throw;
+  } catch (const WorkCopyError&) {
+    return TradeLoadError::NoWorkCopy;
+  } catch (const std::exception&) {
+    return TradeLoadError::Unreadable;
+  }
+  out = std::move(loaded);
+  lock = std::move(held);
+  return TradeLoadError::None;
 }
 
 SaveLoadResult LoadSaveGame(std::string_view name) {

@@ -6,13 +6,16 @@
 // file, so a failed save leaves the old file exactly as it was.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "common/game_state.h"
 #include "platform/db.h"
+#include "platform/file_lock.h"
 
 // The connection string of a save file: provider, security, "Data Source=" + path and
 // the database password, concatenated without separators.
@@ -37,8 +40,51 @@ std::string CurrentDateText();
 bool SaveGame();
 
 // Rewrites the 120 Save2 rows from Items (after a completed trade). Sets SavePath and
-// SaveConnStr for "\Save\<ID>.kzs" itself; Save1 is not touched; no message.
+// SaveConnStr for "\Save\<ID>.kzs" itself; Save1 is not touched; no message. All or
+// nothing, as WriteItemRows.
 bool SaveItemTable();
+
+// Writes the item slots 1..120 into the Save2 rows of character `id`, all or nothing: one
+// transaction on a copy of the save, one row updated per slot (the row with this ID and
+// No; a slot without exactly one such row fails the whole write), then the marked copy
+// synced and renamed over the save. Save1 and the rows of other characters are not
+// touched. False when anything failed: the file is then exactly as it was.
+bool WriteItemRows(std::string_view id, const FixedArray<ItemRecord, kItemSlots + 1>& items);
+
+// ---------------------------------------------------------------- one user of a save
+
+// The message when a character is already in use by another running copy of the game.
+inline constexpr std::string_view kMsgSaveInUse = "这个角色正在另一个游戏窗口中使用，请先关闭那个窗口！";
+
+// The lock file of a save: "<save file name>.lock" in the hidden folder ".locks" of the
+// game folder, so the save folder itself holds only saves.
+std::filesystem::path SaveLockPath(std::string_view name);
+
+// Takes the exclusive lock of the character's save, held while `lock` lives: Busy when
+// another running copy of the game (or another holder in this one) uses the character.
+plat::FileLock::Result LockSave(std::string_view name, plat::FileLock& lock);
+
+// ---------------------------------------------------------------- the trade's copy
+
+enum class TradeLoadError {
+  None,
+  InUse,        // another copy of the game uses the character
+  Unreadable,   // missing, damaged, or holding values the game cannot use
+  NoWorkCopy,   // the working copy could not be made in the save folder
+  BadItemRows,  // not exactly one item row for each slot 1..120
+  NotTradable,  // the account mode is neither "普通" nor "专家"
+};
+
+struct TradeSave {
+  std::string id;    // Save1's ID
+  std::string mode;  // the account mode (M20)
+  FixedArray<ItemRecord, kItemSlots + 1> items{};
+};
+
+// Loads a character for a trade into `out` (every slot cleared first): the save locked
+// in `lock` (kept on success only), the Save1 row of the trimmed name, exactly 120 item
+// rows numbered 1..120 for that ID, and an account that may trade. The file is only read.
+TradeLoadError LoadSaveForTrade(std::string_view name, TradeSave& out, plat::FileLock& lock);
 
 // Why a save could not be loaded.
 enum class SaveLoadError {

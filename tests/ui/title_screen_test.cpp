@@ -652,3 +652,28 @@ TEST_F(TitleScreenTest, QuitButtonAsksFirst) {
 }
 
 }  // namespace
+
+TEST_F(TitleScreenTest, ACharacterInUseElsewhereIsNeitherContinuedNorDeleted) {
+  Create("甲", "战士");
+  plat::FileLock elsewhere;  // another running copy of the game plays or trades 甲
+  ASSERT_EQ(LockSave("甲", elsewhere), plat::FileLock::Result::Locked);
+  const auto before = plat::ReadAllBytes(SaveFile("甲"));
+  Select("甲");
+  Form1.Command2->OnClick();
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].text, std::string(kMsgSaveInUse));
+  EXPECT_TRUE(Form1.MainMeun->Visible);
+  EXPECT_EQ(G.Player.ID, "");
+  dialogs.dialogs.messageAnswers.push_back(plat::kOk);
+  Form1.Command3->OnClick();
+  EXPECT_EQ(Shown().back().text, std::string(kMsgSaveInUse));
+  EXPECT_EQ(plat::ReadAllBytes(SaveFile("甲")), before);
+  EXPECT_EQ(Rows().size(), 1u);
+
+  // Once free, Continue takes the lock itself and keeps it for the game.
+  elsewhere.Unlock();
+  Form1.Command2->OnClick();
+  EXPECT_EQ(G.Player.ID, "甲");
+  ASSERT_TRUE(G.SaveInUse && G.SaveInUse->Held());
+  EXPECT_EQ(LockSave("甲", elsewhere), plat::FileLock::Result::Busy);
+}
