@@ -6,8 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <random>
 #include <thread>
+
+#include "platform/text.h"
 
 namespace {
 
@@ -296,6 +300,60 @@ TEST(Net, CloseDeliversOurLastBytesWhileUnreadInputWaits) {
   EXPECT_FALSE(p.client.IsOpen());
   EXPECT_TRUE(ended);
   EXPECT_TRUE(got == ours) << "received " << got.size() << " of " << ours.size() << " bytes";
+}
+
+// ---------------------------------------------------------------------------------------
+// The wire's code page
+
+TEST(Cp936, EncodesStrictlyForTheWire) {
+  struct Case {
+    const char* text;
+    std::optional<std::string> bytes;
+  } cases[] = {
+      {"布衣", std::string("\xb2\xbc\xd2\xc2")},
+      {"OK布衣*", std::string("OK\xb2\xbc\xd2\xc2*")},
+      {"＊", std::string("\xa3\xaa")},  // our chat's stand-in for "*" holds no 0x2A byte
+      {"€", std::string("\x80")},
+      {"", std::string()},
+      {"a\xF0\x9F\x98\x80", std::nullopt},  // an emoji
+      {"\xE2\x82", std::nullopt},           // broken UTF-8
+      {"가", std::nullopt},                 // Hangul syllables are not in CP936
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.text);
+    EXPECT_EQ(plat::Utf8ToCp936(k.text), k.bytes);
+    if (k.bytes) {
+      EXPECT_EQ(plat::Cp936ToUtf8(*k.bytes), k.text);
+    }
+  }
+}
+
+TEST(Cp936, DecodesBrokenPeerBytesSafely) {
+  const std::string bad = "\xEF\xBF\xBD";
+  struct Case {
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"a\x81*b", "a" + bad + "*b"},  // a lead byte without its trail keeps the "*"
+      {"\xFF", bad},
+      {"ab\xD5", "ab" + bad},    // cut inside a character
+      {"\xA1\x40x", bad + "x"},  // an unassigned pair is one character
+      {std::string("\x00\x01", 2), std::string("\x00\x01", 2)},
+  };
+  for (const Case& k : cases) EXPECT_EQ(plat::Cp936ToUtf8(k.bytes), k.text);
+
+  // Random bytes: every "*" survives and the result is text the rest of the game can count.
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 rng(seed);
+  for (int run = 0; run < 500; ++run) {
+    std::string bytes(rng() % 64, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng() % 4 == 0 ? '*' : rng() & 0xFF);
+    const std::string text = plat::Cp936ToUtf8(bytes);
+    ASSERT_EQ(std::count(text.begin(), text.end(), '*'), std::count(bytes.begin(), bytes.end(), '*'));
+    ASSERT_TRUE(plat::Utf8ToCp936(text) || text.find(bad) != std::string::npos);
+    ASSERT_LE(plat::Len(text), static_cast<long>(bytes.size()));
+  }
 }
 
 }  // namespace
