@@ -549,12 +549,12 @@ TEST_F(SampleWorldTest, EveryWayAMonsterFightsIsMetOnTheMonsterGroundsAtEveryDif
 TEST_F(SampleWorldTest, NewCharactersStartInTheFirstTown) {
   const auto* town = Part(1, 1);
   ASSERT_NE(town, nullptr);
-  EXPECT_EQ(town->name, "镇安村");
+  EXPECT_EQ(town->name, "无名村");
   EXPECT_TRUE(Standable(*town, 13, 13));
   // The town's services are there.
   std::set<std::string> commands;
   for (const auto& r : npcRows) {
-    if (r.map != "镇安村") continue;
+    if (r.map != "无名村") continue;
     for (const auto& l : plat::Split(plat::UCase(r.inf), "\r\n")) commands.insert(l.substr(0, l.find(' ')));
   }
   for (const char* c : {"#BUY", "#SELL", "#BANK", "#WUP", "#MOVE", "#ITEMCK", "#GIVE", "#TAKE", "#MOB", "#UNNPC",
