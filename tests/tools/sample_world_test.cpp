@@ -41,9 +41,12 @@
 #include "support/test_support.h"
 #include "ui/cheat_panel.h"
 #include "ui/game_start.h"
+#include "ui/skills_panel.h"
 #include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/part_change.h"
+#include "world/save_create.h"
+#include "world/save_game.h"
 
 namespace {
 
@@ -438,6 +441,16 @@ class SampleWorldTest : public WorldTest {
     return !(c[3] == "0" || c[3] == "0-" || (!c[3].empty() && c[3][0] == 'N'));
   }
   static bool IsNpc(const std::string& kind) { return (!kind.empty() && kind[0] == 'N') || kind.rfind("*N", 0) == 0; }
+
+  // Talks to an NPC of the built world where it stands, then takes the choice `label`
+  // ("" for the opening only).
+  void Talk(const std::string& code, const std::string& partName, const std::string& label) {
+    const CellRef where = partsByName.at(partName)[0];
+    LoadMap(where.map);
+    ChangeMap(where.part);
+    TalkToNpc(code);
+    if (!label.empty()) ScriptGotoLabel(label);
+  }
 
   std::set<std::string> itemNames;
   std::vector<NpcRow> npcRows;
@@ -888,6 +901,47 @@ TEST_F(SampleWorldTest, EveryNpcScriptRunsOnTheInterpreter) {
         EXPECT_EQ(ui::Form1.LSay->Caption, "") << "the box closed on a line nobody could read";
       }
     }
+  }
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// The hermit of the start village gives a new character of each class, once, the points
+// to learn every skill its panel shows, each prerequisite raised as far as the next
+// skill needs (the corpse spell comes from the 道长 instead).
+TEST_F(SampleWorldTest, TheHermitGivesEachClassThePointsForAllItsSkillsOnce) {
+  LoadKinds(1);
+  fs::copy_file(plat::ResolvePathIn(testsupport::GameDir(), "date/Sk.dat"), dir.path() / "date" / "Sk.dat");
+  for (const char* zhiYe : {"战士", "道士", "法师"}) {
+    SCOPED_TRACE(zhiYe);
+    const std::string name = std::string("新") + zhiYe;
+    ASSERT_TRUE(CreateSaveGame(name, zhiYe, false));
+    ASSERT_TRUE(LoadSaveGame(name));
+    ui::ArrangeSkillPanel(zhiYe);
+    ASSERT_EQ(G.Player.SpPoint, 1);
+    Talk("N云游仙人", "无名村", "GIFT");
+    EXPECT_GT(G.Player.SpPoint, 1);
+    auto shown = [](int k) { return ui::Form1.McI(k)->Visible && !ui::SkillAt(k)->needsItself; };
+    int learned = 0;
+    for (int k = 1; k <= 15; ++k) {
+      if (!shown(k)) continue;
+      int target = 1;
+      for (int j = k + 1; j <= 15; ++j)
+        if (shown(j) && ui::SkillAt(j)->needs == k) target = 2;
+      while (ui::SkillLevelDigit(G.Player.M[static_cast<std::size_t>(k)]) < target) {
+        ASSERT_TRUE(ui::CanRaiseSkill(k)) << ui::SkillAt(k)->name << " with " << G.Player.SpPoint << " points";
+        ui::McI_MouseDown(k, 1);
+        ui::Lsply_Click();
+      }
+      ++learned;
+    }
+    EXPECT_GE(learned, 6);
+    EXPECT_GE(G.Player.SpPoint, 0);
+    // Asked again, by the opening or by the old choice, the hermit gives nothing.
+    const std::int32_t left = G.Player.SpPoint;
+    Talk("N云游仙人", "无名村", "");
+    EXPECT_EQ(ui::Form1.Lb(1)->Caption, "告辞");
+    Talk("N云游仙人", "无名村", "GIFT");
+    EXPECT_EQ(G.Player.SpPoint, left);
   }
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
 }
