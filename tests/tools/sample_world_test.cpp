@@ -825,6 +825,61 @@ TEST_F(SampleWorldTest, EveryTeleportOfTheCheatPanelLandsOnACellOneCanStandOn) {
   }
 }
 
+// Each teleport of the cheat panel leads to a town or to a monster ground; each town
+// of the progress table among them records, when entered, how far the player came.
+TEST_F(SampleWorldTest, EveryTeleportLeadsToATownThatCountsOrAMonsterGround) {
+  const std::map<std::string, int> progress = {{"镇安村", 1}, {"齐扬城", 2}, {"神秘家园", 3},
+                                               {"小渔村", 4}, {"新月村", 5}, {"山谷村庄", 6}};
+  LoadKinds(1);
+  std::set<std::string> townsEntered;
+  for (const auto& d : ui::CheatDestinations()) {
+    SCOPED_TRACE(std::string(d.label));
+    const auto* target = Part(d.map, d.part);
+    ASSERT_NE(target, nullptr);
+    int spawns = 0;
+    for (const auto& c : target->cells) spawns += (!c[3].empty() && c[3][0] == 'M') ? 1 : 0;
+    const auto town = progress.find(target->name);
+    const bool startVillage = d.map == 1 && d.part == 1;
+    if (town == progress.end() && !startVillage) {
+      EXPECT_GE(spawns, 3) << target->name << " is an empty field";
+      continue;
+    }
+    EXPECT_EQ(spawns, 0) << target->name << " is a town";
+    G.Player.MapS = 0;
+    G.GoMain = G.GoSub = G.GoX = G.GoY = 0;
+    ScriptMove(d.line);
+    EXPECT_EQ(G.Player.MapS, startVillage ? 0 : town->second);
+    if (startVillage) continue;
+    townsEntered.insert(town->first);
+    EXPECT_EQ(std::make_tuple(G.GoMain, G.GoSub, G.GoX, G.GoY), std::make_tuple(d.map, d.part, d.x, d.y))
+        << "the town is not the return point";
+  }
+  EXPECT_EQ(townsEntered.size(), progress.size());
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// The 道长 takes his fee only from one who does not know the corpse spell yet.
+TEST_F(SampleWorldTest, TheTaoistTakesHisFeeOnlyOnce) {
+  struct Step {
+    std::int32_t money, moneyAfter;
+    const char* spellAfter;
+  };
+  const Step steps[] = {{999, 999, "??0"}, {2500, 1500, "??1"}, {1500, 1500, "??1"}, {5000, 5000, "??1"}};
+  LoadKinds(1);
+  G.Player = PlayerRecord{};
+  G.Player.M[5] = "??0";
+  G.Et.fill(0);
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.money);
+    G.Player.Money = s.money;
+    Talk("N道长", "齐扬城", "LEARN");
+    EXPECT_EQ(G.Player.Money, s.moneyAfter);
+    EXPECT_EQ(G.Player.M[5], s.spellAfter);
+    EXPECT_TRUE(ui::Form1.Pspt->Visible);
+    EXPECT_FALSE(ui::Form1.LSay->Caption.empty());
+  }
+}
+
 TEST_F(SampleWorldTest, FloorsAndObjectsNamePicturesTheGameFolderHas) {
   const fs::path src = testsupport::GameDir();
   auto records = [&](const std::string& pack) -> long {
@@ -928,7 +983,8 @@ TEST_F(SampleWorldTest, TheHermitGivesEachClassThePointsForAllItsSkillsOnce) {
       for (int j = k + 1; j <= 15; ++j)
         if (shown(j) && ui::SkillAt(j)->needs == k) target = 2;
       while (ui::SkillLevelDigit(G.Player.M[static_cast<std::size_t>(k)]) < target) {
-        ASSERT_TRUE(ui::CanRaiseSkill(k)) << ui::SkillAt(k)->name << " with " << G.Player.SpPoint << " points";
+        ASSERT_TRUE(ui::CanRaiseSkill(k))
+            << ui::SkillAt(k)->name << " with " << G.Player.SpPoint << " points";
         ui::McI_MouseDown(k, 1);
         ui::Lsply_Click();
       }
