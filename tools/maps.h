@@ -8,7 +8,7 @@
 // A part source "data/maps/<MM><PP>.txt" is plain text, line by line:
 //
 //   ; a comment (anywhere before "script")
-//   name 镇安村                        the part name
+//   name 无名村                        the part name
 //   legend <c> <floor> <object> <kind>  what the character c stands for in the rows;
 //                                       "-" is an empty field
 //   rows                                the cells: one line per row y = 1, 2, ...,

@@ -182,7 +182,7 @@ TEST_F(WorldE2e, ANewWarriorWalksTalksToTheElderAndTakesTheTownGate) {
 
   // The elder's dialogue and its choice.
   EXPECT_TRUE(seen.talkOpen);
-  EXPECT_EQ(seen.say.rfind("年轻人，欢迎来到镇安村。", 0), 0u) << seen.say;
+  EXPECT_EQ(seen.say.rfind("年轻人，欢迎来到无名村。", 0), 0u) << seen.say;
   EXPECT_EQ(seen.choices, (std::vector<std::string>{"打听消息", "在此歇脚", "告辞", "", "", ""}));
   EXPECT_TRUE(seen.standingAfterTalk);
   EXPECT_EQ(seen.goMain, 1);

@@ -507,13 +507,13 @@ TEST(GameFolder, NpcScriptsOfTheFirstTownAreComplete) {
   std::set<std::string> onTown;
   for (const Row& r : rows) {
     EXPECT_EQ(T(r, "NpcCode").rfind("N", 0), 0u) << T(r, "NpcCode");
-    if (T(r, "map") == "镇安村") onTown.insert(T(r, "NpcCode"));
+    if (T(r, "map") == "无名村") onTown.insert(T(r, "NpcCode"));
     CheckScript(T(r, "NpcCode"), T(r, "Inf"), items, monsters);
   }
   EXPECT_GE(onTown.size(), 1u);
   // The lookup the game makes for a clicked NPC.
   plat::db::Recordset rs;
-  rs.Open("Select * from NPC where NpcCode=?1 and map=?2", db.Db(), {"N村长", "镇安村"});
+  rs.Open("Select * from NPC where NpcCode=?1 and map=?2", db.Db(), {"N村长", "无名村"});
   ASSERT_FALSE(rs.Eof());
   EXPECT_NE(plat::UCase(rs.Field("Inf").AsText()).find(" OVER\r\n"), std::string::npos) << "no choice that ends the talk";
 }
@@ -651,7 +651,7 @@ TEST(Builder, BadSourcesLeaveEveryDatabaseAsItWas) {
       {"tables/mon3.tsv", "\t鸡\t", "\t鸡\t\t", "mon3.tsv"},                // one field too many
       {"tables/mon1.tsv", "鸡\t1\t", "鸡\t74\t", "mon1.tsv"},              // a sprite set taken by a database
       {"tables/items.tsv", "金创药小\t1\t", "金创药小\tx\t", "items.tsv"},  // a number that is not one
-      {"npc/npcs.tsv", "zhenan_smith.txt", "missing.txt", "missing.txt"},   // a script that is not there
+      {"npc/npcs.tsv", "wuming_smith.txt", "missing.txt", "missing.txt"},   // a script that is not there
   };
   TempDir tmp;
   const fs::path game = tmp / "game";

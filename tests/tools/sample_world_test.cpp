@@ -41,9 +41,12 @@
 #include "support/test_support.h"
 #include "ui/cheat_panel.h"
 #include "ui/game_start.h"
+#include "ui/skills_panel.h"
 #include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/part_change.h"
+#include "world/save_create.h"
+#include "world/save_game.h"
 
 namespace {
 
@@ -439,6 +442,16 @@ class SampleWorldTest : public WorldTest {
   }
   static bool IsNpc(const std::string& kind) { return (!kind.empty() && kind[0] == 'N') || kind.rfind("*N", 0) == 0; }
 
+  // Talks to an NPC of the built world where it stands, then takes the choice `label`
+  // ("" for the opening only).
+  void Talk(const std::string& code, const std::string& partName, const std::string& label) {
+    const CellRef where = partsByName.at(partName)[0];
+    LoadMap(where.map);
+    ChangeMap(where.part);
+    TalkToNpc(code);
+    if (!label.empty()) ScriptGotoLabel(label);
+  }
+
   std::set<std::string> itemNames;
   std::vector<NpcRow> npcRows;
   std::vector<tools::MapSource> sources;
@@ -549,12 +562,12 @@ TEST_F(SampleWorldTest, EveryWayAMonsterFightsIsMetOnTheMonsterGroundsAtEveryDif
 TEST_F(SampleWorldTest, NewCharactersStartInTheFirstTown) {
   const auto* town = Part(1, 1);
   ASSERT_NE(town, nullptr);
-  EXPECT_EQ(town->name, "镇安村");
+  EXPECT_EQ(town->name, "无名村");
   EXPECT_TRUE(Standable(*town, 13, 13));
   // The town's services are there.
   std::set<std::string> commands;
   for (const auto& r : npcRows) {
-    if (r.map != "镇安村") continue;
+    if (r.map != "无名村") continue;
     for (const auto& l : plat::Split(plat::UCase(r.inf), "\r\n")) commands.insert(l.substr(0, l.find(' ')));
   }
   for (const char* c : {"#BUY", "#SELL", "#BANK", "#WUP", "#MOVE", "#ITEMCK", "#GIVE", "#TAKE", "#MOB", "#UNNPC",
@@ -812,6 +825,61 @@ TEST_F(SampleWorldTest, EveryTeleportOfTheCheatPanelLandsOnACellOneCanStandOn) {
   }
 }
 
+// Each teleport of the cheat panel leads to a town or to a monster ground; each town
+// of the progress table among them records, when entered, how far the player came.
+TEST_F(SampleWorldTest, EveryTeleportLeadsToATownThatCountsOrAMonsterGround) {
+  const std::map<std::string, int> progress = {{"镇安村", 1}, {"齐扬城", 2}, {"神秘家园", 3},
+                                               {"小渔村", 4}, {"新月村", 5}, {"山谷村庄", 6}};
+  LoadKinds(1);
+  std::set<std::string> townsEntered;
+  for (const auto& d : ui::CheatDestinations()) {
+    SCOPED_TRACE(std::string(d.label));
+    const auto* target = Part(d.map, d.part);
+    ASSERT_NE(target, nullptr);
+    int spawns = 0;
+    for (const auto& c : target->cells) spawns += (!c[3].empty() && c[3][0] == 'M') ? 1 : 0;
+    const auto town = progress.find(target->name);
+    const bool startVillage = d.map == 1 && d.part == 1;
+    if (town == progress.end() && !startVillage) {
+      EXPECT_GE(spawns, 3) << target->name << " is an empty field";
+      continue;
+    }
+    EXPECT_EQ(spawns, 0) << target->name << " is a town";
+    G.Player.MapS = 0;
+    G.GoMain = G.GoSub = G.GoX = G.GoY = 0;
+    ScriptMove(d.line);
+    EXPECT_EQ(G.Player.MapS, startVillage ? 0 : town->second);
+    if (startVillage) continue;
+    townsEntered.insert(town->first);
+    EXPECT_EQ(std::make_tuple(G.GoMain, G.GoSub, G.GoX, G.GoY), std::make_tuple(d.map, d.part, d.x, d.y))
+        << "the town is not the return point";
+  }
+  EXPECT_EQ(townsEntered.size(), progress.size());
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// The 道长 takes his fee only from one who does not know the corpse spell yet.
+TEST_F(SampleWorldTest, TheTaoistTakesHisFeeOnlyOnce) {
+  struct Step {
+    std::int32_t money, moneyAfter;
+    const char* spellAfter;
+  };
+  const Step steps[] = {{999, 999, "??0"}, {2500, 1500, "??1"}, {1500, 1500, "??1"}, {5000, 5000, "??1"}};
+  LoadKinds(1);
+  G.Player = PlayerRecord{};
+  G.Player.M[5] = "??0";
+  G.Et.fill(0);
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.money);
+    G.Player.Money = s.money;
+    Talk("N道长", "齐扬城", "LEARN");
+    EXPECT_EQ(G.Player.Money, s.moneyAfter);
+    EXPECT_EQ(G.Player.M[5], s.spellAfter);
+    EXPECT_TRUE(ui::Form1.Pspt->Visible);
+    EXPECT_FALSE(ui::Form1.LSay->Caption.empty());
+  }
+}
+
 TEST_F(SampleWorldTest, FloorsAndObjectsNamePicturesTheGameFolderHas) {
   const fs::path src = testsupport::GameDir();
   auto records = [&](const std::string& pack) -> long {
@@ -888,6 +956,48 @@ TEST_F(SampleWorldTest, EveryNpcScriptRunsOnTheInterpreter) {
         EXPECT_EQ(ui::Form1.LSay->Caption, "") << "the box closed on a line nobody could read";
       }
     }
+  }
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// The hermit of the start village gives a new character of each class, once, the points
+// to learn every skill its panel shows, each prerequisite raised as far as the next
+// skill needs (the corpse spell comes from the 道长 instead).
+TEST_F(SampleWorldTest, TheHermitGivesEachClassThePointsForAllItsSkillsOnce) {
+  LoadKinds(1);
+  fs::copy_file(plat::ResolvePathIn(testsupport::GameDir(), "date/Sk.dat"), dir.path() / "date" / "Sk.dat");
+  for (const char* zhiYe : {"战士", "道士", "法师"}) {
+    SCOPED_TRACE(zhiYe);
+    const std::string name = std::string("新") + zhiYe;
+    ASSERT_TRUE(CreateSaveGame(name, zhiYe, false));
+    ASSERT_TRUE(LoadSaveGame(name));
+    ui::ArrangeSkillPanel(zhiYe);
+    ASSERT_EQ(G.Player.SpPoint, 1);
+    Talk("N云游仙人", "无名村", "GIFT");
+    EXPECT_GT(G.Player.SpPoint, 1);
+    auto shown = [](int k) { return ui::Form1.McI(k)->Visible && !ui::SkillAt(k)->needsItself; };
+    int learned = 0;
+    for (int k = 1; k <= 15; ++k) {
+      if (!shown(k)) continue;
+      int target = 1;
+      for (int j = k + 1; j <= 15; ++j)
+        if (shown(j) && ui::SkillAt(j)->needs == k) target = 2;
+      while (ui::SkillLevelDigit(G.Player.M[static_cast<std::size_t>(k)]) < target) {
+        ASSERT_TRUE(ui::CanRaiseSkill(k))
+            << ui::SkillAt(k)->name << " with " << G.Player.SpPoint << " points";
+        ui::McI_MouseDown(k, 1);
+        ui::Lsply_Click();
+      }
+      ++learned;
+    }
+    EXPECT_GE(learned, 6);
+    EXPECT_GE(G.Player.SpPoint, 0);
+    // Asked again, by the opening or by the old choice, the hermit gives nothing.
+    const std::int32_t left = G.Player.SpPoint;
+    Talk("N云游仙人", "无名村", "");
+    EXPECT_EQ(ui::Form1.Lb(1)->Caption, "告辞");
+    Talk("N云游仙人", "无名村", "GIFT");
+    EXPECT_EQ(G.Player.SpPoint, left);
   }
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
 }

@@ -24,7 +24,7 @@ class GameScreenInputTest : public uitest::GameFolderTest {
     G.MainMap = 1;
     G.SubMap = 1;
     SetPartSize(1, 30, 30);
-    G.PartNames[1] = "镇安村";
+    G.PartNames[1] = "无名村";
     SetCellField(1, 10, 10, 3, "N村长1001");
     SetCellField(1, 12, 10, 3, "*N小翠1007");
     CopyPartGridToGrid(1);
@@ -105,7 +105,7 @@ TEST_F(GameScreenInputTest, PointingAtAMonsterOrTheCellAboveItShowsItsBar) {
 TEST_F(GameScreenInputTest, ALeftPressOnAnNpcOrTheCellAboveItTalks) {
   PressOn(Col(10), Row(10));
   EXPECT_TRUE(Form1.Pspt->Visible);
-  EXPECT_EQ(Form1.LSay->Caption.rfind("年轻人，欢迎来到镇安村。", 0), 0u) << Form1.LSay->Caption;
+  EXPECT_EQ(Form1.LSay->Caption.rfind("年轻人，欢迎来到无名村。", 0), 0u) << Form1.LSay->Caption;
   EXPECT_EQ(Form1.Lb(2)->Caption, "在此歇脚");
   EXPECT_EQ(G.ChoiceLabel[2], "REST");
   EXPECT_EQ(G.MouseLeftDown, 1);  // held until the release
@@ -225,7 +225,7 @@ TEST_F(GameScreenInputTest, AChoiceRunsTheScriptFromItsLabelWithTheClickSound) {
   EXPECT_TRUE(Form1.Ibuy->Picture.empty());
   EXPECT_EQ(G.GoX, 13);
   EXPECT_EQ(G.GoY, 13);
-  EXPECT_EQ(G.Player.MapS, 1);
+  EXPECT_EQ(G.Player.MapS, 0);  // the start village counts for no town progress
   EXPECT_EQ(Form1.LSay->Caption.rfind("好，以后你用回城卷就会回到这里。", 0), 0u);
   EXPECT_EQ(Form1.Lb(1)->Caption, "多谢");
   // Its "OVER" closes the dialogue.

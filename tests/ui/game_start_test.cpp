@@ -254,7 +254,7 @@ TEST_F(GameStartTest, NormalReadsTheDataAndStartsAtTheReturnPoint) {
   EXPECT_EQ(G.SubMap, 1);
   EXPECT_EQ(G.ViewX, 5);
   EXPECT_EQ(G.ViewY, 5);
-  EXPECT_EQ(G.PartNames[1], "镇安村");
+  EXPECT_EQ(G.PartNames[1], "无名村");
   EXPECT_EQ(Form1.Iminimap->Left, 75 * (2 - 5));
   EXPECT_EQ(Form1.Iminimap->Top, 75 * (2 - 5));
   EXPECT_TRUE(Form1.PbkUp->Visible);
