@@ -18,6 +18,7 @@ inline std::int32_t Saturate32(std::int64_t v) {
 inline std::int64_t SquareTimes(std::int32_t v, std::int64_t factor) {
   const std::int64_t square = static_cast<std::int64_t>(v) * v;
   if (factor <= 0) return 0;
-  if (square > std::numeric_limits<std::int64_t>::max() / factor) return std::numeric_limits<std::int64_t>::max();
+  constexpr std::int64_t kTop = std::numeric_limits<std::int64_t>::max();
+  if (square > kTop / factor) return kTop;
   return square * factor;
 }

@@ -48,7 +48,9 @@ bool Draw(std::int32_t below) { return plat::Rnd() * 100.0 < below; }
 
 // A weapon field raised by `by`, held within the 32-bit range (an edited or cheated
 // weapon may already stand at the top).
-void Raise(std::int32_t& field, std::int32_t by) { field = Saturate32(static_cast<std::int64_t>(field) + by); }
+void Raise(std::int32_t& field, std::int32_t by) {
+  field = Saturate32(static_cast<std::int64_t>(field) + by);
+}
 
 // The held slot's weapon, or nullptr: nothing held, a worn slot, an empty slot, or an
 // item that is no weapon.

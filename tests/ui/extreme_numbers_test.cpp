@@ -15,10 +15,10 @@
 
 #include "common/game_state.h"
 #include "common/numbers.h"
+#include "graphics/effects.h"
 #include "platform/clock.h"
 #include "ui/death_panel.h"
 #include "ui/forge.h"
-#include "graphics/effects.h"
 #include "window/form1.h"
 #include "world/equipment.h"
 #include "world/item_use.h"
@@ -39,9 +39,9 @@ constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kExtremes[] = {0, -1, kMax, kMin};
 const std::string kId = "极值";
-const char* const kStats[] = {"HP", "HpMax", "Mp",  "MpMax", "Dc",    "DcMax", "Mc",   "McMax",      "Df",
-                              "DfMax", "Mf", "MfMax", "Nb",  "Acc",  "XiHP", "MaBi", "zd", "Luck", "Heavy",
-                              "LevelPoint", "SpPoint"};
+const char* const kStats[] = {"HP",    "HpMax", "Mp",    "MpMax", "Dc",    "DcMax",      "Mc",
+                              "McMax", "Df",    "DfMax", "Mf",    "MfMax", "Nb",         "Acc",
+                              "XiHP",  "MaBi",  "zd",    "Luck",  "Heavy", "LevelPoint", "SpPoint"};
 
 class ExtremeNumbersTest : public sampleitems::SampleItemsTest {
  protected:
@@ -65,8 +65,8 @@ class ExtremeNumbersTest : public sampleitems::SampleItemsTest {
     const fs::path file = Folder() / "Save" / fs::u8path(kId + ".kzs");
     savetest::MakeSave(file, kId, "战士", true, {}, [&](plat::db::Connection& c) {
       std::string sql = "UPDATE Save1 SET Level = ?, Money = ?, Bank = ?, Ex = ?";
-      std::vector<plat::db::Value> values{plat::db::Value(level), plat::db::Value(level), plat::db::Value(level),
-                                          plat::db::Value(value)};
+      std::vector<plat::db::Value> values{plat::db::Value(level), plat::db::Value(level),
+                                          plat::db::Value(level), plat::db::Value(value)};
       for (const char* column : kStats) {
         sql += std::string(", ") + column + " = ?";
         values.emplace_back(value);
@@ -79,10 +79,10 @@ class ExtremeNumbersTest : public sampleitems::SampleItemsTest {
   // A weapon whose every number stands at `value`, wearable whatever the character.
   static ItemRecord ExtremeWeapon(std::int32_t value) {
     ItemRecord w = Item("木剑");
-    for (std::int32_t ItemRecord::*f : {&ItemRecord::Dc, &ItemRecord::DcMax, &ItemRecord::Mc, &ItemRecord::McMax,
-                                        &ItemRecord::Df, &ItemRecord::DfMax, &ItemRecord::Mf, &ItemRecord::MfMax,
-                                        &ItemRecord::Nb, &ItemRecord::Acc, &ItemRecord::Luck, &ItemRecord::Hp,
-                                        &ItemRecord::Mp, &ItemRecord::Weight}) {
+    for (std::int32_t ItemRecord::*f :
+         {&ItemRecord::Dc, &ItemRecord::DcMax, &ItemRecord::Mc, &ItemRecord::McMax, &ItemRecord::Df,
+          &ItemRecord::DfMax, &ItemRecord::Mf, &ItemRecord::MfMax, &ItemRecord::Nb, &ItemRecord::Acc,
+          &ItemRecord::Luck, &ItemRecord::Hp, &ItemRecord::Mp, &ItemRecord::Weight}) {
       w.*f = value;
     }
     w.NdLevel = w.NdDc = w.NdMc = kMin;
