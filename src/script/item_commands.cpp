@@ -52,7 +52,7 @@ std::int32_t* ChangeField(const std::string& key) {
 
 }  // namespace
 
-void ScriptGive(std::string_view line) {
+bool ScriptGive(std::string_view line) {
   std::string name = Word(line, 1);
   const std::int32_t n = script::RoundNumber(Word(line, 2));
   bool given = false;
@@ -71,6 +71,7 @@ void ScriptGive(std::string_view line) {
   }
   // The name is shown only when something was really given.
   if (given) AddSysMessage(name, 0, 255, 0);
+  return given;
 }
 
 void ScriptTake(std::string_view line) {

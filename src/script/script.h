@@ -77,8 +77,9 @@ void ScriptGoMap();
 // ---------------------------------------------------------------------------------
 // Items, stats and flags
 
-// "#give item count" / "#give 金币 amount".
-void ScriptGive(std::string_view line);
+// "#give item count" / "#give 金币 amount". True when something was given (the name
+// is then shown); false when no item could be made or laid anywhere.
+bool ScriptGive(std::string_view line);
 // "#take item count" / "#take 金币 amount".
 void ScriptTake(std::string_view line);
 // "#change name op number" with op "=", "+" or "-".

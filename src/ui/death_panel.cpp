@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "common/game_state.h"
+#include "common/numbers.h"
 #include "graphics/device.h"
 #include "graphics/sound.h"
 #include "platform/forms.h"
@@ -42,12 +43,11 @@ RevivalLoss InTownLoss(bool expert) { return expert ? RevivalLoss{0.10, 0.05} : 
 
 void ApplyRevivalLoss(const RevivalLoss& loss) {
   PlayerRecord& p = G.Player;
-  // Level * Level * 8 in whole numbers first (64 bits: no level overflows it).
-  const long long level = p.Level;
-  const long long base = level * level * 8;
-  const double exLoss = std::floor(static_cast<double>(base) * loss.exShare);
-  const double ex = static_cast<double>(p.Ex) - exLoss;
-  p.Ex = ex < 0 ? 0 : static_cast<std::int32_t>(ex);
+  // Level * Level * 8 in whole numbers first; an extreme level makes it huge, never
+  // negative, and the loss only ever lowers the experience, never below 0.
+  const double exLoss = std::floor(static_cast<double>(SquareTimes(p.Level, 8)) * loss.exShare);
+  const double ex = static_cast<double>(p.Ex) - std::max(exLoss, 0.0);
+  p.Ex = ex < 0 ? 0 : static_cast<std::int32_t>(std::min(ex, static_cast<double>(p.Ex)));
   const double moneyLoss = std::floor(static_cast<double>(p.Money) * loss.moneyShare);
   const double money = std::clamp(static_cast<double>(p.Money) - moneyLoss,
                                   static_cast<double>(std::numeric_limits<std::int32_t>::min()),

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/game_state.h"
+#include "common/numbers.h"
 #include "graphics/sound.h"
 #include "platform/clock.h"
 #include "platform/forms.h"
@@ -45,6 +46,12 @@ void PlayIfSoundOn(std::string_view file) {
 
 bool Draw(std::int32_t below) { return plat::Rnd() * 100.0 < below; }
 
+// A weapon field raised by `by`, held within the 32-bit range (an edited or cheated
+// weapon may already stand at the top).
+void Raise(std::int32_t& field, std::int32_t by) {
+  field = Saturate32(static_cast<std::int64_t>(field) + by);
+}
+
 // The held slot's weapon, or nullptr: nothing held, a worn slot, an empty slot, or an
 // item that is no weapon.
 ItemRecord* ChosenWeapon() {
@@ -70,10 +77,10 @@ const ForgeStep* ForgeStepFrom(std::int32_t level) {
 void RollForgeBonus() {
   ItemRecord* w = ChosenWeapon();
   if (w == nullptr) return;
-  if (Draw(10)) ++w->Dc;
-  if (Draw(10)) ++w->Mc;
-  if (Draw(10)) ++w->DcMax;
-  if (Draw(10)) ++w->McMax;
+  if (Draw(10)) Raise(w->Dc, 1);
+  if (Draw(10)) Raise(w->Mc, 1);
+  if (Draw(10)) Raise(w->DcMax, 1);
+  if (Draw(10)) Raise(w->McMax, 1);
   // The draw is taken first: a capped field still uses up its number.
   if (Draw(5) && w->zd < 3) ++w->zd;
   if (Draw(5) && w->MaBi < 5) ++w->MaBi;
@@ -117,10 +124,10 @@ void Command21_Click() {
   const bool success = step->chance >= 100 || Draw(step->chance);
   if (success) {
     if (step->bonusRolls) RollForgeBonus();
-    w->Dc += step->dc;
-    w->Mc += step->dc;
-    w->DcMax += step->dcMax;
-    w->McMax += step->dcMax;
+    Raise(w->Dc, step->dc);
+    Raise(w->Mc, step->dc);
+    Raise(w->DcMax, step->dcMax);
+    Raise(w->McMax, step->dcMax);
     ++w->dzlevel;
     PlayIfSoundOn(kSuccessSound);
     ShowForgeRequirement();

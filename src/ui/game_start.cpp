@@ -148,8 +148,9 @@ void ParseDropList(std::string_view items, std::array<std::array<std::string, 2>
   int count = 0;
   std::size_t pos = 0;
   while (pos < items.size() && count < kMonsterDrops) {
-    std::size_t end = items.find(' ', pos);
-    if (end == std::string_view::npos) end = items.size();
+    // Every entry ends in a blank: a last entry without one is not read.
+    const std::size_t end = items.find(' ', pos);
+    if (end == std::string_view::npos) break;
     const std::string_view piece = items.substr(pos, end - pos);
     pos = end + 1;
     const std::size_t slash = piece.find('/');

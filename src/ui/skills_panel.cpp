@@ -178,6 +178,13 @@ void Lsply_Click() {
   MainWindow& w = Form1;
   const double tag = w.Lsplynm != nullptr ? plat::Val(w.Lsplynm->Tag) : 0.0;
   const int k = tag >= 1 && tag < kSkills + 1 ? static_cast<int>(std::floor(tag)) : 0;
+  // Worn items stay clickable while the question is open and can move the level or a
+  // prerequisite: the raise is tested again and refused as a press would refuse it.
+  if (SkillAt(k) != nullptr && !CanRaiseSkill(k)) {
+    RefreshStatus();
+    Show(w.Psplyn, false);
+    return;
+  }
   if (const SkillInfo* s = SkillAt(k)) {
     std::string& m = Skill(k);
     const int level = SkillLevelDigit(m);

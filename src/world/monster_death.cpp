@@ -38,8 +38,9 @@ constexpr std::array<StoryText, 4> kStoryTexts{{
     {39, "我要坚持到最后 ……"},
 }};
 
-// The experience that leaving level L costs: L x L x 10.
-std::int64_t LevelThreshold(std::int32_t level) { return static_cast<std::int64_t>(level) * level * 10; }
+// The experience that leaving level L costs: L x L x 10 (beyond any experience for a
+// level far outside the table).
+std::int64_t LevelThreshold(std::int32_t level) { return SquareTimes(level, 10); }
 
 void ShowStoryText(std::int32_t flag) {
   for (const StoryText& s : kStoryTexts) {
@@ -156,7 +157,9 @@ bool PlaceMonsterDrops(std::int32_t x, std::int32_t y, PendingDrops& drops) {
       }
     }
   }
-  return placed >= drops.Count;
+  // The end is noticed only when a further cell is looked at: drops that fill the very
+  // last cell of the tenth ring leave the scan running.
+  return false;
 }
 
 bool UpdateDyingMonster(std::int32_t n, std::int32_t x, std::int32_t y) {

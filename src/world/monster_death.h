@@ -41,6 +41,7 @@ void RollMonsterDrops(const MonsterKind& kind, PendingDrops& drops);
 // and y inner. A cell takes an item when it lies inside the part short of its last column
 // and row, has no scenery object, no ground item and a cell kind that begins with
 // neither "N" nor "0"; other cells are passed over. A name that builds no item leaves
-// its cell to the next name. True when every name was used; false when the rings ran
-// out of cells first (the rest are lost).
+// its cell to the next name. True when placing ended on looking at a further cell with
+// every name used (the monster scan then ends); false when the rings ran out of cells
+// first (the rest are lost) or the last name took the very last cell of ring 10.
 bool PlaceMonsterDrops(std::int32_t x, std::int32_t y, PendingDrops& drops);

@@ -296,7 +296,7 @@ void Resting(Scan& s) {
     m.Step += 1;
     m.Frame = d * 4 + m.Step;
   }
-  if (m.Tick > Divisor(s.k.DcSleep)) {
+  if (m.Tick > s.k.DcSleep) {  // not a divisor: a rest of 0 lasts one frame
     m.Tick = 0;
     m.State = 10.0 * plat::Rnd() >= 2.0 ? ActionState::Chase : ActionState::Move;
   }

@@ -589,8 +589,7 @@ void Die() {
   ShowControl(ui::Form1.Psys1, false);
   ShowControl(ui::Form1.Psys2, false);
   ShowControl(ui::Form1.PDead, true);
-  const std::int64_t loss = static_cast<std::int64_t>(
-      std::floor(static_cast<double>(static_cast<std::int64_t>(p.Level) * p.Level * 8) * 0.25));
+  const double loss = std::floor(static_cast<double>(SquareTimes(p.Level, 8)) * 0.25);
   ShowControl(ui::Form1.Label11, p.Ex > loss);  // reviving here is offered only when it can be paid
   G.ShowAllItemNames = 1;
 }

@@ -342,8 +342,8 @@ Pass CorpseAlchemy(SkillEffect& e) {
     if (n > 0) {
       if (DrawRounded(10) <= SkillLevel(5)) {
         const std::string item(PickRecipe(n <= kMaxMonsters ? KindOf(n).Hp : 0));
-        ScriptGive("#give " + item + " 1");
-        AddSysMessage(item + " 练成", 255, 255, 0);
+        // Nothing is said when the potion found no room in the bag or on the ground.
+        if (ScriptGive("#give " + item + " 1")) AddSysMessage(item + " 练成", 255, 255, 0);
       }
       SetDeadGridAt(e.X, e.Y, 0);
     }

@@ -41,10 +41,11 @@ TEST(DropList, EntriesAreChanceSlashNameEachFollowedByOneBlank) {
       {"", {}},
       {"5/回城卷 ", {{"回城卷", "5"}}},
       {"20/金创药小 50/金币30 ", {{"金创药小", "20"}, {"金币30", "50"}}},
-      // Broken rows: the last entry without its blank still counts; an empty piece
+      // Broken rows: an entry without its trailing blank is not read; an empty piece
       // between two blanks, a piece without "/", an empty name or chance and a chance
       // that is not a whole number are skipped.
-      {"5/回城卷", {{"回城卷", "5"}}},
+      {"5/回城卷", {}},
+      {"5/回城卷 6/神水", {{"回城卷", "5"}}},
       {"5/回城卷  6/神水 ", {{"回城卷", "5"}, {"神水", "6"}}},
       {"回城卷 7/皮甲 ", {{"皮甲", "7"}}},
       {"5/ /布衣 x/铁剑 -3/木剑 2.5/铁盔 9/铁矿石 ", {{"铁矿石", "9"}}},

@@ -10,6 +10,7 @@
 #include "common/game_state.h"
 #include "ui/game_folder_fixture.h"
 #include "window/form1.h"
+#include "world/equipment.h"
 
 namespace {
 
@@ -133,6 +134,48 @@ TEST_F(SkillsPanelTest, QuestionKeepsItsSkillAndNoDoesNothing) {
   Form1.Psplyn->OnMouseMove(0, 0, 0, 0);
   EXPECT_EQ(Form1.Lsply->ForeColor, 0x80000009u);
   EXPECT_EQ(Form1.Lspln->ForeColor, 0x80000009u);
+}
+
+// The worn slots stay clickable while the question is open: an item worn or taken off
+// then can put the skill at its top or take its prerequisite away, and "是" refuses.
+TEST_F(SkillsPanelTest, YesTestsTheRaiseAgainAfterEquipmentChanged) {
+  struct Case {
+    const char* what;
+    int k;
+    bool wornFirst;  // the item raising skill 11 is worn before the press
+  };
+  const Case cases[] = {
+      {"wearing puts the skill at its top", 11, false},
+      {"taking off loses the prerequisite", 12, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (int i = 1; i <= kItemSlots; ++i) G.Player.Items[static_cast<std::size_t>(i)] = ItemRecord{};
+    G.ScreenEffects = {};
+    Set(11, c.wornFirst ? "??1" : "??2");
+    Set(12, "??0");
+    ItemRecord sword;
+    sword.Name = "雷剑";
+    sword.Type = 20;
+    sword.SP = 11;
+    G.Player.Items[21] = sword;
+    if (c.wornFirst) MoveItemToSlot(21, 1);
+    ASSERT_EQ(M(11), "??2");
+    G.Player.SpPoint = 3;
+    Press(c.k, kLeft);
+    ASSERT_TRUE(Asking());
+    if (c.wornFirst) {
+      UnequipItem(1);
+    } else {
+      MoveItemToSlot(21, 1);
+    }
+    const std::string before = M(c.k);
+    Form1.Lsply->OnClick();
+    EXPECT_FALSE(Asking());
+    EXPECT_EQ(G.Player.SpPoint, 3);
+    EXPECT_EQ(M(c.k), before);
+    EXPECT_EQ(G.ScreenEffects[1].Kind, 0);  // no level-up animation
+  }
 }
 
 TEST_F(SkillsPanelTest, RaisesWithAnEffectAtOnce) {

@@ -121,8 +121,10 @@ TEST_F(MonstersTest, TheUpkeepAndTheActionStates) {
       {"blocked by the edge", W, -1, 8, S::Move, 0, 6, {0.1, 0.1}, 1, S::Move, 7, 0, 50, 0},
       {"rest ends in a chase", W, 0, 0, S::Rest, 10, 2, {0.2}, 1, S::Chase, 2, 0, 50, 0},
       {"rest ends in a step", W, 0, 0, S::Rest, 10, 2, {0.19}, 1, S::Move, 2, 0, 50, 0},
-      {"no rest is shorter than 1", W, 0, 0, S::Rest, 0, 2, {}, 1, S::Rest, 2, 1, 50, 0,
-       [](M& m) { Kind(m.Kind).DcSleep = -5; }},
+      {"a rest of 1 lasts two frames", W, 0, 0, S::Rest, 0, 2, {}, 1, S::Rest, 2, 1, 50, 0,
+       [](M& m) { Kind(m.Kind).DcSleep = 1; }},
+      {"a rest of 0 lasts one frame", W, 0, 0, S::Rest, 0, 2, {0.2}, 1, S::Chase, 2, 0, 50, 0,
+       [](M& m) { Kind(m.Kind).DcSleep = 0; }},
       {"hit while standing", W, 0, 0, S::Stand, 5, 4, {}, 1, S::Hit, 4, 1, 50, 0, [](M& m) { m.WasHit = 1; }},
       {"hit while swinging", W, 0, 0, S::Attack, 0, 4, {}, 1, S::Attack, 4, 1, 50, 0,
        [](M& m) { m.WasHit = 1; }},
@@ -404,6 +406,31 @@ TEST_F(MonstersTest, DropsRingTheBodyAndSkipCellsThatCannotTakeThem) {
     for (std::size_t i = 0; i < r.cells.size(); ++i) {
       EXPECT_EQ(ItemGridAt(r.cells[i].first, r.cells[i].second), static_cast<int>(i) + 1) << r.what << i;
     }
+  }
+}
+
+// The end of placing is noticed when a further cell is looked at: a drop on the very last
+// cell of ring 10 leaves the monster scan running, one on the last cell of ring 9 ends it.
+TEST_F(MonstersTest, TheScanEndsOnlyWhenAFurtherCellIsLookedAt) {
+  struct Row {
+    int freeX, freeY;
+    bool scanEnds;
+  };
+  for (const Row r : {Row{40, 40, false}, Row{39, 39, true}, Row{40, 39, true}}) {
+    SCOPED_TRACE(::testing::Message() << r.freeX << "," << r.freeY);
+    Fresh();
+    SetPartSize(1, 60, 60);
+    for (int x = 20; x <= 40; ++x) {
+      for (int y = 20; y <= 40; ++y) {
+        if (x != r.freeX || y != r.freeY) SetCellField(1, x, y, 3, "0");
+      }
+    }
+    PendingDrops d;
+    d.Count = 1;
+    d.Names[1] = "金币10";
+    Script({kHit});
+    EXPECT_EQ(PlaceMonsterDrops(30, 30, d), r.scanEnds);
+    EXPECT_EQ(ItemGridAt(r.freeX, r.freeY), 1);
   }
 }
 

@@ -306,9 +306,10 @@ TEST_F(SkillsTest, ARockHopsFiveCellsAndStrikesEachCellTwice) {
   for (int k = 0; k <= 5; ++k) PlaceMonster(k + 1, kPlayer + k, kPlayer);
   AddSkillEffect(12, kPlayer, kPlayer, 2, 4);
   const int frames = RunAll();
-  // five hops of eight frames; a hop landing in a higher slot starts in the same pass
-  EXPECT_GE(frames, 36);
-  EXPECT_LE(frames, 40);
+  // Five hops of eight frames from an empty list: the rock alternates between slots 1
+  // and 2, and each hop into slot 2 starts in the pass that ended the hop before it
+  // (passes 1-8, 8-15, 16-23, 23-30, 31-38).
+  EXPECT_EQ(frames, 38);
   for (int k = 0; k <= 4; ++k) EXPECT_EQ(Lost(k + 1), 2 * 2) << k;
   EXPECT_EQ(Lost(6), 0);
 }
@@ -317,9 +318,10 @@ TEST_F(SkillsTest, ARockLeavingThePartStopsStrikingButKeepsItsLifetime) {
   G.Player.Mp = 4;
   AddSkillEffect(12, 59, kPlayer, 2, 4);  // 59, 60, then off the 60-cell part
   const int frames = RunAll();
-  // five hops of eight frames; a hop landing in a higher slot starts in the same pass
-  EXPECT_GE(frames, 36);
-  EXPECT_LE(frames, 40);
+  // Five hops of eight frames from an empty list: the rock alternates between slots 1
+  // and 2, and each hop into slot 2 starts in the pass that ended the hop before it
+  // (passes 1-8, 8-15, 16-23, 23-30, 31-38).
+  EXPECT_EQ(frames, 38);
 }
 
 TEST_F(SkillsTest, AGaleRushStrikesOnlyTheBlocksOfItsEvenHops) {
@@ -490,6 +492,29 @@ TEST_F(AlchemyTest, TheCorpsesKindPicksTheBandAndTheRowsAreTriedFromTheTop) {
       EXPECT_NE(Message(item + " 练成"), nullptr);
       EXPECT_EQ(G.Player.Items[21].Name, item);
     }
+  }
+}
+
+TEST_F(AlchemyTest, APotionWithNoRoomAnywhereIsNotAnnounced) {
+  for (const bool groundFree : {false, true}) {
+    SCOPED_TRACE(groundFree ? "room on the ground" : "no room at all");
+    G.SkillEffects = {};
+    G.SysMessages = {};
+    FillBag(0);
+    // Scenery on every cell the ground search could use, around the player on (28, 28).
+    for (int x = 18; x <= 38; ++x) {
+      for (int y = 18; y <= 38; ++y) SetCellField(1, x, y, 2, groundFree && x == 27 && y == 27 ? "" : "树");
+    }
+    G.MonsterKinds[1].Hp = 99;
+    G.Player.M[5] = "s3";
+    G.Player.Mp = 2;
+    SetDeadGridAt(30, 30, 1);
+    Draws({0.0, 0.0});
+    AddSkillEffect(5, 30, 30, 0, 0);
+    for (int f = 0; f < 29; ++f) RunSkills();
+    EXPECT_EQ(DeadGridAt(30, 30), 0);  // the corpse is used up either way
+    EXPECT_EQ(Message("魔法药小 练成") != nullptr, groundFree);
+    EXPECT_EQ(ItemGridAt(27, 27) != 0, groundFree);
   }
 }
 
