@@ -114,7 +114,9 @@ std::int32_t WornSlotType(std::int32_t slot) {
 }
 
 void ApplyWearingStats(const ItemRecord& item, int sign) {
-  for (const WearingStat& s : kWearingStats) AddLastingStat(s.player, sign * static_cast<long long>(item.*s.item));
+  for (const WearingStat& s : kWearingStats) {
+    AddLastingStat(s.player, sign * static_cast<long long>(item.*s.item));
+  }
 }
 
 std::int32_t SkillStringLevel(std::int32_t k) {

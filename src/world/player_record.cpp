@@ -11,9 +11,10 @@ using Field = std::int32_t PlayerRecord::*;
 
 // The stats a form replaces and gives back at its end.
 constexpr std::array<Field, 14> kFormStats{
-    &PlayerRecord::Dc,   &PlayerRecord::DcMax, &PlayerRecord::Mc,      &PlayerRecord::McMax, &PlayerRecord::Df,
-    &PlayerRecord::DfMax, &PlayerRecord::Mf,   &PlayerRecord::MfMax,   &PlayerRecord::Nb,    &PlayerRecord::Acc,
-    &PlayerRecord::DcSpeed, &PlayerRecord::XiHP, &PlayerRecord::MaBi, &PlayerRecord::zd,
+    &PlayerRecord::Dc,   &PlayerRecord::DcMax, &PlayerRecord::Mc,      &PlayerRecord::McMax,
+    &PlayerRecord::Df,   &PlayerRecord::DfMax, &PlayerRecord::Mf,      &PlayerRecord::MfMax,
+    &PlayerRecord::Nb,   &PlayerRecord::Acc,   &PlayerRecord::DcSpeed, &PlayerRecord::XiHP,
+    &PlayerRecord::MaBi, &PlayerRecord::zd,
 };
 
 bool IsFormStat(Field field) {

@@ -35,15 +35,16 @@ namespace {
 
 using namespace savetest;
 
-constexpr int kBag = 21;         // where the weapon waits when it is not worn
-constexpr int kUseSlot = 22;     // spirit items and oils are used from here
-constexpr int kVictim = 7;       // the monster whose death gives the level
+constexpr int kBag = 21;          // where the weapon waits when it is not worn
+constexpr int kUseSlot = 22;      // spirit items and oils are used from here
+constexpr int kVictim = 7;        // the monster whose death gives the level
 constexpr int kLevel14Ex = 1960;  // 14 x 14 x 10: exactly one level from 14
 constexpr int kShield = 7;
 constexpr int kTransformation = 8;
 constexpr std::size_t kStats = 15;  // kWearingStats: the fourteen form stats and Luck
-constexpr std::array<const char*, kStats> kStatNames{"Dc", "DcMax", "DcSpeed", "Mc", "McMax", "Df", "DfMax", "Mf",
-                                                     "MfMax", "Nb",  "Acc",   "XiHP",    "MaBi", "zd", "Luck"};
+constexpr std::array<const char*, kStats> kStatNames{"Dc",  "DcMax", "DcSpeed", "Mc",    "McMax",
+                                                     "Df",  "DfMax", "Mf",      "MfMax", "Nb",
+                                                     "Acc", "XiHP",  "MaBi",    "zd",    "Luck"};
 constexpr int kSteps = 20;
 constexpr std::uint64_t kRealSaveEvery = 200;
 const std::string kId = "石头";
@@ -77,14 +78,32 @@ int WeaponSlot() {
   return 0;
 }
 
+// How often the sequences met the cases that matter, so that a change to the draws
+// cannot quietly stop testing them.
+struct Coverage {
+  int shieldWhileFormPending = 0;  // cast between the spirit item and its form
+  int changeDuringForm = 0;        // an oil, a level or a script change while a form is worn
+  int reloads = 0;
+};
+
+bool FormPending() {
+  for (const ScreenEffect& e : G.ScreenEffects)
+    if (e.Kind == kTransformation && e.P != 0 && e.Frame < 12 && G.BodyNo < kTransformedBody) return true;
+  return false;
+}
+
+// The actions a sequence draws from; frames come twice as often.
+enum class Step { Frames, MoreFrames, Wait, Spirit, Shield, Oil, Level, Change, Point, Save, Equip, Count };
+
 // One random sequence on one seed. The draws of the game come from the same generator.
 class Sequence {
  public:
   // Without its file a save fails fast, after ending the shield and the form as every
   // save does; the saves that the sequence itself asks for write the real file when
   // `realSaves` is set, and the character is then loaded back from it.
-  Sequence(std::uint64_t seed, bool realSaves, const fs::path& saveFile, const fs::path& noFile)
-      : gen_(seed), realSaves_(realSaves), saveFile_(saveFile), noFile_(noFile) {
+  Sequence(std::uint64_t seed, bool realSaves, const fs::path& saveFile, const fs::path& noFile,
+           Coverage& seen)
+      : gen_(seed), realSaves_(realSaves), saveFile_(saveFile), noFile_(noFile), seen_(seen) {
     // What a sequence touches starts afresh (a whole new game state costs more than the
     // sequence itself).
     G.Player = PlayerRecord{};
@@ -122,6 +141,10 @@ class Sequence {
 
     G.Monsters[kVictim].Kind = 1;
   }
+
+  ~Sequence() { plat::SetRandomSource({}); }
+  Sequence(const Sequence&) = delete;
+  Sequence& operator=(const Sequence&) = delete;
 
   // Runs `steps` random actions, then ends everything; false with the story on failure.
   bool Run(int steps, std::string& story) {
@@ -169,21 +192,26 @@ class Sequence {
 
   void Act(std::string& story) {
     PlayerRecord& p = G.Player;
-    switch (Pick(0, 10)) {
-      case 0:
-      case 1: {
+    const auto step = static_cast<Step>(Pick(0, static_cast<int>(Step::Count) - 1));
+    const bool lasting = step == Step::Oil || step == Step::Level || step == Step::Change;
+    if (lasting && G.BodyNo >= kTransformedBody) seen_.changeDuringForm += 1;
+    if (step == Step::Shield && FormPending()) seen_.shieldWhileFormPending += 1;
+    switch (step) {
+      case Step::Frames:
+      case Step::MoreFrames: {
         const int n = Pick(1, 14);
         story += "frames " + std::to_string(n) + "; ";
         Frames(n);
         break;
       }
-      case 2:
+      case Step::Wait:
         story += "wait; ";
         Wait();
         Frames(Pick(1, 3));
         break;
-      case 3: {
-        static const char* const kSpirits[] = {"蝙蝠之灵", "鸡之灵", "恶蛆之灵", "骷髅之灵", "卫士之灵", "教主之灵", "血魔之灵"};
+      case Step::Spirit: {
+        static const char* const kSpirits[] = {"蝙蝠之灵", "鸡之灵",   "恶蛆之灵", "骷髅之灵",
+                                               "卫士之灵", "教主之灵", "血魔之灵"};
         Slot(kUseSlot) = ItemRecord{};
         Slot(kUseSlot).Name = kSpirits[Pick(0, 6)];
         story += "spirit " + Slot(kUseSlot).Name + "; ";
@@ -191,13 +219,13 @@ class Sequence {
         Slot(kUseSlot) = ItemRecord{};
         break;
       }
-      case 4:
+      case Step::Shield:
         // The cast needs magic points and a character that can cast (not transformed).
         story += "shield; ";
         p.Mp = p.MpMax;
         if (p.McMax >= 1) AddSkillEffect(kShield, 0, 0, 0, 0);
         break;
-      case 5: {
+      case Step::Oil: {
         static const char* const kOils[] = {"祝福油", "战神油", "蜘蛛油"};
         Slot(kUseSlot) = ItemRecord{};
         Slot(kUseSlot).Name = kOils[Pick(0, 2)];
@@ -205,7 +233,7 @@ class Sequence {
         UseItem(kUseSlot);
         break;
       }
-      case 6:
+      case Step::Level:
         story += "level 15; ";
         p.Level = 14;
         p.Ex = 0;
@@ -213,7 +241,7 @@ class Sequence {
         Gain(&PlayerRecord::Df, 1);
         Gain(&PlayerRecord::DfMax, 1);
         break;
-      case 7: {
+      case Step::Change: {
         struct Named {
           const char* name;
           std::int32_t PlayerRecord::*field;
@@ -229,10 +257,10 @@ class Sequence {
         Gain(c.field, n);
         break;
       }
-      case 8: {
+      case Step::Point: {
         // A point is refused while transformed; the status page shows no form.
-        static const ui::PointGain* const kPoints[] = {&ui::kAttackPoint, &ui::kMagicPoint, &ui::kDefencePoint,
-                                                       &ui::kMagicDefencePoint};
+        static const ui::PointGain* const kPoints[] = {&ui::kAttackPoint, &ui::kMagicPoint,
+                                                       &ui::kDefencePoint, &ui::kMagicDefencePoint};
         const ui::PointGain& g = *kPoints[Pick(0, 3)];
         story += "point; ";
         p.LevelPoint = 1;
@@ -245,20 +273,21 @@ class Sequence {
         }
         break;
       }
-      case 9:
+      case Step::Save:
         story += "save; ";
         if (!realSaves_) {
           SaveGame();
           break;
         }
         UseSaveFile(saveFile_);
-        if (!SaveGame()) story += "(save failed) ";
         story += "reload; ";
-        if (!LoadSaveGame(kId)) story += "(reload failed) ";
+        ioFailed_ = !SaveGame() || !LoadSaveGame(kId);
+        seen_.reloads += 1;
         LoadLookFrames();
         UseSaveFile(noFile_);
         break;
-      default:
+      case Step::Equip:
+      case Step::Count:
         // The item grid: equip from the bag, or take off while a bag slot is free and no
         // form is worn.
         if (WeaponSlot() != 1) {
@@ -275,6 +304,10 @@ class Sequence {
   // With no form and no shield in play the stats are the character's own plus the worn
   // weapon's; anything else is only checked once it has ended.
   bool Holds(std::string& story) const {
+    if (ioFailed_) {
+      story += "the save or the reload failed";
+      return false;
+    }
     if (FormInPlay() || ShieldInPlay()) return true;
     const int w = WeaponSlot();
     if (w == 0) {
@@ -285,7 +318,8 @@ class Sequence {
     if (G.BodyNo >= kTransformedBody) out << "the form's look stays; ";
     for (std::size_t i = 0; i < kStats; ++i) {
       const std::int64_t want = own_[i] + (w == 1 ? Stat(Slot(1), i) : 0);
-      if (Stat(G.Player, i) != want) out << kStatNames[i] << " is " << Stat(G.Player, i) << ", not " << want << "; ";
+      if (Stat(G.Player, i) != want)
+        out << kStatNames[i] << " is " << Stat(G.Player, i) << ", not " << want << "; ";
     }
     story += out.str();
     return out.str().empty();
@@ -293,7 +327,9 @@ class Sequence {
 
   std::mt19937_64 gen_;
   bool realSaves_;
+  bool ioFailed_ = false;
   fs::path saveFile_, noFile_;
+  Coverage& seen_;
   std::array<std::int64_t, kStats> own_{};
 };
 
@@ -304,7 +340,8 @@ class LastingStatsTest : public ::testing::Test {
     for (auto& loaded : Gfx.SkillLoaded) loaded = 1;  // no pictures needed
     for (auto& loaded : Gfx.EffectLoaded) loaded = 1;
     MakeZb(folder.path() / "date" / "Rpg" / "0.zb", 0);
-    for (int form = 101; form <= 107; ++form) MakeZb(folder.path() / "date" / "Rpg" / (std::to_string(form) + ".zb"), form);
+    for (int form = 101; form <= 107; ++form)
+      MakeZb(folder.path() / "date" / "Rpg" / (std::to_string(form) + ".zb"), form);
     MakeZb(folder.path() / "date" / "Weapon" / "3.zb", 3);
     MakeSave(folder.SaveFile(kId), kId, "道士");
     MonsterKind k;
@@ -334,13 +371,19 @@ TEST_F(LastingStatsTest, NoFormOrShieldLosesOrKeepsALastingChange) {
   const std::uint64_t first = EnvNumber("ORVANTH_SEED", 20261207);
   const std::uint64_t count = EnvNumber("ORVANTH_SEQUENCES", 10000);
   const fs::path noFile = folder.Save() / "none" / (kId + ".kzs");
+  Coverage seen;
   for (std::uint64_t n = 0; n < count; ++n) {
     const std::uint64_t seed = first + n;
     std::string story;
     const bool real = seed % kRealSaveEvery == 0;
-    if (!Sequence(seed, real, folder.SaveFile(kId), noFile).Run(kSteps, story)) {
+    if (!Sequence(seed, real, folder.SaveFile(kId), noFile, seen).Run(kSteps, story)) {
       FAIL() << "seed " << seed << " (ORVANTH_SEED=" << seed << " ORVANTH_SEQUENCES=1): " << story;
     }
+  }
+  if (count >= 10000) {
+    EXPECT_GT(seen.shieldWhileFormPending, 100);
+    EXPECT_GT(seen.changeDuringForm, 1000);
+    EXPECT_GT(seen.reloads, 50);
   }
 }
 
