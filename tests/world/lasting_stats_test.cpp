@@ -394,4 +394,27 @@ TEST_F(LastingStatsTest, NoFormOrShieldLosesOrKeepsALastingChange) {
   }
 }
 
+// A form starts and ends by what is worn, not by McMax: a character whose magic was set
+// to 0 between the spirit item and its form still takes the form and gets itself back.
+TEST_F(LastingStatsTest, AFormIsWornFromItsStartToItsEndWhateverMcMaxHolds) {
+  G.GAMELEVEL = 1;
+  G.SavePath = folder.SaveFile(kId);
+  G.SaveConnStr = SaveConnectionString(G.SavePath.string());
+  PlayerRecord& p = G.Player;
+  p.ID = kId;
+  p.HP = p.HpMax = 50;
+  p.Dc = 4;
+  p.DcMax = 9;
+  p.McMax = 6;
+  p.Df = 2;
+  AddScreenEffect(kTransformation, 0, 0, 3);
+  ScriptChange("#change mcmax = 0");
+  for (int i = 0; i < 12; ++i) DrawScreenEffects();
+  EXPECT_EQ(G.BodyNo, 103);
+  EXPECT_EQ(std::vector<int>({p.Dc, p.DcMax, p.Df}), std::vector<int>({10, 25, 3}));
+  ASSERT_TRUE(SaveGame());
+  EXPECT_EQ(G.BodyNo, 0);
+  EXPECT_EQ(std::vector<int>({p.Dc, p.DcMax, p.McMax, p.Df}), std::vector<int>({4, 9, 0, 2}));
+}
+
 }  // namespace
