@@ -409,6 +409,9 @@ struct GameState {
   // --- the character
   PlayerRecord Player;
   PlayerRecord PlayerBackup;
+  // True from BackupPlayerRecord to RestorePlayerStats: a spirit form is worn and the
+  // character's own fighting stats wait in PlayerBackup.
+  bool FormWorn = false;
   std::array<std::int32_t, kQuestFlags + 1> Et{};  // 0..40, 1..40 used
 
   // --- map state

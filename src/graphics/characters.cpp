@@ -80,9 +80,10 @@ void ApplyForm(const FormStats& s) {
 }
 
 // The change of form at the twelfth count of a transformation effect. A form that is
-// not one of 1..7 changes nothing and lets the effect end.
+// not one of 1..7 changes nothing and lets the effect end. Whether a form is worn is
+// known exactly (a McMax of 0 is also what an edited save may hold).
 void Transform(ScreenEffect& e) {
-  if (G.Player.McMax > 0) {
+  if (!FormWorn()) {
     if (e.P < kFormFirst || e.P > kFormLast) {
       e.P = 0;
       return;

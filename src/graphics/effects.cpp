@@ -33,7 +33,7 @@ void AddSkillEffect(std::int32_t kind, std::int32_t x, std::int32_t y, std::int3
   }
 }
 
-void AddScreenEffect(std::int32_t kind, std::int32_t x, std::int32_t y, std::int32_t p) {
+bool AddScreenEffect(std::int32_t kind, std::int32_t x, std::int32_t y, std::int32_t p) {
   for (std::size_t i = 1; i <= static_cast<std::size_t>(kMaxScreenEffects); ++i) {
     ScreenEffect& e = G.ScreenEffects[i];
     if (e.Kind != 0) continue;
@@ -42,8 +42,9 @@ void AddScreenEffect(std::int32_t kind, std::int32_t x, std::int32_t y, std::int
     e.Y = y;
     e.Frame = 0;
     e.P = p;
-    return;
+    return true;
   }
+  return false;
 }
 
 void AddFloatingText(std::string_view text, std::int32_t x, std::int32_t y, std::int32_t r, std::int32_t g,

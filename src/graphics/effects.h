@@ -11,8 +11,9 @@
 // kind 15 has P1 of 2 or more.
 void AddSkillEffect(std::int32_t kind, std::int32_t x, std::int32_t y, std::int32_t p2, std::int32_t p1);
 
-// Starts a screen animation in the first free of the twenty entries.
-void AddScreenEffect(std::int32_t kind, std::int32_t x, std::int32_t y, std::int32_t p);
+// Starts a screen animation in the first free of the twenty entries; false when all
+// twenty are in use and nothing was started.
+bool AddScreenEffect(std::int32_t kind, std::int32_t x, std::int32_t y, std::int32_t p);
 
 // Starts a floating text (age 1) in the first free of the twenty-five entries.
 void AddFloatingText(std::string_view text, std::int32_t x, std::int32_t y, std::int32_t r, std::int32_t g,

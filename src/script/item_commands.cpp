@@ -11,6 +11,7 @@
 #include "script/script_words.h"
 #include "world/game_loop.h"
 #include "world/items.h"
+#include "world/player_record.h"
 #include "world/status.h"
 
 namespace {
@@ -91,7 +92,8 @@ void ScriptChange(std::string_view line) {
   const std::string key = plat::UCase(Word(line, 1));
   const std::string op = plat::UCase(Word(line, 2));
   const std::string number = Word(line, 3);
-  if (std::int32_t* field = ChangeField(key)) {
+  // A stat set while a form is worn is the character's own, given back at the form's end.
+  if (std::int32_t* field = LastingStat(ChangeField(key))) {
     const bool money = key == "MONEY";
     const std::int32_t n = money ? script::RoundNumber(number) : script::FloorNumber(number);
     if (op == "=") {

@@ -1,11 +1,9 @@
 #include "ui/attributes.h"
 
-#include <algorithm>
-#include <limits>
-
 #include "common/game_state.h"
 #include "platform/forms.h"
 #include "window/form1.h"
+#include "world/player_record.h"
 #include "world/status.h"
 
 namespace ui {
@@ -13,13 +11,6 @@ namespace ui {
 namespace {
 
 constexpr std::int32_t kLastPlainBody = 99;  // higher body numbers are transformed forms
-
-// A sum held inside the 32-bit range.
-void Add(std::int32_t& value, std::int32_t gain) {
-  const std::int64_t sum = static_cast<std::int64_t>(value) + gain;
-  value = static_cast<std::int32_t>(std::clamp<std::int64_t>(sum, std::numeric_limits<std::int32_t>::min(),
-                                                             std::numeric_limits<std::int32_t>::max()));
-}
 
 }  // namespace
 
@@ -32,13 +23,13 @@ void SpendAttributePoint(const PointGain& gain) {
   PlayerRecord& p = G.Player;
   if (p.LevelPoint <= 0 || G.BodyNo > kLastPlainBody) return;
   p.LevelPoint -= 1;
-  Add(p.DcMax, gain.dcMax);
-  Add(p.McMax, gain.mcMax);
-  Add(p.DfMax, gain.dfMax);
-  Add(p.MfMax, gain.mfMax);
-  Add(p.Heavy, gain.heavy);
-  Add(p.HpMax, gain.hpMax);
-  Add(p.MpMax, gain.mpMax);
+  AddLastingStat(&PlayerRecord::DcMax, gain.dcMax);
+  AddLastingStat(&PlayerRecord::McMax, gain.mcMax);
+  AddLastingStat(&PlayerRecord::DfMax, gain.dfMax);
+  AddLastingStat(&PlayerRecord::MfMax, gain.mfMax);
+  AddLastingStat(&PlayerRecord::Heavy, gain.heavy);
+  AddLastingStat(&PlayerRecord::HpMax, gain.hpMax);
+  AddLastingStat(&PlayerRecord::MpMax, gain.mpMax);
   RefreshStatus();
 }
 

@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "window/form1.h"
 #include "world/game_loop.h"
+#include "world/player_record.h"
 #include "world/status.h"
 
 namespace ui {
@@ -102,8 +103,7 @@ void ChooseForKey(int k) {
 
 // What a raise does at once besides the level.
 void RaiseEffect(int k, int newLevel) {
-  PlayerRecord& p = G.Player;
-  if (k == kAccuracySkill) p.Acc = Saturate32(static_cast<std::int64_t>(p.Acc) + 1);
+  if (k == kAccuracySkill) AddLastingStat(&PlayerRecord::Acc, 1);
   if (k == kRegenSkill) {
     if (newLevel == 1) G.RegenInterval = 6000;
     if (newLevel == 2) G.RegenInterval = 5000;

@@ -15,6 +15,7 @@
 #include "world/game_loop.h"
 #include "world/item_pictures.h"
 #include "world/items.h"
+#include "world/player_record.h"
 #include "world/status.h"
 
 namespace {
@@ -114,8 +115,7 @@ std::int32_t WornSlotType(std::int32_t slot) {
 
 void ApplyWearingStats(const ItemRecord& item, int sign) {
   for (const WearingStat& s : kWearingStats) {
-    std::int32_t& field = G.Player.*s.player;
-    field = Saturate32(static_cast<long long>(field) + sign * static_cast<long long>(item.*s.item));
+    AddLastingStat(s.player, sign * static_cast<long long>(item.*s.item));
   }
 }
 

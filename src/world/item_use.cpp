@@ -17,6 +17,7 @@
 #include "window/form1.h"
 #include "world/game_loop.h"
 #include "world/items.h"
+#include "world/player_record.h"
 #include "world/save_game.h"
 #include "world/status.h"
 
@@ -64,7 +65,8 @@ constexpr std::array<Bundle, 12> kBundles{{
 }};
 
 // An oil works on one field of the worn weapon and the same field of the player, whose
-// totals include what the weapon brings.
+// totals include what the weapon brings (a lasting change: while a form is worn it goes
+// to the stats the form gives back).
 struct Oil {
   std::string_view name;
   std::int32_t ItemRecord::*weaponField;
@@ -155,8 +157,7 @@ void UseOil(std::int32_t i, const Oil& oil, long r) {
       if (field > 0) change = -1;
     }
     field += change;
-    std::int32_t& stat = G.Player.*oil.playerField;
-    stat = Saturate32(static_cast<long long>(stat) + change);
+    AddLastingStat(oil.playerField, change);
   }
   AddSysMessage(message, 0, 255, 0);
   if (change != 0) RefreshStatus();
@@ -221,8 +222,8 @@ void UseByName(std::int32_t i, long r) {
     }
     for (const SpiritItem& s : kSpiritItems) {
       if (name != s.name) continue;
-      AddScreenEffect(kTransformEffect, 0, 0, s.number);
-      ClearItem(i);
+      // With the animation list full the form cannot start: the item stays.
+      if (AddScreenEffect(kTransformEffect, 0, 0, s.number)) ClearItem(i);
       return;
     }
   }

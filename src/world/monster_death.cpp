@@ -19,6 +19,7 @@
 #include "window/form1.h"
 #include "world/ground_items.h"
 #include "world/game_loop.h"
+#include "world/player_record.h"
 #include "world/save_game.h"
 #include "world/status.h"
 
@@ -65,8 +66,8 @@ void GainLevel() {
   p.Mp = p.MpMax;
   p.Heavy = Saturate32(static_cast<std::int64_t>(p.Heavy) + (L % 3 == 0 ? 2 : 1));
   if (L % 15 == 0) {
-    p.Df = Saturate32(static_cast<std::int64_t>(p.Df) + 1);
-    p.DfMax = Saturate32(static_cast<std::int64_t>(p.DfMax) + 1);
+    AddLastingStat(&PlayerRecord::Df, 1);
+    AddLastingStat(&PlayerRecord::DfMax, 1);
   }
   AddScreenEffect(1, 0, 0, 0);
   AddSysMessage("恭喜您升级了！", 50, 50, 255);

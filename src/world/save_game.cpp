@@ -31,7 +31,8 @@ constexpr int kTransformationKind = 8;   // screen effect of the spirit items
 // ------------------------------------------------------------------ ending effects
 
 // The spirit shield ends at once, taking off the bonus it gave at its first frame
-// (3 x L defence, L magic defence, L kept in P2); one not yet started gave none.
+// (3 x L defence, L magic defence, L kept in P2) from the record that holds it; one not
+// yet started gave none.
 void EndShield() {
   for (std::size_t i = 1; i <= static_cast<std::size_t>(kMaxSkillEffects); ++i) {
     SkillEffect& e = G.SkillEffects[i];
@@ -42,8 +43,8 @@ void EndShield() {
     e.Frame = 0;
     AddScreenEffect(2, 0, 0, 0);
     if (bonusGiven) {
-      G.Player.DfMax = Saturate32(static_cast<std::int64_t>(G.Player.DfMax) - 3 * level);
-      G.Player.MfMax = Saturate32(static_cast<std::int64_t>(G.Player.MfMax) - level);
+      AddLastingStat(&PlayerRecord::DfMax, -3 * level);
+      AddLastingStat(&PlayerRecord::MfMax, -level);
     }
     RefreshStatus();
   }
@@ -57,7 +58,7 @@ void EndTransformation() {
     if (e.Kind != kTransformationKind) continue;
     e.Frame = 0;
     e.P = 0;
-    if (G.Player.McMax < 1) {
+    if (FormWorn()) {
       RestorePlayerStats();
       RefreshStatus2();
       LoadLookFrames();

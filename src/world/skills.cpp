@@ -21,6 +21,7 @@
 #include "world/game_loop.h"
 #include "world/monsters.h"
 #include "world/player.h"
+#include "world/player_record.h"
 #include "world/status.h"
 
 namespace {
@@ -192,17 +193,19 @@ Pass Shield(SkillEffect& e) {
       Free(e);
       return Pass::Stop;
     }
-    e.P2 = level;  // the bonus given, taken off again at the end
-    G.Player.DfMax = Saturate32(static_cast<i64>(G.Player.DfMax) + 3 * static_cast<i64>(level));
-    G.Player.MfMax = Saturate32(static_cast<i64>(G.Player.MfMax) + level);
+    // The bonus given, taken off again at the end. It belongs to the character's own
+    // stats, which a form worn meanwhile keeps aside and gives back.
+    e.P2 = level;
+    AddLastingStat(&PlayerRecord::DfMax, 3 * static_cast<i64>(level));
+    AddLastingStat(&PlayerRecord::MfMax, level);
     RefreshStatus();
     PlaySound("Sound\\精神盾.wav");
   }
   if (e.Frame < 29) DrawAtPlayer(7, e.Frame / 5 + 1);
   if (e.Frame > (static_cast<i64>(level) + 1) * 600) {
     AddScreenEffect(2, 0, 0, 0);
-    G.Player.DfMax = Saturate32(static_cast<i64>(G.Player.DfMax) - 3 * static_cast<i64>(e.P2));
-    G.Player.MfMax = Saturate32(static_cast<i64>(G.Player.MfMax) - e.P2);
+    AddLastingStat(&PlayerRecord::DfMax, -3 * static_cast<i64>(e.P2));
+    AddLastingStat(&PlayerRecord::MfMax, -static_cast<i64>(e.P2));
     Free(e);
     e.Frame = 0;
     RefreshStatus();

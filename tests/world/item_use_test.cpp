@@ -183,6 +183,22 @@ TEST_F(ItemUseTest, TheScrollRecallsAndSpiritItemsTransformUnlessTheShieldLasts)
   EXPECT_EQ(std::vector<int>({e.Kind, e.X, e.Y, e.P}), std::vector<int>({8, 0, 0, 4}));
 }
 
+// A form that cannot be queued (all twenty animations running) does not take the item.
+TEST_F(ItemUseTest, ASpiritItemStaysWhenTheAnimationListIsFull) {
+  Put(21, "鸡之灵", 0);
+  for (ScreenEffect& e : G.ScreenEffects) e = ScreenEffect{0, 0, 4, 1, 0};
+  G.ScreenEffects[0] = ScreenEffect{};  // entry 0 is not one of the twenty
+  UseItem(21);
+  EXPECT_EQ(Slot(21).Name, "鸡之灵");
+  EXPECT_EQ(std::count_if(G.ScreenEffects.begin(), G.ScreenEffects.end(),
+                          [](const ScreenEffect& e) { return e.Kind == 8; }),
+            0);
+  G.ScreenEffects[20].Kind = 0;  // the last one frees
+  UseItem(21);
+  EXPECT_TRUE(Slot(21).Name.empty());
+  EXPECT_EQ(std::vector<int>({G.ScreenEffects[20].Kind, G.ScreenEffects[20].P}), std::vector<int>({8, 2}));
+}
+
 // r = 10 u rounded half to even: 0..2 raise (below 5 only), 7..10 lower (above 0 only).
 // The player's total moves with the weapon, so taking it off later removes what it added.
 TEST_F(ItemUseTest, OilsMoveTheWornWeaponAndThePlayerTogetherAndSave) {
