@@ -241,7 +241,9 @@ TEST(TradeWire, ReceiverChecksEveryOffer) {
     const PeerOfferChange r = trade::DecodeOffer(c.payload, table);
     EXPECT_EQ(r.kind, c.kind) << c.payload;
     EXPECT_EQ(r.slot, c.slot);
-    if (r.kind == K::Invalid) EXPECT_FALSE(r.line.empty());
+    if (r.kind == K::Invalid) {
+      EXPECT_FALSE(r.line.empty());
+    }
   }
 }
 
@@ -280,7 +282,9 @@ TEST(TradeWire, FramesReadTheirTagsStrictly) {
     const trade::Frame f = trade::ParseFrame(c.text);
     EXPECT_EQ(f.tag, c.tag);
     EXPECT_EQ(f.slot, c.slot);
-    if (c.tag != Tag::Ignored) EXPECT_EQ(f.payload, c.payload);
+    if (c.tag != Tag::Ignored) {
+      EXPECT_EQ(f.payload, c.payload);
+    }
   }
   EXPECT_TRUE(trade::ValidPeerName("张三丰a"));
   EXPECT_FALSE(trade::ValidPeerName("张三丰ab"));
