@@ -352,9 +352,11 @@ Link::SayResult Link::Say(const std::string& text) {
   } else if (Busy()) {
     r.line = kChatBusyLine;
   } else {
-    chat_.push_back("SY" + ReplaceStars(text));
-    r.queued = true;
+    // No more than a chat line shows goes out, which also keeps every frame of ours far
+    // below the peer's limit for a frame.
     r.line = plat::Left(text, static_cast<long>(kChatShownChars));
+    chat_.push_back("SY" + ReplaceStars(r.line));
+    r.queued = true;
   }
   Log(r.line);
   return r;

@@ -130,8 +130,8 @@ class Link {
     bool queued = false;
     std::string line;  // the line logged: the own text, or the refusal
   };
-  // Queues a chat line for the pump (a "*" in it goes out as "＊"). Refused when not
-  // trading or busy.
+  // Queues a chat line for the pump: its first 500 characters, a "*" in it sent as "＊".
+  // Refused when not trading or busy.
   SayResult Say(const std::string& text);
   // Texts waiting for the wire (chat and state messages not yet given a slot).
   int Waiting() const { return static_cast<int>(chat_.size() + states_.size()); }

@@ -360,6 +360,13 @@ TEST(TradeLink, LongPeerChatIsCutWhenShown) {
   h.Peer("SY1" + text + "*");
   h.Run(20);
   EXPECT_EQ(plat::Len(h.rec.logs.back()), 5 + 500);
+  // Our own goes out cut the same way.
+  h.Sent();
+  EXPECT_TRUE(h.link->Say(text).queued);
+  h.Run(trade::kPumpMs + 150);
+  const auto sent = h.Sent();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back(), "SY1" + plat::Left(text, 500) + "*");
 }
 
 }  // namespace
