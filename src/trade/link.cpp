@@ -251,29 +251,31 @@ void Link::QueueAck(int d) {
   outbox_.push_back(Out{std::move(bytes), 0});
 }
 
-void Link::HandleAck(int d, std::int64_t now) {
+void Link::HandleAck(int d, std::int64_t /*now*/) {
   if (d < 1 || d > kSendSlots) return;
   Slot& s = slots_[d];
+  if (s.unanswered > 0) --s.unanswered;
   if (s.state == SlotState::Free) return;
   // A copy still waiting to be written is no longer needed.
   outbox_.erase(std::remove_if(outbox_.begin(), outbox_.end(), [d](const Out& o) { return o.slot == d; }),
                 outbox_.end());
   const std::uint64_t id = s.stateId;
   std::string message = std::move(s.message);
-  const bool resent = s.resent;
+  const int unanswered = s.unanswered;
   s = Slot{};
-  // A frame sent more than once may still be acknowledged again: keep its slot out of
-  // use for a while, so a late acknowledgement cannot free a newer frame.
-  if (resent) s.quietUntil = now + kResendMs;
+  // A frame sent more than once is acknowledged once for each copy: its slot stays out
+  // of use until every copy is, so a late acknowledgement cannot free a newer frame.
+  s.unanswered = unanswered;
   if (id != 0 && stateSlot_ == d) {
     stateSlot_ = 0;
     listener_.OnStateAcknowledged(id, message);
   }
 }
 
-int Link::FreeSlot(std::int64_t now) const {
+int Link::FreeSlot(std::int64_t /*now*/) const {
   for (int d = 1; d <= kSendSlots; ++d) {
-    if (slots_[d].state == SlotState::Free && now >= slots_[d].quietUntil) return d;
+    const Slot& s = slots_[d];
+    if (s.state == SlotState::Free && s.unanswered == 0) return d;
   }
   return 0;
 }
@@ -340,6 +342,7 @@ void Link::Flush(std::int64_t now) {
   if (o.slot != 0) {
     slots_[o.slot].state = SlotState::OnWire;
     slots_[o.slot].sentAt = now;
+    ++slots_[o.slot].unanswered;
   }
   if (!stream_->Write(o.bytes)) Fail(kLinkLostText, false);
 }

@@ -173,7 +173,8 @@ class Link {
     std::uint64_t stateId = 0;  // 0: chat
     std::int64_t sentAt = 0;
     bool resent = false;
-    std::int64_t quietUntil = 0;  // a slot freed after re-sends is not reused before this
+    int unanswered = 0;  // copies written and not acknowledged: the slot is not reused before
+                         // each is, so that every acknowledgement names one frame
   };
   struct Out {
     std::string bytes;

@@ -203,15 +203,17 @@ TEST(TradeLink, ResendInPlaceAfterMoreThanTwoSeconds) {
   EXPECT_TRUE(h.Sent().empty());
   h.At(sent + trade::kResendMs + 1);
   EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY11*"});  // same digit
-  // The late acknowledgement of the first copy frees it once; the second is ignored and
-  // the slot rests, so the next state message takes slot 2.
+  // The late acknowledgement of the first copy frees it once; the slot rests until the
+  // second copy is answered too, so the next state message takes slot 2, and the second
+  // acknowledgement does not free it.
   h.Peer("YZ1*");
   h.Run(20);
   EXPECT_TRUE(h.link->StateIdle());
   h.link->Confirm(false);
-  h.Peer("YZ1*");
   h.Run(200);
   EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY20*"});
+  h.Peer("YZ1*");
+  h.Run(200);
   EXPECT_FALSE(h.link->StateIdle());
   EXPECT_EQ(std::count_if(h.rec.events.begin(), h.rec.events.end(),
                           [](const std::string& e) { return e.rfind("acked:", 0) == 0; }),
