@@ -397,11 +397,15 @@ void Link::Close(std::int64_t now) {
   if (state_ == State::Closed) return;
   if (stream_ && (state_ == State::Greeting || state_ == State::Trading)) {
     // Acknowledgements still waiting leave first (the peer may act on them), each after
-    // the gap, then the farewell.
+    // the gap, then the farewell. What waits before an acknowledgement leaves with it, in
+    // order: the peer reads the acknowledgement in its light (a JY0 before it says that
+    // our confirm no longer stands).
     std::vector<std::string> last;
-    for (const Out& o : outbox_) {
-      if (o.slot == 0 && o.bytes.rfind("YZ", 0) == 0) last.push_back(o.bytes);
+    std::size_t upTo = 0;
+    for (std::size_t i = 0; i < outbox_.size(); ++i) {
+      if (outbox_[i].slot == 0 && outbox_[i].bytes.rfind("YZ", 0) == 0) upTo = i + 1;
     }
+    for (std::size_t i = 0; i < upTo; ++i) last.push_back(outbox_[i].bytes);
     last.push_back("OVER*");
     bool ok = true;
     for (const std::string& bytes : last) {
