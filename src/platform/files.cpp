@@ -314,11 +314,7 @@ TextWriter::TextWriter(const fs::path& p) : out_(p, std::ios::binary | std::ios:
   failed_ = !open_;
 }
 
-void TextWriter::WriteItems(const std::vector<TextItem>& items) {
-  if (!open_) {
-    failed_ = true;
-    return;
-  }
+std::string FormatItems(const std::vector<TextItem>& items) {
   std::string line;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) line += ',';
@@ -330,7 +326,15 @@ void TextWriter::WriteItems(const std::vector<TextItem>& items) {
       line += '"';
     }
   }
-  PrintLine(line);
+  return line;
+}
+
+void TextWriter::WriteItems(const std::vector<TextItem>& items) {
+  if (!open_) {
+    failed_ = true;
+    return;
+  }
+  PrintLine(FormatItems(items));
 }
 
 void TextWriter::PrintLine(std::string_view line) {

@@ -69,6 +69,9 @@ class TextReader {
 // One item of a written line: text items are written in double quotes, numbers bare.
 using TextItem = std::variant<long, std::string>;
 
+// The items as one "Write #" line: separated by commas, without the line end.
+std::string FormatItems(const std::vector<TextItem>& items);
+
 // Writes a text file for output (the file is emptied or created). Lines end in CR LF.
 class TextWriter {
  public:
