@@ -101,6 +101,11 @@ void EndProgram(int code) {
   std::exit(code);
 }
 
+bool ProcessRunning(long pid) {
+  if (pid <= 0 || pid != static_cast<long>(static_cast<pid_t>(pid))) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 void SetDesktopOpener(DesktopOpener opener) {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().opener = std::move(opener);

@@ -36,6 +36,10 @@ void SetEndRequestHandler(std::function<void()> handler);
 // ends with EndProgram(0). Otherwise nothing.
 void CheckEndRequest();
 
+// Whether a process with this number runs (ourselves included). A process of another
+// user counts as running.
+bool ProcessRunning(long pid);
+
 // Opens a file or address with the desktop's handler (xdg-open), without a shell.
 // False when the handler could not be started.
 bool OpenWithDesktop(const std::string& target);
