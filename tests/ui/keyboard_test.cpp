@@ -339,6 +339,33 @@ TEST_F(KeyboardTest, EachKeyRunsItsOneBranchInEachState) {
   EXPECT_EQ(Outcome(dialogs), "Pzb cheat:作弊");
 }
 
+// Home on the title screen switches cheat mode on before any character is loaded; a
+// normal character continued afterwards becomes a cheat account when the panel opens
+// over its game, not before, and without a second warning.
+TEST_F(KeyboardTest, ANormalCharacterContinuedAfterCheatModeIsMarkedWhenThePanelOpens) {
+  constexpr int kHome = 36;
+  G = GameState{};
+  Form1.Pzb->Visible = false;
+  Enter(At::Title);
+  Press(kHome);
+  Press(kHome);
+  ASSERT_EQ(G.CheatMode, 1);
+  ASSERT_FALSE(Form1.Pzb->Visible);
+  G.Player = PlayerRecord{};
+  G.Player.M[20] = "普通";
+  Enter(At::Play);
+  EXPECT_EQ(G.Player.M[20], "普通");
+  Press(kHome);
+  EXPECT_TRUE(Form1.Pzb->Visible);
+  EXPECT_EQ(G.Player.M[20], "作弊");
+  EXPECT_EQ(dialogs.dialogs.shown.size(), 1u);
+  // Closing the panel marks nothing.
+  G.Player.M[20] = "普通";
+  Press(kHome);
+  EXPECT_FALSE(Form1.Pzb->Visible);
+  EXPECT_EQ(G.Player.M[20], "普通");
+}
+
 // F9 against the real window drawn headless.
 class F9ScreenshotTest : public KeyboardTest {
  protected:
