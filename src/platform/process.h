@@ -41,7 +41,9 @@ void CheckEndRequest();
 bool ProcessRunning(long pid);
 
 // Opens a file or address with the desktop's handler (xdg-open), without a shell.
-// False when the handler could not be started.
+// False when the handler could not be started or reported a failure (it ended with an
+// error within a few seconds, as it does where no desktop or browser is found). Waits
+// at most those few seconds; a handler still running then counts as a success.
 bool OpenWithDesktop(const std::string& target);
 
 // Replaces the desktop's handler for OpenWithDesktop (tests record the targets instead of
