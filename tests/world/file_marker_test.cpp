@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <random>
 
@@ -333,31 +334,17 @@ TEST(WorkLeftovers, AKillDuringSavesLeavesNothingAfterTheNextStart) {
   std::mt19937 draw(seed);
   for (int round = 0; round < 20; ++round) {
     Write(f, MarkedDatabaseBytes(dir / "scratch", 1));
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::close(ready[0]);
-      try {
-        for (long n = 2;; ++n) {
-          MarkedDatabase db(f, MarkedDatabase::Mode::Write);
-          db.Db().Execute("UPDATE T SET v = ?", {plat::db::Value(n)});
-          db.Commit();
-          if (n == 2) (void)!::write(ready[1], "x", 1);
-        }
-      } catch (...) {
-        ::_exit(3);
-      }
-    }
-    ::close(ready[1]);
-    char x;
-    ASSERT_EQ(::read(ready[0], &x, 1), 1) << "the saving child failed at once";
-    ::close(ready[0]);
-    ::usleep(std::uniform_int_distribution<unsigned>(0, 5000)(draw));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const bool killed = testsupport::KillWhileRunning(
+        [&f](const std::function<void()>& started) {
+          for (long n = 2;; ++n) {
+            MarkedDatabase db(f, MarkedDatabase::Mode::Write);
+            db.Db().Execute("UPDATE T SET v = ?", {plat::db::Value(n)});
+            db.Commit();
+            started();
+          }
+        },
+        draw, 5000);
+    ASSERT_TRUE(killed) << "the saving child failed";
     RemoveWorkLeftovers(dir.path());
     ASSERT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"}) << "round " << round << ", seed " << seed;
     MarkedDatabase db(f, MarkedDatabase::Mode::Read);

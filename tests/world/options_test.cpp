@@ -3,11 +3,9 @@
 #include "world/options.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -183,32 +181,18 @@ TEST_F(OptionsTest, AKillDuringOptionWritesLeavesTheOldOrTheNewFile) {
   std::mt19937 draw(seed);
   for (int round = 0; round < 60; ++round) {
     WriteConfig(before);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      // The clicks, as fast as they come: each one writes the whole file anew.
-      ::close(ready[0]);
-      auto boxes = Boxes();
-      for (long n = 0;; ++n) {
-        for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->SetValue((n % 2 == 0) == (i == 0 || i == 4) ? 0 : 1);
-        if (!SaveConfig()) ::_exit(3);
-        if (n == 0) {
-          (void)!::write(ready[1], "x", 1);
-          ::close(ready[1]);
-        }
-      }
-    }
-    ::close(ready[1]);
-    char x;
-    ASSERT_EQ(::read(ready[0], &x, 1), 1) << "the writing child failed at once";
-    ::close(ready[0]);
-    ::usleep(std::uniform_int_distribution<unsigned>(0, 3000)(draw));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writing child ended by itself: " << status;
+    // The clicks, as fast as they come: each one writes the whole file anew.
+    const bool killed = testsupport::KillWhileRunning(
+        [](const std::function<void()>& started) {
+          auto boxes = Boxes();
+          for (long n = 0;; ++n) {
+            for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->SetValue((n % 2 == 0) == (i == 0 || i == 4) ? 0 : 1);
+            if (!SaveConfig()) return;
+            started();
+          }
+        },
+        draw, 3000);
+    ASSERT_TRUE(killed) << "the writing child failed";
     const std::string text = ConfigText();
     ASSERT_TRUE(text == before || text == after) << "round " << round << ", seed " << seed << ": \"" << text << '"';
   }
