@@ -141,7 +141,8 @@ std::optional<long> TempFileOwner(std::string_view fileName) {
   if (at == std::string_view::npos || at < 2) return std::nullopt;
   std::string_view rest = fileName.substr(at + kTag.size());
   const std::size_t pidDigits = DigitRun(rest);
-  if (pidDigits == 0 || pidDigits > 9 || pidDigits >= rest.size() || rest[pidDigits] != '.') return std::nullopt;
+  if (pidDigits == 0 || pidDigits > 9 || pidDigits >= rest.size() || rest[pidDigits] != '.')
+    return std::nullopt;
   const std::string_view counter = rest.substr(pidDigits + 1);
   if (counter.empty() || DigitRun(counter) != counter.size()) return std::nullopt;
   return std::stol(std::string(rest.substr(0, pidDigits)));

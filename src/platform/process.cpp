@@ -169,7 +169,7 @@ bool OpenWithDesktop(const std::string& target) {
         break;
       }
       if (done < 0 && errno != EINTR) break;
-      const struct timespec pause{0, kHandlerPollMs * 1000000L};
+      const struct timespec pause { 0, kHandlerPollMs * 1000000L };
       ::nanosleep(&pause, nullptr);
     }
     ::_exit(0);

@@ -176,9 +176,9 @@ std::size_t ByteOffset(std::string_view s, int chars) {
 // Chinese typesetting keeps closing punctuation on the line it closes: none of these
 // may start a line.
 bool IsClosingPunctuation(std::string_view ch) {
-  static constexpr std::string_view kClosing[] = {"。", "，", "、", "；", "：", "？", "！", "）", "」", "』", "】",
-                                                  "》", "〉", "〕", "〗", "”", "’", "．", "…", "］", "｝", ",",
-                                                  ".", ";", ":", "?", "!", ")", "]", "}"};
+  static constexpr std::string_view kClosing[] = {"。", "，", "、", "；", "：", "？", "！", "）", "」", "』",
+                                                  "】", "》", "〉", "〕", "〗", "”",  "’",  "．", "…",  "］",
+                                                  "｝", ",",  ".",  ";",  ":",  "?",  "!",  ")",  "]",  "}"};
   for (std::string_view c : kClosing) {
     if (ch == c) return true;
   }

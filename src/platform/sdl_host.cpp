@@ -573,7 +573,8 @@ struct SdlHost::Impl {
     if (auto inner = saved ? Intersect(*saved, textArea) : std::optional<Rect>(textArea)) {
       SetClip(inner);
       LineText(c->Text, c->Enabled ? Col(c->ForeColor) : kGreyText, textArea.x, r);
-      if (form->Focus == c && c->Enabled) Caret(textArea.x + R().MeasureText(c->Text).w, r, Col(c->ForeColor));
+      if (form->Focus == c && c->Enabled)
+        Caret(textArea.x + R().MeasureText(c->Text).w, r, Col(c->ForeColor));
     }
     SetClip(saved);
     R().FillRect(btn, kFace);
@@ -960,7 +961,8 @@ struct SdlHost::Impl {
   // has the focus.
   void UpdateTextInput() {
     Control* f = form->Focus;
-    const bool editable = f != nullptr && (f->Kind == ControlKind::TextBox || f->Kind == ControlKind::ComboBox);
+    const bool editable =
+        f != nullptr && (f->Kind == ControlKind::TextBox || f->Kind == ControlKind::ComboBox);
     const bool want = editable && f->IsShown() && f->Enabled;
     if (want) {
       const Rect r = Bounds(f);

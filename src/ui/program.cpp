@@ -84,7 +84,8 @@ bool SaveGameView(plat::SdlHost& host, const std::string& path) {
   if (!rgb) return false;
   // The bitmap is made in memory and put in place whole: a disk that fills up on the
   // way leaves no half picture behind.
-  std::vector<std::uint8_t> bmp(static_cast<std::size_t>(rgb->pitch) * static_cast<std::size_t>(rgb->h) + 1024);
+  std::vector<std::uint8_t> bmp(static_cast<std::size_t>(rgb->pitch) * static_cast<std::size_t>(rgb->h) +
+                                1024);
   SDL_RWops* file = SDL_RWFromMem(bmp.data(), static_cast<int>(bmp.size()));
   if (file == nullptr) return false;
   const bool made = SDL_SaveBMP_RW(rgb.get(), file, 0) == 0;

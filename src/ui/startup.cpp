@@ -32,7 +32,8 @@ namespace ui {
 
 void RemoveLeftoversOfEndedRuns() {
   for (const char* folder : {"\\", "\\Save", "\\Pic"}) RemoveWorkLeftovers(plat::ResolvePath(folder));
-  const std::filesystem::path monsters = G.MonDbPath.empty() ? plat::ResolvePath("\\Date\\rpg\\21.dat") : G.MonDbPath;
+  const std::filesystem::path monsters =
+      G.MonDbPath.empty() ? plat::ResolvePath("\\Date\\rpg\\21.dat") : G.MonDbPath;
   RemoveWorkLeftovers(monsters.parent_path());
 }
 

@@ -104,7 +104,8 @@ std::optional<long> ReadingCopyOwner(std::string_view name) {
   const std::size_t dot = rest.find('.');
   const std::size_t dash = rest.find('-');
   if (dot == std::string_view::npos || dash == std::string_view::npos || dash < dot) return std::nullopt;
-  if (!AllDigits(rest.substr(dot + 1, dash - dot - 1)) || !AllDigits(rest.substr(dash + 1))) return std::nullopt;
+  if (!AllDigits(rest.substr(dot + 1, dash - dot - 1)) || !AllDigits(rest.substr(dash + 1)))
+    return std::nullopt;
   return ProcessNumber(rest.substr(0, dot));
 }
 

@@ -504,10 +504,9 @@ TEST_F(RenderTest, WrappingBreaksChineseAnywhereAndWordsAtBlanks) {
 TEST_F(RenderTest, WrappedLinesNeverStartWithClosingPunctuation) {
   const std::vector<std::string> closing = {"。", "，", "！", "？", "、", "；", "：", "）", "」", "”", "…"};
   const std::vector<std::string> texts = {
-      "一二三。四五六，七八九！十一二？三四五",
-      "你好，我是道长。你要学习炼尸咒吗？需要一千金币！",
+      "一二三。四五六，七八九！十一二？三四五", "你好，我是道长。你要学习炼尸咒吗？需要一千金币！",
       "一二三」。四五六七八九十",  // a run of two
-      "。。。。。。",                // nothing but punctuation: it still all shows
+      "。。。。。。",              // nothing but punctuation: it still all shows
   };
   for (const auto& text : texts) {
     for (const int chars : {1, 2, 3, 4, 5}) {
@@ -521,7 +520,8 @@ TEST_F(RenderTest, WrappedLinesNeverStartWithClosingPunctuation) {
         SCOPED_TRACE(text + " in " + std::to_string(chars) + ": line " + l);
         EXPECT_FALSE(l.empty());
         EXPECT_LE(r->MeasureText(l).w, w);
-        const std::string first = l.substr(0, l.size() >= 3 && static_cast<unsigned char>(l[0]) >= 0xE0 ? 3 : 1);
+        const std::string first =
+            l.substr(0, l.size() >= 3 && static_cast<unsigned char>(l[0]) >= 0xE0 ? 3 : 1);
         // (A line of three holds a character with the longest run of punctuation.)
         if (i > 0 && text != "。。。。。。" && chars >= 3) {
           EXPECT_EQ(std::count(closing.begin(), closing.end(), first), 0);

@@ -39,8 +39,8 @@ ScriptedDraws::~ScriptedDraws() { plat::SetRandomSource(nullptr); }
 fs::path GameDir() { return fs::path(ORVANTH_GAME_DIR); }
 fs::path DataDir() { return fs::path(ORVANTH_SOURCE_DIR) / "data"; }
 
-bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work, std::mt19937& draw,
-                      unsigned maxMicros) {
+bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work,
+                      std::mt19937& draw, unsigned maxMicros) {
   int ready[2];
   if (::pipe(ready) != 0) return false;
   const pid_t child = ::fork();

@@ -75,8 +75,8 @@ class ScopedEndThrows {
 // for ever and calls `started` once its first round is done; the kill comes after a
 // pause of 0 to maxMicros microseconds from then, drawn from `draw`. False when the child
 // failed or ended by itself instead (work that throws or returns ends it).
-bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work, std::mt19937& draw,
-                      unsigned maxMicros);
+bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work,
+                      std::mt19937& draw, unsigned maxMicros);
 
 // The built sample game folder (next to the executable).
 fs::path GameDir();

@@ -132,8 +132,10 @@ TEST_F(CheatPanelTest, EachButtonDoesWhatItsLineSays) {
 // The panel may still be open from the title screen when a normal character is
 // continued: whatever of it is used marks the character, and only a character in play.
 TEST_F(CheatPanelTest, UsingThePanelMarksTheCharacterInPlay) {
-  const std::pair<const char*, plat::Control* MainWindow::*> controls[] = {
-      {"refill", &MainWindow::Command23}, {"HP lock", &MainWindow::LhpLck}, {"value", &MainWindow::Command18}};
+  const std::pair<const char*, plat::Control * MainWindow::*> controls[] = {
+      {"refill", &MainWindow::Command23},
+      {"HP lock", &MainWindow::LhpLck},
+      {"value", &MainWindow::Command18}};
   for (const auto& [name, control] : controls) {
     SCOPED_TRACE(name);
     for (const int level : {0, 2}) {

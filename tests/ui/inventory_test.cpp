@@ -75,7 +75,8 @@ TEST_F(InventoryTest, AClickOnAButtonUnderTheDescriptionReachesTheButton) {
       Form1.PwUP->Visible = !Form1.Psell->Visible;
       Form1.Iitem(30)->OnMouseMove(0, 0, 5, 5);
       ASSERT_TRUE(Form1.PItemInf->Visible);
-      const int x = button->ScreenX() + button->PixelWidth() / 2, y = button->ScreenY() + button->PixelHeight() - 4;
+      const int x = button->ScreenX() + button->PixelWidth() / 2,
+                y = button->ScreenY() + button->PixelHeight() - 4;
       ASSERT_NE(Form1.Form->HitTest(x, y), button) << "the description covers the button";
       int clicks = 0;
       button->OnClick = [&clicks] { ++clicks; };

@@ -94,9 +94,12 @@ TEST_F(StartupTest, FormLoadRemovesTheLeftoversOfEndedRuns) {
   ::waitpid(child, nullptr, 0);
   const std::string ended = std::to_string(child), alive = std::to_string(::getpid());
   const std::vector<std::filesystem::path> gone = {
-      dir / "Save" / "张三.kzs.saving", dir / "Save" / ("张三.kzs.saving." + ended),
-      dir / "Save" / ("." + std::string("张三.kzs.tmp.") + ended + ".0"), dir / (".Config.cfg.tmp." + ended + ".3"),
-      dir / "Pic" / (".2026127.bmp.tmp." + ended + ".0"), dir / "Date" / "rpg" / (".21.dat.reading." + ended + ".0-5")};
+      dir / "Save" / "张三.kzs.saving",
+      dir / "Save" / ("张三.kzs.saving." + ended),
+      dir / "Save" / ("." + std::string("张三.kzs.tmp.") + ended + ".0"),
+      dir / (".Config.cfg.tmp." + ended + ".3"),
+      dir / "Pic" / (".2026127.bmp.tmp." + ended + ".0"),
+      dir / "Date" / "rpg" / (".21.dat.reading." + ended + ".0-5")};
   const std::vector<std::filesystem::path> kept = {dir / "Save" / "张三.kzs.bak",
                                                    dir / "Save" / ("李四.kzs.saving." + alive)};
   for (const auto& p : gone) {

@@ -130,7 +130,8 @@ TEST_F(MainWindowLayout, TheCheatPanelLiesBesideTheCharacterWindow) {
     Control* c = child.get();
     if (c->Kind == ControlKind::Timer || c->Kind == ControlKind::Line || c->PixelWidth() == 0) continue;
     for (const auto& [dx, dy] : {std::pair{1, 1}, std::pair{c->PixelWidth() - 2, c->PixelHeight() - 2}}) {
-      EXPECT_EQ(Form1.Form->HitTest(c->ScreenX() + dx, c->ScreenY() + dy), c) << c->Name << " at " << dx << "," << dy;
+      EXPECT_EQ(Form1.Form->HitTest(c->ScreenX() + dx, c->ScreenY() + dy), c)
+          << c->Name << " at " << dx << "," << dy;
     }
   }
 }

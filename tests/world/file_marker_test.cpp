@@ -310,12 +310,20 @@ TEST(WorkLeftovers, OnlyTheFilesOfEndedProcessesAreRemoved) {
   testsupport::TempDir dir;
   const std::string ended = std::to_string(EndedProcess());
   const std::string alive = std::to_string(::getpid());
-  const std::vector<std::string> stay = {
-      "a.kzs", "x.saving.12.kzs", "Config.cfg", ".a.kzs.tmp." + alive + ".0", "a.kzs.saving." + alive,
-      ".a.kzs.reading." + alive + ".1-2", "b.kzs.new." + alive};
-  const std::vector<std::string> go = {
-      ".a.kzs.tmp." + ended + ".0", "a.kzs.saving." + ended, "a.kzs.saving." + ended + "-journal",
-      ".a.kzs.reading." + ended + ".1-2", "b.kzs.new." + ended, "a.kzs.saving", "b.kzs.new"};
+  const std::vector<std::string> stay = {"a.kzs",
+                                         "x.saving.12.kzs",
+                                         "Config.cfg",
+                                         ".a.kzs.tmp." + alive + ".0",
+                                         "a.kzs.saving." + alive,
+                                         ".a.kzs.reading." + alive + ".1-2",
+                                         "b.kzs.new." + alive};
+  const std::vector<std::string> go = {".a.kzs.tmp." + ended + ".0",
+                                       "a.kzs.saving." + ended,
+                                       "a.kzs.saving." + ended + "-journal",
+                                       ".a.kzs.reading." + ended + ".1-2",
+                                       "b.kzs.new." + ended,
+                                       "a.kzs.saving",
+                                       "b.kzs.new"};
   for (const auto& n : stay) Write(dir / n, Bytes(5, 1));
   for (const auto& n : go) Write(dir / n, Bytes(5, 2));
   RemoveWorkLeftovers(dir.path());
@@ -346,7 +354,8 @@ TEST(WorkLeftovers, AKillDuringSavesLeavesNothingAfterTheNextStart) {
         draw, 5000);
     ASSERT_TRUE(killed) << "the saving child failed";
     RemoveWorkLeftovers(dir.path());
-    ASSERT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"}) << "round " << round << ", seed " << seed;
+    ASSERT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"})
+        << "round " << round << ", seed " << seed;
     MarkedDatabase db(f, MarkedDatabase::Mode::Read);
     EXPECT_GE(db.Db().Scalar("SELECT v FROM T").AsLong(), 1);
   }

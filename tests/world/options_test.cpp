@@ -186,7 +186,8 @@ TEST_F(OptionsTest, AKillDuringOptionWritesLeavesTheOldOrTheNewFile) {
         [](const std::function<void()>& started) {
           auto boxes = Boxes();
           for (long n = 0;; ++n) {
-            for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->SetValue((n % 2 == 0) == (i == 0 || i == 4) ? 0 : 1);
+            for (std::size_t i = 0; i < boxes.size(); ++i)
+              boxes[i]->SetValue((n % 2 == 0) == (i == 0 || i == 4) ? 0 : 1);
             if (!SaveConfig()) return;
             started();
           }
@@ -194,7 +195,8 @@ TEST_F(OptionsTest, AKillDuringOptionWritesLeavesTheOldOrTheNewFile) {
         draw, 3000);
     ASSERT_TRUE(killed) << "the writing child failed";
     const std::string text = ConfigText();
-    ASSERT_TRUE(text == before || text == after) << "round " << round << ", seed " << seed << ": \"" << text << '"';
+    ASSERT_TRUE(text == before || text == after)
+        << "round " << round << ", seed " << seed << ": \"" << text << '"';
   }
 }
 
