@@ -681,7 +681,9 @@ TEST_F(RenderTest, AStretchedCopyDrawsTheSamePixelsAsTheStretchedPicture) {
       EXPECT_EQ(r->Opaque(copy), r->Opaque(pic));
       const auto want = Drawn(*r, [&] { r->DrawStretched(pic, dst); });
       EXPECT_EQ(Drawn(*r, [&] { r->DrawSprite(copy, std::nullopt, dst.x, dst.y); }), want);
-      if (r->Opaque(copy)) EXPECT_EQ(Drawn(*r, [&] { r->CopyRect(copy, Rect{0, 0, dst.w, dst.h}, dst.x, dst.y); }), want);
+      if (r->Opaque(copy)) {
+        EXPECT_EQ(Drawn(*r, [&] { r->CopyRect(copy, Rect{0, 0, dst.w, dst.h}, dst.x, dst.y); }), want);
+      }
       r->ReleaseTexture(copy);
     }
   }
