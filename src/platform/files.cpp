@@ -70,6 +70,13 @@ bool FinishTemp(int fd, const fs::path& tempPath, const fs::path& target, bool o
   return true;
 }
 
+// The number of decimal digits at the start of s.
+std::size_t DigitRun(std::string_view s) {
+  std::size_t n = 0;
+  while (n < s.size() && s[n] >= '0' && s[n] <= '9') ++n;
+  return n;
+}
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
@@ -125,6 +132,20 @@ bool WriteAllBytes(const fs::path& p, const std::vector<std::uint8_t>& data) {
   bool ok = WriteAll(fd, data.data(), data.size());
   if (::close(fd) != 0) ok = false;
   return ok;
+}
+
+std::optional<long> TempFileOwner(std::string_view fileName) {
+  constexpr std::string_view kTag = ".tmp.";
+  if (fileName.size() < 2 || fileName[0] != '.') return std::nullopt;
+  const std::size_t at = fileName.rfind(kTag);
+  if (at == std::string_view::npos || at < 2) return std::nullopt;
+  std::string_view rest = fileName.substr(at + kTag.size());
+  const std::size_t pidDigits = DigitRun(rest);
+  if (pidDigits == 0 || pidDigits > 9 || pidDigits >= rest.size() || rest[pidDigits] != '.')
+    return std::nullopt;
+  const std::string_view counter = rest.substr(pidDigits + 1);
+  if (counter.empty() || DigitRun(counter) != counter.size()) return std::nullopt;
+  return std::stol(std::string(rest.substr(0, pidDigits)));
 }
 
 std::optional<fs::path> WriteTarget(const fs::path& p) {
@@ -314,11 +335,7 @@ TextWriter::TextWriter(const fs::path& p) : out_(p, std::ios::binary | std::ios:
   failed_ = !open_;
 }
 
-void TextWriter::WriteItems(const std::vector<TextItem>& items) {
-  if (!open_) {
-    failed_ = true;
-    return;
-  }
+std::string FormatItems(const std::vector<TextItem>& items) {
   std::string line;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) line += ',';
@@ -330,7 +347,15 @@ void TextWriter::WriteItems(const std::vector<TextItem>& items) {
       line += '"';
     }
   }
-  PrintLine(line);
+  return line;
+}
+
+void TextWriter::WriteItems(const std::vector<TextItem>& items) {
+  if (!open_) {
+    failed_ = true;
+    return;
+  }
+  PrintLine(FormatItems(items));
 }
 
 void TextWriter::PrintLine(std::string_view line) {

@@ -31,6 +31,9 @@ bool WriteAllBytes(const fs::path& p, const std::vector<std::uint8_t>& data);
 // that is read-only (not writable, or without any write permission bit) is left as it
 // is and the write fails.
 bool WriteFileAtomically(const fs::path& p, const std::vector<std::uint8_t>& data);
+// The process that made a temporary file of WriteFileAtomically or CopyFileTo, read from
+// the file's name (".<name>.tmp.<process>.<n>"); nothing for any other name.
+std::optional<long> TempFileOwner(std::string_view fileName);
 // The file a write to p reaches: p itself, or the final target when p is a link.
 // Nothing for a link that leads nowhere (or in a circle).
 std::optional<fs::path> WriteTarget(const fs::path& p);
@@ -68,6 +71,9 @@ class TextReader {
 
 // One item of a written line: text items are written in double quotes, numbers bare.
 using TextItem = std::variant<long, std::string>;
+
+// The items as one "Write #" line: separated by commas, without the line end.
+std::string FormatItems(const std::vector<TextItem>& items);
 
 // Writes a text file for output (the file is emptied or created). Lines end in CR LF.
 class TextWriter {

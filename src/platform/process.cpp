@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +22,10 @@ struct EndState {
   std::function<void()> onEndRequest;
   DesktopOpener opener;
 };
+
+// How long the handler's own verdict is waited for, and how often it is looked at.
+constexpr int kHandlerWaitMs = 3000;
+constexpr int kHandlerPollMs = 20;
 
 EndState& State() {
   static EndState state;
@@ -101,6 +106,11 @@ void EndProgram(int code) {
   std::exit(code);
 }
 
+bool ProcessRunning(long pid) {
+  if (pid <= 0 || pid != static_cast<long>(static_cast<pid_t>(pid))) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 void SetDesktopOpener(DesktopOpener opener) {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().opener = std::move(opener);
@@ -145,6 +155,22 @@ bool OpenWithDesktop(const std::string& target) {
       int err = errno;
       (void)!::write(fds[1], &err, sizeof err);
       ::_exit(127);
+    }
+    // A handler that gives up (no browser, no desktop) does so at once; one that is
+    // still busy after a while has opened the page or is showing it.
+    int status = 0;
+    for (int waited = 0; waited < kHandlerWaitMs; waited += kHandlerPollMs) {
+      const pid_t done = ::waitpid(grandchild, &status, WNOHANG);
+      if (done == grandchild) {
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+          int err = ECHILD;
+          (void)!::write(fds[1], &err, sizeof err);
+        }
+        break;
+      }
+      if (done < 0 && errno != EINTR) break;
+      const struct timespec pause { 0, kHandlerPollMs * 1000000L };
+      ::nanosleep(&pause, nullptr);
     }
     ::_exit(0);
   }

@@ -36,8 +36,14 @@ void SetEndRequestHandler(std::function<void()> handler);
 // ends with EndProgram(0). Otherwise nothing.
 void CheckEndRequest();
 
+// Whether a process with this number runs (ourselves included). A process of another
+// user counts as running.
+bool ProcessRunning(long pid);
+
 // Opens a file or address with the desktop's handler (xdg-open), without a shell.
-// False when the handler could not be started.
+// False when the handler could not be started or reported a failure (it ended with an
+// error within a few seconds, as it does where no desktop or browser is found). Waits
+// at most those few seconds; a handler still running then counts as a success.
 bool OpenWithDesktop(const std::string& target);
 
 // Replaces the desktop's handler for OpenWithDesktop (tests record the targets instead of

@@ -173,6 +173,31 @@ std::size_t ByteOffset(std::string_view s, int chars) {
   return i;
 }
 
+// Chinese typesetting keeps closing punctuation on the line it closes: none of these
+// may start a line.
+bool IsClosingPunctuation(std::string_view ch) {
+  static constexpr std::string_view kClosing[] = {"。", "，", "、", "；", "：", "？", "！", "）", "」", "』",
+                                                  "】", "》", "〉", "〕", "〗", "”",  "’",  "．", "…",  "］",
+                                                  "｝", ",",  ".",  ";",  ":",  "?",  "!",  ")",  "]",  "}"};
+  for (std::string_view c : kClosing) {
+    if (ch == c) return true;
+  }
+  return false;
+}
+
+// Where a line of s that would end at `cut` ends instead so that the next line does not
+// start with closing punctuation: the character before it goes down with it (and the one
+// before that, for a run of them). A line that would be left empty keeps `cut`.
+std::size_t BreakBeforeClosing(std::string_view s, std::size_t cut) {
+  std::size_t at = cut;
+  while (at > 0 && at < s.size() && IsClosingPunctuation(s.substr(at, CharLen(s, at)))) {
+    do {
+      --at;
+    } while (at > 0 && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80);
+  }
+  return at > 0 ? at : cut;
+}
+
 // Lines of a text split at "\n" (a "\r" before it is dropped; a lone "\r" breaks too).
 std::vector<std::string> SplitLines(std::string_view s) {
   std::vector<std::string> lines;
@@ -917,6 +942,8 @@ std::vector<std::string> Renderer::WrapUncached(std::string_view utf8, int width
       if (space != std::string_view::npos && space > 0) {
         cut = space;
         next = space + 1;
+      } else {
+        cut = next = BreakBeforeClosing(rest, cut);
       }
       std::string line(rest.substr(0, cut));
       while (!line.empty() && line.back() == ' ') line.pop_back();

@@ -559,6 +559,12 @@ struct SdlHost::Impl {
     Sunken(r);
   }
 
+  // The text caret at x, one line high, vertically centred in r.
+  void Caret(int x, const Rect& r, Color c) {
+    const int lh = std::max(R().LineHeight(), 1);
+    R().FillRect(Rect{x, r.y + (r.h - lh) / 2, 1, lh}, c);
+  }
+
   void DrawComboBox(Control* c, const Rect& r) {
     R().FillRect(r, c->BackTransparent ? kLight : Col(c->BackColor));
     const Rect btn{r.x + r.w - 1 - kComboButtonWidth, r.y + 1, kComboButtonWidth, r.h - 2};
@@ -567,6 +573,8 @@ struct SdlHost::Impl {
     if (auto inner = saved ? Intersect(*saved, textArea) : std::optional<Rect>(textArea)) {
       SetClip(inner);
       LineText(c->Text, c->Enabled ? Col(c->ForeColor) : kGreyText, textArea.x, r);
+      if (form->Focus == c && c->Enabled)
+        Caret(textArea.x + R().MeasureText(c->Text).w, r, Col(c->ForeColor));
     }
     SetClip(saved);
     R().FillRect(btn, kFace);
@@ -599,11 +607,7 @@ struct SdlHost::Impl {
       // The end of a long text stays in view while it is typed.
       const int x = (focused && w > area.w - 2) ? area.x + area.w - 2 - w : area.x;
       LineText(c->Text, c->Enabled ? Col(c->ForeColor) : kGreyText, x, r);
-      if (focused) {
-        const int lh = std::max(R().LineHeight(), 1);
-        const int cy = r.y + (r.h - lh) / 2;
-        R().FillRect(Rect{x + w, cy, 1, lh}, Col(c->ForeColor));
-      }
+      if (focused) Caret(x + w, r, Col(c->ForeColor));
     }
     SetClip(saved);
     Sunken(r);
@@ -954,10 +958,13 @@ struct SdlHost::Impl {
     textInputOn = on;
   }
 
-  // Text input (and the input method) runs while a shown, enabled text box has the focus.
+  // Text input (and the input method) runs while a shown, enabled text box or combo box
+  // has the focus.
   void UpdateTextInput() {
     Control* f = form->Focus;
-    const bool want = f != nullptr && f->Kind == ControlKind::TextBox && f->IsShown() && f->Enabled;
+    const bool editable =
+        f != nullptr && (f->Kind == ControlKind::TextBox || f->Kind == ControlKind::ComboBox);
+    const bool want = editable && f->IsShown() && f->Enabled;
     if (want) {
       const Rect r = Bounds(f);
       if (!textInputOn) SetTextInput(true, &r);

@@ -22,6 +22,8 @@ namespace {
 constexpr std::string_view kMsgNoDestination = "游戏文件夹中没有这个地方，无法移动";
 constexpr int kSkillCount = 15;
 constexpr std::int32_t kMaxParts = 30;
+constexpr std::size_t kAccountModeSkill = 20;  // M(20) holds the account mode
+constexpr std::string_view kCheatAccount = "作弊";
 
 constexpr std::array<CheatDestination, kCheatDestinationCount> kDestinations{{
     {"无名村", "#move 0101 27 31", 1, 1, 27, 31},
@@ -135,6 +137,13 @@ void FillCheatLists() {
   }
 }
 
+void MarkCheatCharacter() {
+  std::string& mode = G.Player.M[kAccountModeSkill];
+  if (G.GAMELEVEL == 0 || mode == kCheatAccount) return;
+  mode = kCheatAccount;
+  G.CheatMode = 1;
+}
+
 void Command17_Click() { ScriptGive("#give " + TextOf(Form1.Citem) + " 1"); }
 
 void Command18_Click() {
@@ -201,7 +210,12 @@ void AttachCheatPanelHandlers() {
       {w.Lddzk, Lddzk_Click},         {w.Lddhl, Lddhl_Click},
   };
   for (const auto& [control, handler] : handlers) {
-    if (control != nullptr) control->OnClick = handler;
+    if (control != nullptr) {
+      control->OnClick = [handler] {
+        MarkCheatCharacter();
+        handler();
+      };
+    }
   }
 }
 

@@ -39,6 +39,12 @@ bool CheatDestinationPresent(std::int32_t map, std::int32_t part);
 // table leaves Citem without rows.
 void FillCheatLists();
 
+// Marks the character of a running game as a cheat account ("作弊" in M(20), CheatMode
+// 1) unless it already is: the panel acts on the character in play, which may be a
+// normal one continued after cheat mode was switched on at the title screen. Nothing
+// before a game has started.
+void MarkCheatCharacter();
+
 // "得到": "#give " + Citem's text + " 1".
 void Command17_Click();
 // "确认": the value table's prefix + Tcc's text to ScriptChange (nothing for an unknown
@@ -63,7 +69,8 @@ void Lys_Click();
 void Lddzk_Click();
 void Lddhl_Click();
 
-// Attaches the handlers above to Form1's cheat panel (after BuildMainWindow).
+// Attaches the handlers above to Form1's cheat panel (after BuildMainWindow); each first
+// marks the character (MarkCheatCharacter).
 void AttachCheatPanelHandlers();
 
 }  // namespace ui

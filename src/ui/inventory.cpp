@@ -181,6 +181,18 @@ void PItemInf_MouseMove(int, int, int, int) {
   if (Form1.PItemInf != nullptr) Form1.PItemInf->Visible = false;
 }
 
+// A press on the description: the panel goes away and the press goes to what lies
+// beneath it (the buttons of the sell and forge panels lie under the bag's description).
+void PItemInf_MouseDown(plat::Control* on, int button, int shift, int x, int y) {
+  plat::Form* form = Form1.Form;
+  if (Form1.PItemInf == nullptr || form == nullptr) return;
+  Form1.PItemInf->Visible = false;
+  const int px = on->ScreenX() + on->ClientInset() + x / plat::kTwipsPerPixel;
+  const int py = on->ScreenY() + on->ClientInset() + y / plat::kTwipsPerPixel;
+  form->Capture = nullptr;
+  form->MouseDown(px, py, button, shift);
+}
+
 void AttachInventoryHandlers() {
   MainWindow& w = Form1;
   for (const auto& [index, icon] : w.Iitem.All()) {
@@ -192,7 +204,13 @@ void AttachInventoryHandlers() {
   }
   if (w.Psys2 != nullptr) w.Psys2->OnMouseDown = Psys2_MouseDown;
   if (w.Pbank != nullptr) w.Pbank->OnMouseMove = Pbank_MouseMove;
-  if (w.PItemInf != nullptr) w.PItemInf->OnMouseMove = PItemInf_MouseMove;
+  // The two lines of text are part of the panel: moving over them hides it too, so a
+  // button under the description takes the next click.
+  for (plat::Control* c : {w.PItemInf, w.ItemInf(1), w.ItemInf(2)}) {
+    if (c == nullptr) continue;
+    c->OnMouseMove = PItemInf_MouseMove;
+    c->OnMouseDown = [c](int button, int shift, int x, int y) { PItemInf_MouseDown(c, button, shift, x, y); };
+  }
 }
 
 }  // namespace ui

@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "window/form1.h"
+#include "ui/cheat_panel.h"
 #include "ui/startup.h"
 #include "ui/system_buttons.h"
 #include "window/window_system.h"
@@ -128,7 +129,11 @@ void CheatKey() {
     G.Player.M[kAccountModeSkill] = "作弊";
     G.CheatMode = 1;
   }
-  Show(Form1.Pzb, !Shown(Form1.Pzb));
+  const bool opening = !Shown(Form1.Pzb);
+  Show(Form1.Pzb, opening);
+  // Cheat mode switched on at the title screen does not make a character continued
+  // later a cheat account by itself: opening the panel over its game does.
+  if (opening) MarkCheatCharacter();
 }
 
 // The panel keys U, I and the first half of O wait for a running game without the

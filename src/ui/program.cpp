@@ -12,6 +12,7 @@
 
 #include "graphics/device.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/forms.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -81,7 +82,18 @@ bool SaveGameView(plat::SdlHost& host, const std::string& path) {
   if (!rgba) return false;
   SurfacePtr rgb(SDL_ConvertSurfaceFormat(rgba.get(), SDL_PIXELFORMAT_BGR24, 0));
   if (!rgb) return false;
-  return SDL_SaveBMP(rgb.get(), path.c_str()) == 0;
+  // The bitmap is made in memory and put in place whole: a disk that fills up on the
+  // way leaves no half picture behind.
+  std::vector<std::uint8_t> bmp(static_cast<std::size_t>(rgb->pitch) * static_cast<std::size_t>(rgb->h) +
+                                1024);
+  SDL_RWops* file = SDL_RWFromMem(bmp.data(), static_cast<int>(bmp.size()));
+  if (file == nullptr) return false;
+  const bool made = SDL_SaveBMP_RW(rgb.get(), file, 0) == 0;
+  const Sint64 size = SDL_RWtell(file);  // the end of the file written
+  SDL_RWclose(file);
+  if (!made || size <= 0) return false;
+  bmp.resize(static_cast<std::size_t>(size));
+  return plat::WriteFileAtomically(path, bmp);
 }
 
 int RunProgram(const ProgramHooks& hooks) {

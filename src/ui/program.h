@@ -35,7 +35,8 @@ constexpr int kScreenshotWidth = 720;
 constexpr int kScreenshotHeight = 448;
 
 // Draws the window as it stands and saves its game view, as shown with every panel over
-// it, as a 24-bit bitmap file at the path. False when the file cannot be written.
+// it, as a 24-bit bitmap file at the path. False when the file cannot be written; a
+// file that could not be written whole is not left behind.
 bool SaveGameView(plat::SdlHost& host, const std::string& path);
 
 }  // namespace ui

@@ -1,10 +1,13 @@
 #include "ui/startup.h"
 
+#include <filesystem>
+
 #include "common/game_state.h"
 #include "graphics/device.h"
 #include "graphics/screens.h"
 #include "graphics/startup_assets.h"
 #include "platform/forms.h"
+#include "platform/paths.h"
 #include "ui/attributes.h"
 #include "ui/cheat_panel.h"
 #include "ui/death_panel.h"
@@ -22,9 +25,17 @@
 #include "ui/system_menu.h"
 #include "ui/title_screen.h"
 #include "window/window_system.h"
+#include "world/file_marker.h"
 #include "world/save_list.h"
 
 namespace ui {
+
+void RemoveLeftoversOfEndedRuns() {
+  for (const char* folder : {"\\", "\\Save", "\\Pic"}) RemoveWorkLeftovers(plat::ResolvePath(folder));
+  const std::filesystem::path monsters =
+      G.MonDbPath.empty() ? plat::ResolvePath("\\Date\\rpg\\21.dat") : G.MonDbPath;
+  RemoveWorkLeftovers(monsters.parent_path());
+}
 
 void Form_Load() {
   if (Form1.Form != nullptr) Form1.Form->Visible = true;
@@ -32,6 +43,7 @@ void Form_Load() {
   InitD3D();
   ShowLogo();
   LoadGraphics();
+  RemoveLeftoversOfEndedRuns();
   ListSaveGames();
   if (Form1.IdList != nullptr) Form1.IdList->Visible = true;
 }

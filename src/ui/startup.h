@@ -4,9 +4,14 @@
 namespace ui {
 
 // The start-up sequence: shows the window, starts the graphics, the logos, the start-up
-// pictures and tables, fills the character list and shows it. Leaves the program on
-// the title screen.
+// pictures and tables, removes the leftovers of ended runs, fills the character list and
+// shows it. Leaves the program on the title screen.
 void Form_Load();
+
+// Removes the working files that runs of the program which no longer run left beside the
+// saves, the option file, the screenshots and the monster database (see
+// RemoveWorkLeftovers). Part of the start-up, before the character list is read.
+void RemoveLeftoversOfEndedRuns();
 
 // The quit confirmation every closing of the window passes: "确实要退出游戏吗？" with OK
 // and Cancel. OK ends the program through EndGame without saving; Cancel (or the box

@@ -48,9 +48,17 @@ void SetRow(int row, const std::string& text) {
 
 int SelectedRow() { return Form1.BankList != nullptr ? Form1.BankList->ListIndex() : -1; }
 
-// Selecting from code shows the row like a click does.
+// Selecting from code shows the row like a click does; the row already selected is
+// shown again (the list itself runs its click only for a change of row).
 void SelectRow(int row) {
-  if (Form1.BankList != nullptr) Form1.BankList->SetListIndex(row);
+  plat::Control* list = Form1.BankList;
+  if (list == nullptr) return;
+  if (list->ListIndex() != row) {
+    list->SetListIndex(row);
+  } else if (list->OnClick) {
+    auto click = list->OnClick;
+    click();
+  }
 }
 
 // Where a store goes: the selected row when it is free, else the first free row after

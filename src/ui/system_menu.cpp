@@ -1,6 +1,7 @@
 #include "ui/system_menu.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "common/game_state.h"
@@ -10,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "window/form1.h"
+#include "world/game_loop.h"
 #include "world/options.h"
 #include "world/save_game.h"
 
@@ -74,8 +76,9 @@ void Label4_Click() {
 
 void Label3_Click() {
   ClickIfSoundOn();
-  // Whether a browser came up is not looked at.
-  (void)plat::OpenWithDesktop(plat::ResolvePath(kHelpPage).string());
+  // Where no desktop handler exists, or it fails, the player learns where the page is.
+  const std::string page = plat::ResolvePath(kHelpPage).string();
+  if (!plat::OpenWithDesktop(page)) AddSysMessage("无法打开帮助页面，请用浏览器打开文件：" + page, 255, 0, 0);
 }
 
 void Label1_Click() {

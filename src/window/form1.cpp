@@ -352,7 +352,9 @@ void BuildGameScreen(MainWindow& w, Control* gs) {
   w.I_Hd = Image(w.PLevel, "I_Hd", 600, 1680, 1500, 375);
   w.I_vHd = Image(w.PLevel, "I_vHd", 600, 2280, 1500, 375);
 
-  w.Pzb = Panel(gs, "Pzb", 370, 15, 3600 / 15, 4950 / 15, false);
+  // Left of the character window (which starts at pixel 492), so the bag and the whole
+  // panel are in view together.
+  w.Pzb = Panel(gs, "Pzb", 250, 15, 3600 / 15, 4950 / 15, false);
   BuildCheatPanel(w, w.Pzb);
 }
 

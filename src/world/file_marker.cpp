@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace fs = std::filesystem;
 
@@ -67,6 +68,47 @@ void RemoveQuietly(const fs::path& p) {
   fs::remove(p, ec);
 }
 
+bool AllDigits(std::string_view s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A process number as names carry it (at most 9 digits).
+std::optional<long> ProcessNumber(std::string_view digits) {
+  if (!AllDigits(digits) || digits.size() > 9) return std::nullopt;
+  return std::stol(std::string(digits));
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view tail) {
+  if (s.size() < tail.size()) return false;
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    char c = s[s.size() - tail.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tail[i]) return false;
+  }
+  return true;
+}
+
+// "<something><tag><process>": the process; nothing for any other name.
+std::optional<long> ProcessAfter(std::string_view name, std::string_view tag) {
+  const std::size_t at = name.rfind(tag);
+  if (at == std::string_view::npos || at == 0) return std::nullopt;
+  return ProcessNumber(name.substr(at + tag.size()));
+}
+
+// ".<file>.reading.<process>.<n>-<r>": the process.
+std::optional<long> ReadingCopyOwner(std::string_view name) {
+  constexpr std::string_view kTag = ".reading.";
+  const std::size_t at = name.rfind(kTag);
+  if (name.empty() || name[0] != '.' || at == std::string_view::npos || at < 2) return std::nullopt;
+  const std::string_view rest = name.substr(at + kTag.size());
+  const std::size_t dot = rest.find('.');
+  const std::size_t dash = rest.find('-');
+  if (dot == std::string_view::npos || dash == std::string_view::npos || dash < dot) return std::nullopt;
+  if (!AllDigits(rest.substr(dot + 1, dash - dot - 1)) || !AllDigits(rest.substr(dash + 1)))
+    return std::nullopt;
+  return ProcessNumber(rest.substr(0, dot));
+}
+
 // A fresh hidden name beside the file for a reading copy. It never ends in "kzs", so
 // the save list does not take it for a save.
 fs::path ReadingCopyName(const fs::path& file) {
@@ -88,6 +130,32 @@ fs::path ReadingCopyName(const fs::path& file) {
 
 }  // namespace
 
+std::optional<long> WorkFileOwner(std::string_view fileName) {
+  if (EndsWithNoCase(fileName, "kzs")) return std::nullopt;
+  if (auto p = plat::TempFileOwner(fileName)) return p;
+  std::string_view name = fileName;
+  for (std::string_view companion : {"-journal", "-wal", "-shm"}) {
+    if (name.size() > companion.size() && name.substr(name.size() - companion.size()) == companion) {
+      name.remove_suffix(companion.size());
+      break;
+    }
+  }
+  if (auto p = ReadingCopyOwner(name)) return p;
+  if (auto p = ProcessAfter(name, ".saving.")) return p;
+  if (auto p = ProcessAfter(name, ".kzs.new.")) return p;
+  const bool unnumbered = (name.size() > 7 && name.substr(name.size() - 7) == ".saving") ||
+                          (name.size() > 8 && EndsWithNoCase(name, ".kzs.new"));
+  if (unnumbered) return 0;
+  return std::nullopt;
+}
+
+void RemoveWorkLeftovers(const fs::path& folder) {
+  for (const std::string& name : plat::ListFiles(folder)) {
+    const auto owner = WorkFileOwner(name);
+    if (owner && (*owner == 0 || !plat::ProcessRunning(*owner))) RemoveQuietly(folder / name);
+  }
+}
+
 MarkedDatabase::MarkedDatabase(const fs::path& file, Mode mode) : file_(file), target_(file), mode_(mode) {
   try {
     if (mode_ == Mode::Write) {
@@ -96,7 +164,8 @@ MarkedDatabase::MarkedDatabase(const fs::path& file, Mode mode) : file_(file), t
       target_ = *target;
       if (!plat::IsWritableFile(target_)) throw MarkedDatabaseError(target_.string() + " may not be written");
       copy_ = target_;
-      copy_ += ".saving";
+      copy_ += ".saving." + std::to_string(::getpid());
+      RemoveWorkLeftovers(target_.parent_path());
     } else {
       copy_ = ReadingCopyName(file_);
     }

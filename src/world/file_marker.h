@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -33,6 +34,22 @@ bool StripFileHeader(const std::filesystem::path& file);
 // Puts the marker in front of a file that has none; a marked file is left as it is.
 // False when the file cannot be read or written (it then stays as it was).
 bool AddFileHeader(const std::filesystem::path& file);
+
+// The process that made a working file, read from the file's name:
+//  - ".<file>.tmp.<p>.<n>", the temporary file of a whole-file write;
+//  - ".<file>.reading.<p>.<n>-<r>", a reading copy of a marked database;
+//  - "<file>.saving.<p>", the working copy of a write;
+//  - "<save>.kzs.new.<p>", a new save being built;
+// the database copies also with the "-journal", "-wal" or "-shm" file SQLite keeps beside
+// them. 0 for the copies named without a process ("<file>.saving", "<save>.kzs.new"),
+// which no running program writes. Nothing for any other name: a save (a name ending in
+// "kzs") is never a working file.
+std::optional<long> WorkFileOwner(std::string_view fileName);
+
+// Removes from a folder the working files (above) left by processes that no longer run,
+// such as the copies of a program killed while it saved. The files of a running process
+// (another copy of the game writing its save) and every other file stay.
+void RemoveWorkLeftovers(const std::filesystem::path& folder);
 
 // Any failure while working on a marked database.
 struct MarkedDatabaseError : std::runtime_error {
@@ -67,7 +84,8 @@ MarkedDbFaultInjection& MarkedDbFaults();
 // opened; the copy is deleted at the end. The file itself is never touched.
 //
 // Writing: the work happens on a copy without the marker beside the file
-// ("<file>.saving"), inside one transaction. A file that is a link is written through:
+// ("<file>.saving.<process>"), inside one transaction; the leftovers of ended processes
+// in the file's folder are removed first. A file that is a link is written through:
 // the copy lies beside the link's target and replaces the target. Commit() ends the
 // transaction, closes the database and puts the marked content in place of the file,
 // durably and with the file's permissions. Destroyed without a successful Commit, the

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/game_state.h"
 #include "platform/files.h"
@@ -99,10 +100,10 @@ void ApplyOptions(const Options& o) {
 bool SaveConfig() {
   std::vector<plat::TextItem> items;
   for (plat::Control* box : OptionBoxes()) items.emplace_back(static_cast<long>(box != nullptr ? box->Value() : 0));
-  plat::TextWriter out(ConfigPath());
-  if (!out.IsOpen()) return false;
-  out.WriteItems(items);
-  return out.Close();
+  // The file is replaced whole, never emptied first: a program killed in the middle
+  // of a click leaves the old options or the new ones.
+  const std::string line = plat::FormatItems(items) + "\r\n";
+  return plat::WriteFileAtomically(ConfigPath(), std::vector<std::uint8_t>(line.begin(), line.end()));
 }
 
 void LoadConfig() {

@@ -1,5 +1,8 @@
 #include "world/save_create.h"
 
+#include <unistd.h>
+
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -156,9 +159,10 @@ SaveCreateResult CreateSaveGame(std::string_view name, std::string_view zhiYe, b
     return result;
   }
 
-  // The save is built as "<name>.kzs.new" (the list only takes names ending in "kzs").
+  // The save is built as "<name>.kzs.new.<process>" (the list only takes names ending
+  // in "kzs"; the process number tells a leftover from another program's work).
   fs::path staging = target;
-  staging += ".new";
+  staging += ".new." + std::to_string(::getpid());
   try {
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);

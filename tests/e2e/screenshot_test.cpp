@@ -502,3 +502,102 @@ TEST(Screenshot, AFightInARealWindow) {
   EXPECT_GT(changed(withoutNumbers), 20) << "the damage number";
   EXPECT_GT(changed(withoutSpirit), 300) << "the spirit";
 }
+
+// The cheat panel beside the open bag, a value row typed into its combo box, and then
+// the sell panel with a bag item's description over its buttons: a click on "卖掉"
+// reaches the button. Both views are kept as pictures.
+TEST(Screenshot, TheCheatPanelAndASaleUnderTheDescriptionInARealWindow) {
+  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  using ui::Form1;
+
+  testsupport::TempDir dir;
+  e2e::CopyGameFolder(dir.path());
+  e2e::ProgramRun run;
+  testsupport::ScopedEndThrows ends;
+  e2e::FastClock clock;
+  e2e::GameDriver driver(clock, {SDLK_RETURN, SDLK_RETURN});
+
+  const fs::path shots = fs::path(ORVANTH_BINARY_DIR) / "screenshots";
+  fs::create_directories(shots);
+  bool cheatSaved = false, saleSaved = false, textInput = false;
+  std::int32_t dcMax = -1;
+  std::string mode;
+  int sells = 0;
+
+  e2e::Append(driver.steps, e2e::PastTheIntro(clock));
+  driver.steps.push_back([&](plat::SdlHost&) {
+    e2e::PushKey(SDLK_HOME);  // the warning is answered with Return
+    e2e::PushKey(SDLK_i);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost&) {
+    if (!Form1.Pzb->Visible || !Form1.Psys2->Visible) return false;
+    e2e::ClickOn(Form1.Cchange);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost&) {
+    if (Form1.Form->Focus != Form1.Cchange) return false;
+    textInput = SDL_IsTextInputActive() == SDL_TRUE;
+    e2e::PushKey(SDLK_BACKSPACE);
+    e2e::PushKey(SDLK_BACKSPACE);
+    e2e::PushText("攻击上限");
+    e2e::ClickOn(Form1.Tcc);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost&) {
+    if (Form1.Form->Focus != Form1.Tcc) return false;
+    e2e::PushKey(SDLK_BACKSPACE);
+    e2e::PushText("77");
+    e2e::ClickOn(Form1.Command18);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost& host) {
+    if (G.Player.DcMax != 77) return false;
+    dcMax = G.Player.DcMax;
+    mode = G.Player.M[20];
+    host.DrawForm();
+    host.Render().SetTarget(plat::Texture{});
+    cheatSaved = host.Render().SavePng((shots / "cheat_panel.png").string());
+    // The sell panel, with a bag item pointed at.
+    e2e::PushKey(SDLK_HOME);
+    auto& items = G.Player.Items;
+    for (std::size_t i = 1; i <= 56 && items[30].Name.empty(); ++i) {
+      if (i != 30 && !items[i].Name.empty()) items[30] = items[i];
+    }
+    Form1.Psell->Visible = true;
+    const auto sell = Form1.Command10->OnClick;
+    Form1.Command10->OnClick = [&sells, sell] {
+      ++sells;
+      if (sell) sell();
+    };
+    const plat::Control* slot = Form1.Iitem(30);
+    e2e::PushMotion(slot->ScreenX() + 5, slot->ScreenY() + 5);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost& host) {
+    if (!Form1.PItemInf->Visible) return false;
+    host.DrawForm();
+    host.Render().SetTarget(plat::Texture{});
+    saleSaved = host.Render().SavePng((shots / "sell_under_description.png").string());
+    const plat::Control* b = Form1.Command10;
+    e2e::PushMotion(b->ScreenX() + b->PixelWidth() / 2, b->ScreenY() + b->PixelHeight() / 2);
+    e2e::ClickOn(b);
+    return true;
+  });
+  driver.steps.push_back([&](plat::SdlHost&) {
+    if (sells == 0) return false;
+    EndGame();
+    return true;
+  });
+
+  e2e::KeyboardAnswers answers;
+  answers.answers = {SDLK_RETURN};  // the cheat warning
+  e2e::RunNewCharacter(driver, answers, dir.path(), "阿青", 0);
+
+  EXPECT_TRUE(textInput);
+  EXPECT_EQ(dcMax, 77);
+  EXPECT_EQ(mode, "作弊");
+  EXPECT_TRUE(cheatSaved);
+  EXPECT_TRUE(saleSaved);
+  EXPECT_EQ(sells, 1);
+}

@@ -250,6 +250,15 @@ TEST_F(FakeHandler, OpensTheTargetWithoutAShellAndLeavesNoChild) {
   EXPECT_EQ(got, target);
 }
 
+TEST_F(FakeHandler, AHandlerThatFailsIsReported) {
+  std::ofstream(bin_ / "xdg-open") << "#!/bin/sh\necho 'xdg-open: no method available' >&2\nexit 3\n";
+  ::setenv("PATH", (bin_.path().string() + ":/usr/bin:/bin").c_str(), 1);
+  EXPECT_FALSE(plat::OpenWithDesktop("help.htm"));
+  errno = 0;
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
 TEST_F(FakeHandler, MissingHandlerIsReported) {
   ::setenv("PATH", (bin_.path() / "nothing-here").c_str(), 1);
   EXPECT_FALSE(plat::OpenWithDesktop("help.htm"));

@@ -499,6 +499,40 @@ TEST_F(RenderTest, WrappingBreaksChineseAnywhereAndWordsAtBlanks) {
   EXPECT_EQ(r->WrapText("a\nb", 0), (std::vector<std::string>{"a", "b"}));
 }
 
+// Closing punctuation never starts a wrapped line: the character before it goes down
+// with it, as Chinese typesetting does.
+TEST_F(RenderTest, WrappedLinesNeverStartWithClosingPunctuation) {
+  const std::vector<std::string> closing = {"。", "，", "！", "？", "、", "；", "：", "）", "」", "”", "…"};
+  const std::vector<std::string> texts = {
+      "一二三。四五六，七八九！十一二？三四五", "你好，我是道长。你要学习炼尸咒吗？需要一千金币！",
+      "一二三」。四五六七八九十",  // a run of two
+      "。。。。。。",              // nothing but punctuation: it still all shows
+  };
+  for (const auto& text : texts) {
+    for (const int chars : {1, 2, 3, 4, 5}) {
+      std::string fit;
+      for (int k = 0; k < chars; ++k) fit += "中";
+      const int w = r->MeasureText(fit).w;
+      const auto lines = r->WrapText(text, w);
+      std::string joined;
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto& l = lines[i];
+        SCOPED_TRACE(text + " in " + std::to_string(chars) + ": line " + l);
+        EXPECT_FALSE(l.empty());
+        EXPECT_LE(r->MeasureText(l).w, w);
+        const std::string first =
+            l.substr(0, l.size() >= 3 && static_cast<unsigned char>(l[0]) >= 0xE0 ? 3 : 1);
+        // (A line of three holds a character with the longest run of punctuation.)
+        if (i > 0 && text != "。。。。。。" && chars >= 3) {
+          EXPECT_EQ(std::count(closing.begin(), closing.end(), first), 0);
+        }
+        joined += l;
+      }
+      EXPECT_EQ(joined, text);
+    }
+  }
+}
+
 TEST_F(RenderTest, TextInARectangleIsAlignedAndClipped) {
   auto litColumns = [&](int y0, int y1, int& first, int& last) {
     first = 1000;
@@ -647,7 +681,9 @@ TEST_F(RenderTest, AStretchedCopyDrawsTheSamePixelsAsTheStretchedPicture) {
       EXPECT_EQ(r->Opaque(copy), r->Opaque(pic));
       const auto want = Drawn(*r, [&] { r->DrawStretched(pic, dst); });
       EXPECT_EQ(Drawn(*r, [&] { r->DrawSprite(copy, std::nullopt, dst.x, dst.y); }), want);
-      if (r->Opaque(copy)) EXPECT_EQ(Drawn(*r, [&] { r->CopyRect(copy, Rect{0, 0, dst.w, dst.h}, dst.x, dst.y); }), want);
+      if (r->Opaque(copy)) {
+        EXPECT_EQ(Drawn(*r, [&] { r->CopyRect(copy, Rect{0, 0, dst.w, dst.h}, dst.x, dst.y); }), want);
+      }
       r->ReleaseTexture(copy);
     }
   }

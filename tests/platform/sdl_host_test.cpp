@@ -541,6 +541,42 @@ TEST_F(HostTest, ModalBoxesInTheWindowAnswerFromTheKeyboard) {
   EXPECT_EQ(unloads, 0);
 }
 
+// A combo box takes typed text as well as a row: focused, it turns text input (and the
+// input method) on like a text box, and shows a caret.
+TEST_F(HostTest, AFocusedComboBoxTakesTypedText) {
+  Control* combo = Put(form.get(), ControlKind::ComboBox, "C", 10, 10, 100, 20);
+  combo->AddItem("HP上限");
+  Control* button = Put(form.get(), ControlKind::Button, "B", 10, 60, 60, 20);
+  host = SdlHost::CreateWindowed(*form);
+  host->Poll();
+  EXPECT_FALSE(SDL_IsTextInputActive());
+  const auto look = [&] {
+    host->DrawForm();
+    std::vector<Color> px;
+    for (int x = 12; x < 60; ++x) px.push_back(At(x, 20));
+    return px;
+  };
+  const auto unfocused = look();
+  Click(20, 20);  // focuses it and opens its list
+  Pump();
+  host->Poll();
+  EXPECT_EQ(form->Focus, combo);
+  EXPECT_TRUE(SDL_IsTextInputActive());
+  EXPECT_NE(look(), unfocused);  // the caret
+  Key(SDLK_BACKSPACE, true);
+  SDL_Event t{};
+  t.type = SDL_TEXTINPUT;
+  std::snprintf(t.text.text, sizeof t.text.text, "%s", "攻击上限");
+  Send(t);
+  Pump();
+  EXPECT_EQ(combo->Text, "攻击上限");
+  Click(20, 70);  // the focus moves on, and text input ends
+  Pump();
+  host->Poll();
+  EXPECT_EQ(form->Focus, button);
+  EXPECT_FALSE(SDL_IsTextInputActive());
+}
+
 TEST_F(HostTest, TheEndOfTheProgramUnderTestLeavesLiveHostsWorking) {
   Control* p = Put(form.get(), ControlKind::Panel, "P", 10, 10, 20, 20);
   p->BackColor = 0x0000FF;

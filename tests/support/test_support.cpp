@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <random>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -36,5 +38,35 @@ ScriptedDraws::~ScriptedDraws() { plat::SetRandomSource(nullptr); }
 
 fs::path GameDir() { return fs::path(ORVANTH_GAME_DIR); }
 fs::path DataDir() { return fs::path(ORVANTH_SOURCE_DIR) / "data"; }
+
+bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work,
+                      std::mt19937& draw, unsigned maxMicros) {
+  int ready[2];
+  if (::pipe(ready) != 0) return false;
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    ::close(ready[0]);
+    try {
+      work([&] {
+        if (ready[1] < 0) return;
+        (void)!::write(ready[1], "x", 1);
+        ::close(ready[1]);
+        ready[1] = -1;
+      });
+    } catch (...) {
+    }
+    ::_exit(3);
+  }
+  ::close(ready[1]);
+  char x;
+  const bool started = ::read(ready[0], &x, 1) == 1;
+  ::close(ready[0]);
+  if (started) ::usleep(std::uniform_int_distribution<unsigned>(0, maxMicros)(draw));
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return started && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
 
 }  // namespace testsupport

@@ -6,6 +6,8 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,13 @@ class ScopedEndThrows {
  private:
   bool was_;
 };
+
+// Runs `work` in a child process and kills it (SIGKILL) at a random moment: `work` loops
+// for ever and calls `started` once its first round is done; the kill comes after a
+// pause of 0 to maxMicros microseconds from then, drawn from `draw`. False when the child
+// failed or ended by itself instead (work that throws or returns ends it).
+bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work,
+                      std::mt19937& draw, unsigned maxMicros);
 
 // The built sample game folder (next to the executable).
 fs::path GameDir();

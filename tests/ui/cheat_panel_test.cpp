@@ -129,6 +129,31 @@ TEST_F(CheatPanelTest, EachButtonDoesWhatItsLineSays) {
   }
 }
 
+// The panel may still be open from the title screen when a normal character is
+// continued: whatever of it is used marks the character, and only a character in play.
+TEST_F(CheatPanelTest, UsingThePanelMarksTheCharacterInPlay) {
+  const std::pair<const char*, plat::Control * MainWindow::*> controls[] = {
+      {"refill", &MainWindow::Command23},
+      {"HP lock", &MainWindow::LhpLck},
+      {"value", &MainWindow::Command18}};
+  for (const auto& [name, control] : controls) {
+    SCOPED_TRACE(name);
+    for (const int level : {0, 2}) {
+      G.GAMELEVEL = static_cast<std::uint8_t>(level);
+      G.CheatMode = 1;  // switched on at the title screen
+      G.Player.M[20] = "普通";
+      (Form1.*control)->OnClick();
+      EXPECT_EQ(G.Player.M[20], level == 0 ? "普通" : "作弊");
+    }
+  }
+  // An expert character becomes a cheat account too, and stays one.
+  G.Player.M[20] = "专家";
+  G.CheatMode = 0;
+  Form1.Command17->OnClick();
+  EXPECT_EQ(G.Player.M[20], "作弊");
+  EXPECT_EQ(G.CheatMode, 1);
+}
+
 TEST_F(CheatPanelTest, ShowingEverySkillLeavesTheMiddleLinesAndTheSkills) {
   for (int i = 1; i <= 15; ++i) Form1.McI(i)->Visible = Form1.Lsp(i)->Visible = false;
   for (plat::Control* l : {Form1.Line11, Form1.Line13, Form1.Line21, Form1.Line34}) l->Visible = false;

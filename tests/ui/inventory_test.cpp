@@ -62,6 +62,33 @@ class InventoryTest : public sampleitems::SampleItemsTest {
   ItemRecord potion, sword, ring;
 };
 
+// After pointing at a bag item, the description lies over the buttons of the sell and
+// forge panels. A click there reaches the button, whether the pointer moved over the
+// description on its way or the press came first.
+TEST_F(InventoryTest, AClickOnAButtonUnderTheDescriptionReachesTheButton) {
+  Slot(30) = potion;
+  for (plat::Control* panel : {Form1.Psell, Form1.PwUP}) panel->Visible = true;
+  for (plat::Control* button : {Form1.Command10, Form1.Command9, Form1.Command21, Form1.Command13}) {
+    for (const bool moved : {true, false}) {
+      SCOPED_TRACE(button->Caption + (moved ? " after a move" : " without a move"));
+      Form1.Psell->Visible = button == Form1.Command10 || button == Form1.Command9;
+      Form1.PwUP->Visible = !Form1.Psell->Visible;
+      Form1.Iitem(30)->OnMouseMove(0, 0, 5, 5);
+      ASSERT_TRUE(Form1.PItemInf->Visible);
+      const int x = button->ScreenX() + button->PixelWidth() / 2,
+                y = button->ScreenY() + button->PixelHeight() - 4;
+      ASSERT_NE(Form1.Form->HitTest(x, y), button) << "the description covers the button";
+      int clicks = 0;
+      button->OnClick = [&clicks] { ++clicks; };
+      if (moved) Form1.Form->MouseMove(x, y, 0, 0);
+      Form1.Form->MouseDown(x, y, plat::kLeftButton, 0);
+      Form1.Form->MouseUp(x, y, plat::kLeftButton, 0);
+      EXPECT_EQ(clicks, 1);
+      EXPECT_FALSE(Form1.PItemInf->Visible);
+    }
+  }
+}
+
 // One row per rule of the grid: the state before, the click, and what follows. `frame`
 // is the slot whose place the frame took (0: it did not move).
 TEST_F(InventoryTest, EveryClickRule) {

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <ctime>
 #include <algorithm>
@@ -336,6 +339,33 @@ TEST_F(KeyboardTest, EachKeyRunsItsOneBranchInEachState) {
   EXPECT_EQ(Outcome(dialogs), "Pzb cheat:作弊");
 }
 
+// Home on the title screen switches cheat mode on before any character is loaded; a
+// normal character continued afterwards becomes a cheat account when the panel opens
+// over its game, not before, and without a second warning.
+TEST_F(KeyboardTest, ANormalCharacterContinuedAfterCheatModeIsMarkedWhenThePanelOpens) {
+  constexpr int kHome = 36;
+  G = GameState{};
+  Form1.Pzb->Visible = false;
+  Enter(At::Title);
+  Press(kHome);
+  Press(kHome);
+  ASSERT_EQ(G.CheatMode, 1);
+  ASSERT_FALSE(Form1.Pzb->Visible);
+  G.Player = PlayerRecord{};
+  G.Player.M[20] = "普通";
+  Enter(At::Play);
+  EXPECT_EQ(G.Player.M[20], "普通");
+  Press(kHome);
+  EXPECT_TRUE(Form1.Pzb->Visible);
+  EXPECT_EQ(G.Player.M[20], "作弊");
+  EXPECT_EQ(dialogs.dialogs.shown.size(), 1u);
+  // Closing the panel marks nothing.
+  G.Player.M[20] = "普通";
+  Press(kHome);
+  EXPECT_FALSE(Form1.Pzb->Visible);
+  EXPECT_EQ(G.Player.M[20], "普通");
+}
+
 // F9 against the real window drawn headless.
 class F9ScreenshotTest : public KeyboardTest {
  protected:
@@ -442,6 +472,26 @@ TEST_F(F9ScreenshotTest, AFolderOrFileThatCannotBeMadeIsReportedAsAFailure) {
   EXPECT_EQ(G.SysMessages[2].Text.rfind("截图失败：无法写入文件 ", 0), 0u) << G.SysMessages[2].Text;
   EXPECT_EQ(G.SysMessages[2].R, 255);
   EXPECT_TRUE(Pictures().empty());
+}
+
+TEST_F(F9ScreenshotTest, APictureThatDoesNotFitLeavesNoFile) {
+  fs::create_directories(dir / "Pic");
+  // Files may grow to 64 KB only, far less than the picture; a write beyond fails.
+  struct rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  Press(120);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(Pictures().empty());
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
+  EXPECT_EQ(G.SysMessages[1].Text.rfind("截图失败：无法写入文件 ", 0), 0u) << G.SysMessages[1].Text;
+  // With room again the same key saves the picture.
+  Press(120);
+  EXPECT_EQ(Pictures().size(), 1u);
 }
 
 // The belt keys, with a fake clock and instant potions that each take one draw.

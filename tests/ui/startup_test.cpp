@@ -1,7 +1,12 @@
 // The main window's start-up, its quit confirmation, its three timers and the hide key.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "common/game_state.h"
 #include "graphics/device.h"
@@ -78,6 +83,34 @@ TEST_F(StartupTest, FormLoadEndsOnTheTitleScreen) {
   EXPECT_EQ(ui::Form1.IdList->ListCount(), 0);  // no save yet
   EXPECT_EQ(G.Fps, 0);
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
+}
+
+// The working copies of a program killed while it wrote go at the next start, in every
+// folder the program writes; those of a running program and the saves stay.
+TEST_F(StartupTest, FormLoadRemovesTheLeftoversOfEndedRuns) {
+  testpics::WriteStartupFolder(dir.path());
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string ended = std::to_string(child), alive = std::to_string(::getpid());
+  const std::vector<std::filesystem::path> gone = {
+      dir / "Save" / "张三.kzs.saving",
+      dir / "Save" / ("张三.kzs.saving." + ended),
+      dir / "Save" / ("." + std::string("张三.kzs.tmp.") + ended + ".0"),
+      dir / (".Config.cfg.tmp." + ended + ".3"),
+      dir / "Pic" / (".2026127.bmp.tmp." + ended + ".0"),
+      dir / "Date" / "rpg" / (".21.dat.reading." + ended + ".0-5")};
+  const std::vector<std::filesystem::path> kept = {dir / "Save" / "张三.kzs.bak",
+                                                   dir / "Save" / ("李四.kzs.saving." + alive)};
+  for (const auto& p : gone) {
+    std::filesystem::create_directories(p.parent_path());
+    testpics::WriteText(p, "x");
+  }
+  for (const auto& p : kept) testpics::WriteText(p, "x");
+  plat::SetKeyHeld(plat::vk::Return, true);
+  ui::Form_Load();
+  for (const auto& p : gone) EXPECT_FALSE(std::filesystem::exists(p)) << p;
+  for (const auto& p : kept) EXPECT_TRUE(std::filesystem::exists(p)) << p;
 }
 
 TEST_F(StartupTest, FormLoadWithoutTheFirstPictureEndsAtTheDevice) {

@@ -190,6 +190,33 @@ TEST_P(StorageCaseTest, KeepsItemsAndGoldThroughASave) {
   EXPECT_EQ(G.Player.Bank, bank);
 }
 
+// After a store the receiving row is selected and described, also when it was the row
+// already selected (the list clicks by itself only for a change of row).
+TEST_F(StorageTest, TheReceivingRowIsSelectedAndDescribed) {
+  for (const int chosen : {-1, 5, 2}) {
+    SCOPED_TRACE(chosen);
+    Slot(21) = sword;
+    for (int r = 0; r < 60; ++r) {
+      if (r != 2) {
+        Slot(61 + r) = {};
+        Form1.BankList->Items[static_cast<std::size_t>(r)] = "空位";
+      }
+    }
+    Form1.BankList->SetListIndex(chosen);
+    Form1.PItemInf->Visible = false;
+    Form1.ItemInf(1)->Caption.clear();
+    Form1.Ibank->Picture.clear();
+    G.SelectedSlot = 21;
+    Form1.Command5->OnClick();
+    const int row = chosen == -1 ? 0 : chosen == 5 ? 5 : 3;
+    EXPECT_EQ(Slot(61 + row).Name, sword.Name);
+    EXPECT_EQ(Form1.BankList->ListIndex(), row);
+    EXPECT_TRUE(Form1.PItemInf->Visible);
+    EXPECT_EQ(Form1.ItemInf(1)->Caption.rfind(sword.Name + "『", 0), 0u) << Form1.ItemInf(1)->Caption;
+    EXPECT_FALSE(Form1.Ibank->Picture.empty());
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Operations, StorageCaseTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
 

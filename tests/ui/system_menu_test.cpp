@@ -224,11 +224,16 @@ TEST_F(SystemMenuTest, HelpOpensThePageOfTheProgramFolderAsOneArgument) {
   EXPECT_TRUE(fs::is_regular_file(fs::u8path(opened[0])));
   EXPECT_EQ(fs::u8path(opened[0]), Folder() / "HELP" / "help.htm");
   fs::rename(Folder() / "HELP", Folder() / "Help");
-  // A handler that cannot start changes nothing either.
+  // A handler that cannot start, or fails, changes nothing either, but the player is
+  // told which file the help is in.
   plat::SetDesktopOpener([](const std::string&) { return false; });
   Form1.Psys1->Visible = true;
+  G.SysMessages = {};
   Form1.Label3->OnClick();
   EXPECT_TRUE(Form1.Psys1->Visible);
+  const std::string page = (Folder() / "Help" / "help.htm").string();
+  EXPECT_EQ(G.SysMessages[1].Text, "无法打开帮助页面，请用浏览器打开文件：" + page);
+  EXPECT_EQ(G.SysMessages[1].R, 255);
 }
 
 TEST_F(SystemMenuTest, QuitEndsWithoutAQuestionOrASave) {

@@ -121,6 +121,21 @@ TEST_F(MainWindowLayout, GameScreenLiesUnderEveryPanel) {
   EXPECT_EQ(Form1.Form->HitTest(Form1.Iitem(21)->ScreenX() + 1, Form1.Iitem(21)->ScreenY() + 1), Form1.Iitem(21));
 }
 
+// The cheat panel is used with the bag in view: the open character window covers none
+// of its controls.
+TEST_F(MainWindowLayout, TheCheatPanelLiesBesideTheCharacterWindow) {
+  Form1.Pzb->Visible = true;
+  Form1.Psys2->Visible = true;
+  for (const auto& child : Form1.Pzb->Children()) {
+    Control* c = child.get();
+    if (c->Kind == ControlKind::Timer || c->Kind == ControlKind::Line || c->PixelWidth() == 0) continue;
+    for (const auto& [dx, dy] : {std::pair{1, 1}, std::pair{c->PixelWidth() - 2, c->PixelHeight() - 2}}) {
+      EXPECT_EQ(Form1.Form->HitTest(c->ScreenX() + dx, c->ScreenY() + dy), c)
+          << c->Name << " at " << dx << "," << dy;
+    }
+  }
+}
+
 TEST_F(MainWindowLayout, EveryNamedControlIsInTheTreeUnderItsName) {
   // name, member, parent
   struct Named {

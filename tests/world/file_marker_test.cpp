@@ -2,9 +2,14 @@
 #include "world/file_marker.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
+#include <random>
 
 #include "platform/db.h"
 #include "platform/files.h"
@@ -250,6 +255,109 @@ TEST(MarkedDatabase, EveryInjectedFailureKeepsTheOriginal) {
         MarkedDatabaseError);
     EXPECT_EQ(Read(f), original);
     EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"});
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Leftovers of ended runs
+
+// A process number that no process has: a child that has ended and been reaped.
+long EndedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+TEST(WorkLeftovers, TheOwnerIsReadFromTheNameOnly) {
+  const struct {
+    const char* name;
+    std::optional<long> owner;
+  } rows[] = {
+      {".a.kzs.tmp.123.0", 123},
+      {".Config.cfg.tmp.7.15", 7},
+      {".a.kzs.reading.456.3-99821", 456},
+      {".a.kzs.reading.456.3-99821-journal", 456},
+      {"a.kzs.saving.789", 789},
+      {"a.kzs.saving.789-journal", 789},
+      {"a.kzs.saving.789-wal", 789},
+      {"张三.kzs.new.42", 42},
+      {".张三.kzs.new.42.tmp.42.1", 42},
+      {"张三.kzs.new.42.saving.42", 42},
+      {"a.kzs.saving", 0},
+      {"a.kzs.saving-journal", 0},
+      {"张三.kzs.new", 0},
+      // Saves and everything else are never working files.
+      {"a.kzs", std::nullopt},
+      {"x.saving.12.kzs", std::nullopt},
+      {"a.tmp.1.2.KZS", std::nullopt},
+      {"Config.cfg", std::nullopt},
+      {".saving", std::nullopt},
+      {".saving.12", std::nullopt},
+      {"a.kzs.saving.", std::nullopt},
+      {"a.kzs.saving.12x", std::nullopt},
+      {"a.kzs.saving.1234567890", std::nullopt},
+      {".a.kzs.tmp.12", std::nullopt},
+      {"a.kzs.tmp.12.0", std::nullopt},  // temporary files are hidden
+      {".a.kzs.reading.12.3", std::nullopt},
+      {"map.zip.new", std::nullopt},
+  };
+  for (const auto& r : rows) EXPECT_EQ(WorkFileOwner(r.name), r.owner) << r.name;
+}
+
+TEST(WorkLeftovers, OnlyTheFilesOfEndedProcessesAreRemoved) {
+  testsupport::TempDir dir;
+  const std::string ended = std::to_string(EndedProcess());
+  const std::string alive = std::to_string(::getpid());
+  const std::vector<std::string> stay = {"a.kzs",
+                                         "x.saving.12.kzs",
+                                         "Config.cfg",
+                                         ".a.kzs.tmp." + alive + ".0",
+                                         "a.kzs.saving." + alive,
+                                         ".a.kzs.reading." + alive + ".1-2",
+                                         "b.kzs.new." + alive};
+  const std::vector<std::string> go = {".a.kzs.tmp." + ended + ".0",
+                                       "a.kzs.saving." + ended,
+                                       "a.kzs.saving." + ended + "-journal",
+                                       ".a.kzs.reading." + ended + ".1-2",
+                                       "b.kzs.new." + ended,
+                                       "a.kzs.saving",
+                                       "b.kzs.new"};
+  for (const auto& n : stay) Write(dir / n, Bytes(5, 1));
+  for (const auto& n : go) Write(dir / n, Bytes(5, 2));
+  RemoveWorkLeftovers(dir.path());
+  std::vector<std::string> want = stay;
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(FolderContents(dir.path()), want);
+  RemoveWorkLeftovers(dir / "missing");  // a folder that is not there is no failure
+}
+
+// A program killed at a random moment while it saves leaves the save complete (old or
+// new) and working copies that the next start removes, leaving the save alone.
+TEST(WorkLeftovers, AKillDuringSavesLeavesNothingAfterTheNextStart) {
+  testsupport::TempDir dir;
+  const fs::path f = dir / "a.kzs";
+  const unsigned seed = std::random_device{}();
+  std::mt19937 draw(seed);
+  for (int round = 0; round < 20; ++round) {
+    Write(f, MarkedDatabaseBytes(dir / "scratch", 1));
+    const bool killed = testsupport::KillWhileRunning(
+        [&f](const std::function<void()>& started) {
+          for (long n = 2;; ++n) {
+            MarkedDatabase db(f, MarkedDatabase::Mode::Write);
+            db.Db().Execute("UPDATE T SET v = ?", {plat::db::Value(n)});
+            db.Commit();
+            started();
+          }
+        },
+        draw, 5000);
+    ASSERT_TRUE(killed) << "the saving child failed";
+    RemoveWorkLeftovers(dir.path());
+    ASSERT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.kzs"})
+        << "round " << round << ", seed " << seed;
+    MarkedDatabase db(f, MarkedDatabase::Mode::Read);
+    EXPECT_GE(db.Db().Scalar("SELECT v FROM T").AsLong(), 1);
   }
 }
 

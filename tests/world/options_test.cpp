@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
+#include <random>
 #include <string>
 
 #include "common/game_state.h"
@@ -169,6 +171,33 @@ TEST_F(OptionsTest, BoxClickHandlersRunWhenLoadingChangesThem) {
   WriteConfig("1,1,0,0,0,0,0,0\r\n");  // LFullHP on, LActNumber off: two changes
   LoadConfig();
   EXPECT_EQ(clicks, 2);
+}
+
+// A program killed while it rewrites the file after option clicks leaves either the
+// options it had or the new ones: never an empty or half-written file.
+TEST_F(OptionsTest, AKillDuringOptionWritesLeavesTheOldOrTheNewFile) {
+  const std::string before = "1,0,0,0,1,0,0,0\r\n", after = "0,1,1,1,0,1,1,1\r\n";
+  const unsigned seed = std::random_device{}();
+  std::mt19937 draw(seed);
+  for (int round = 0; round < 60; ++round) {
+    WriteConfig(before);
+    // The clicks, as fast as they come: each one writes the whole file anew.
+    const bool killed = testsupport::KillWhileRunning(
+        [](const std::function<void()>& started) {
+          auto boxes = Boxes();
+          for (long n = 0;; ++n) {
+            for (std::size_t i = 0; i < boxes.size(); ++i)
+              boxes[i]->SetValue((n % 2 == 0) == (i == 0 || i == 4) ? 0 : 1);
+            if (!SaveConfig()) return;
+            started();
+          }
+        },
+        draw, 3000);
+    ASSERT_TRUE(killed) << "the writing child failed";
+    const std::string text = ConfigText();
+    ASSERT_TRUE(text == before || text == after)
+        << "round " << round << ", seed " << seed << ": \"" << text << '"';
+  }
 }
 
 }  // namespace
