@@ -103,6 +103,9 @@ class TcpConnector {
 
  private:
   struct Resolve;
+  void BeginConnect(std::uint32_t address);  // network byte order
+  void Fail(std::string text);
+
   State state_ = State::Idle;
   std::string error_;
   int fd_ = -1;

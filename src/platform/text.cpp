@@ -55,17 +55,26 @@ char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A'
 // Characters the classic Val skips wherever they stand.
 bool IsValBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Converts between two encodings; a character that cannot be converted becomes '?'.
-// `inCharLen` gives the byte length of the input character at an offset (for skipping).
-std::string Convert(const char* to, const char* from, std::string_view in,
-                    std::size_t (*inCharLen)(std::string_view, std::size_t)) {
+// Converts between two encodings. A character that cannot be converted (bad input, or
+// no such character in the target) becomes `replacement`, or fails the whole conversion
+// when `replacement` is null. `inCharLen` gives the byte length of the input character at
+// an offset (for skipping).
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
+                                   std::size_t (*inCharLen)(std::string_view, std::size_t),
+                                   const char* replacement) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     // No converter: keep ASCII, mark everything else.
     std::string out;
     for (std::size_t i = 0; i < in.size();) {
       std::size_t len = inCharLen(in, i);
-      out += (static_cast<unsigned char>(in[i]) < 0x80) ? in[i] : '?';
+      if (static_cast<unsigned char>(in[i]) < 0x80) {
+        out += in[i];
+      } else if (replacement) {
+        out += replacement;
+      } else {
+        return std::nullopt;
+      }
       i += len;
     }
     return out;
@@ -85,7 +94,11 @@ std::string Convert(const char* to, const char* from, std::string_view in,
     if (r != static_cast<std::size_t>(-1)) break;
     if (err == E2BIG) continue;
     // EILSEQ (no such character or bad input) or EINVAL (cut-off sequence at the end).
-    out += '?';
+    if (!replacement) {
+      iconv_close(cd);
+      return std::nullopt;
+    }
+    out += replacement;
     if (pos < in.size()) pos += inCharLen(in, pos);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
   }
@@ -370,9 +383,17 @@ long GbkByteLength(std::string_view utf8) {
   return n;
 }
 
-std::string Utf8ToGbk(std::string_view utf8) { return Convert("GBK", "UTF-8", utf8, &CharLen); }
+std::string Utf8ToGbk(std::string_view utf8) { return *Convert("GBK", "UTF-8", utf8, &CharLen, "?"); }
 
-std::string GbkToUtf8(std::string_view gbk) { return Convert("UTF-8", "GBK", gbk, &GbkCharLen); }
+std::string GbkToUtf8(std::string_view gbk) { return *Convert("UTF-8", "GBK", gbk, &GbkCharLen, "?"); }
+
+std::optional<std::string> Utf8ToCp936(std::string_view utf8) {
+  return Convert("CP936", "UTF-8", utf8, &CharLen, nullptr);
+}
+
+std::string Cp936ToUtf8(std::string_view cp936) {
+  return *Convert("UTF-8", "CP936", cp936, &GbkCharLen, "\xEF\xBF\xBD");
+}
 
 std::vector<std::string> Split(std::string_view s, std::string_view sep) {
   std::vector<std::string> out;

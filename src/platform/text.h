@@ -65,6 +65,15 @@ long GbkByteLength(std::string_view utf8);
 // Characters that cannot be converted become '?'.
 std::string Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
+// The trade wire's code page, CP936 (GBK with the euro sign at 0x80), strict for what we
+// send: nothing when the text holds a character CP936 cannot encode (or is not valid
+// UTF-8), so the caller can refuse it instead of sending a changed text.
+std::optional<std::string> Utf8ToCp936(std::string_view utf8);
+// Bytes from the peer, decoded as far as they can be: every byte sequence that is not a
+// CP936 character becomes U+FFFD, one per stray byte and one per unassigned double-byte
+// pair (a lead byte followed by a valid trail byte). Never fails; ASCII bytes after a
+// broken lead byte, "*" included, are kept.
+std::string Cp936ToUtf8(std::string_view cp936);
 
 // Splits at every occurrence of sep (which must not be empty); "a,,b" gives three items.
 std::vector<std::string> Split(std::string_view s, std::string_view sep);
