@@ -379,6 +379,12 @@ std::uint64_t Link::Withdraw(int slot) {
   return QueueState("WC" + EncodeWithdrawal(slot));
 }
 
+bool Link::SendRaw(const std::string& text) {
+  if (!stream_ || (state_ != State::Greeting && state_ != State::Trading)) return false;
+  outbox_.push_back(Out{ToCp936Lossy(text), 0});
+  return true;
+}
+
 std::uint64_t Link::Confirm(bool value) { return QueueState(value ? "JY1" : "JY0"); }
 
 void Link::Close(std::int64_t now) {

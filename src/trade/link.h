@@ -150,6 +150,10 @@ class Link {
   std::uint64_t Withdraw(int slot);
   std::uint64_t Confirm(bool value);
 
+  // Puts text on the wire as it is (encoded, no terminator added), in turn with the other
+  // frames; for test peers. False when there is no connection.
+  bool SendRaw(const std::string& text);
+
   // After the decision to close: only acknowledgements are still handled.
   void HandleAcksOnly() { acksOnly_ = true; }
   // Orderly end: the acknowledgements still waiting, then "OVER*", shutdown, drain,

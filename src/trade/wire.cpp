@@ -11,17 +11,14 @@ namespace trade {
 // ---------------------------------------------------------------------------------
 // Text
 
-std::optional<std::string> ToCp936Strict(std::string_view utf8) {
-  std::string bytes = plat::Utf8ToGbk(utf8);
-  // The converter writes '?' for what it cannot encode: a text that does not come back
-  // whole had such a character (or was not valid UTF-8).
-  if (plat::GbkToUtf8(bytes) != utf8) return std::nullopt;
-  return bytes;
+std::optional<std::string> ToCp936Strict(std::string_view utf8) { return plat::Utf8ToCp936(utf8); }
+
+std::string ToCp936Lossy(std::string_view utf8) {
+  if (auto bytes = plat::Utf8ToCp936(utf8)) return *bytes;
+  return plat::Utf8ToGbk(utf8);
 }
 
-std::string ToCp936Lossy(std::string_view utf8) { return plat::Utf8ToGbk(utf8); }
-
-std::string FromCp936(std::string_view bytes) { return plat::GbkToUtf8(bytes); }
+std::string FromCp936(std::string_view bytes) { return plat::Cp936ToUtf8(bytes); }
 
 // ---------------------------------------------------------------------------------
 // Framing

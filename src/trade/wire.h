@@ -28,7 +28,7 @@ constexpr int kMaxPeerNameChars = 4;
 std::optional<std::string> ToCp936Strict(std::string_view utf8);
 // The CP936 bytes; characters without a CP936 form become '?'.
 std::string ToCp936Lossy(std::string_view utf8);
-// The text of CP936 bytes; bytes that do not decode become '?'.
+// The text of CP936 bytes; bytes that do not decode become U+FFFD.
 std::string FromCp936(std::string_view bytes);
 
 // ---------------------------------------------------------------------------------
