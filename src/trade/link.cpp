@@ -80,6 +80,9 @@ void Link::Greet(std::unique_ptr<Stream> stream, std::int64_t now) {
   state_ = State::Greeting;
   greetingDeadline_ = now + kGreetingMs;
   outbox_.push_back(Out{ToCp936Lossy("OK" + options_.ownName + "*"), 0});
+  // Our name leaves before the peer's is read: a peer with the same name must see it to
+  // refuse on its side too.
+  Flush(now);
 }
 
 void Link::Poll(std::int64_t now) {
