@@ -79,10 +79,11 @@ void Link::Greet(std::unique_ptr<Stream> stream, std::int64_t now) {
   stream_ = std::move(stream);
   state_ = State::Greeting;
   greetingDeadline_ = now + kGreetingMs;
-  outbox_.push_back(Out{ToCp936Lossy("OK" + options_.ownName + "*"), 0});
-  // Our name leaves before the peer's is read: a peer with the same name must see it to
-  // refuse on its side too.
-  Flush(now);
+  // At once: a peer with our name closes as soon as it has our greeting and its own is
+  // out, and it must not find us gone before ours arrived.
+  lastWrite_ = now;
+  wroteAny_ = true;
+  if (!stream_->Write(ToCp936Lossy("OK" + options_.ownName + "*"))) Fail(kLinkLostText, false);
 }
 
 void Link::Poll(std::int64_t now) {
