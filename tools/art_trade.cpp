@@ -115,7 +115,10 @@ void WriteButtons(const fs::path& gameDir, const plat::Control& parent) {
       ButtonStyle style;
       style.px = h < 18 ? 11 : 12;
       Save(gameDir, FilePath(child->Picture), ButtonPicture(w, h, child->Caption, false, style));
-      Save(gameDir, FilePath(child->DownPicture), ButtonPicture(w, h, child->Caption, true, style));
+      // A confirm box that is set glows amber, so that it reads as set at a glance.
+      ButtonStyle down = style;
+      if (child->Graphical) down.face = Rgba{168, 110, 36, 255};
+      Save(gameDir, FilePath(child->DownPicture), ButtonPicture(w, h, child->Caption, true, down));
     }
     WriteButtons(gameDir, *child);
   }
