@@ -271,7 +271,8 @@ void Control::AppendLook(std::string& out) const {
   PutValue(out, geometry);
   const std::uint32_t colours[] = {ForeColor, BackColor, BorderColor};
   PutValue(out, colours);
-  const bool flags[] = {PixelScale, Enabled, BackTransparent, HasBorder, WordWrap, Dropped, Graphical, MultiLine};
+  const bool flags[] = {PixelScale, Enabled, BackTransparent, HasBorder, WordWrap,
+                        Dropped,    Graphical, MultiLine,    AllSelected};
   PutValue(out, flags);
   PutText(out, Caption);
   PutText(out, Picture);
@@ -331,6 +332,7 @@ void Form::MouseDown(int px, int py, int button, int shift) {
     if (dc != nullptr && dc != target) dc->Dropped = false;  // a press elsewhere closes it
     Capture = target;
     if (target != this && IsWindowed(target->Kind)) Focus = target;
+    target->AllSelected = false;
   }
   int x, y;
   LocalCoords(target, px, py, x, y);
@@ -445,6 +447,14 @@ void Form::KeyDown(int keyCode, int shift) {
     if (keyCode == 0) return;
   }
   const bool editable = (c->Kind == ControlKind::TextBox || c->Kind == ControlKind::ComboBox) && !c->Locked;
+  if (c->AllSelected) {
+    c->AllSelected = false;
+    if (editable && keyCode == kVkBack && !c->Text.empty()) {
+      c->Text.clear();
+      Run(c->OnChange);
+      return;
+    }
+  }
   if (editable && keyCode == kVkBack) {
     const long n = Len(c->Text);
     if (n > 0) {
@@ -472,6 +482,10 @@ void Form::TextInput(std::string_view utf8) {
   if (c == nullptr || !c->IsShown() || !c->Enabled) return;
   if (c->Kind != ControlKind::TextBox && c->Kind != ControlKind::ComboBox) return;
   if (c->Locked) return;
+  if (c->AllSelected) {
+    c->AllSelected = false;
+    c->Text.clear();
+  }
   for (std::string ch : Chars(utf8)) {
     if (ch.size() == 1 && c->OnKeyPress) {
       int k = static_cast<unsigned char>(ch[0]);

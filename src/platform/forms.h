@@ -118,6 +118,9 @@ class Control {
   bool MultiLine = false;
   int ScrolledBack = 0;
   bool Locked = false;  // text boxes: typing changes nothing
+  // Text boxes: the whole text is selected (shown highlighted); the next character typed
+  // replaces it and Backspace clears it. A press in the box or any other key ends it.
+  bool AllSelected = false;
 
   // Check boxes (0 clear, 1 ticked) and option buttons (0, 1). Setting a different
   // value runs the click handler (an option button set to 1 clears its siblings).

@@ -640,7 +640,12 @@ struct SdlHost::Impl {
       const int w = R().MeasureText(c->Text).w;
       // The end of a long text stays in view while it is typed.
       const int x = (focused && w > area.w - 2) ? area.x + area.w - 2 - w : area.x;
-      LineText(c->Text, c->Enabled ? Col(c->ForeColor) : kGreyText, x, r);
+      if (c->AllSelected && focused && w > 0) {
+        R().FillRect(Rect{x, r.y + 2, w, r.h - 4}, kHighlight);
+        LineText(c->Text, kLight, x, r);
+      } else {
+        LineText(c->Text, c->Enabled ? Col(c->ForeColor) : kGreyText, x, r);
+      }
       if (focused) {
         const int lh = std::max(R().LineHeight(), 1);
         const int cy = r.y + (r.h - lh) / 2;

@@ -26,8 +26,11 @@ bool AccountMayTrade(const std::string& row) {
   return mode == "普通" || mode == "专家";
 }
 
+// The address box focused with all of its text selected.
 void FocusAddress() {
-  if (Form1.Form != nullptr && Form1.DIP != nullptr) Form1.Form->Focus = Form1.DIP;
+  if (Form1.Form == nullptr || Form1.DIP == nullptr) return;
+  Form1.Form->Focus = Form1.DIP;
+  Form1.DIP->AllSelected = true;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/forms.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "trade/socket_network.h"
 #include "ui/item_description.h"
@@ -179,6 +180,13 @@ bool OpenTradeWindow(SessionOptions options, std::string* error, std::unique_ptr
     return false;
   }
   gState->hook = plat::Application::Get().AddIdleHook([] { PollTradeWindow(); });
+  // A program that ends during the trade still says goodbye to the peer and lets go of
+  // the save (the session's end does both); the windows are left as they are.
+  plat::AddShutdownHook([] {
+    if (!gState) return;
+    plat::Application::Get().RemoveIdleHook(gState->hook);
+    gState.reset();
+  });
 
   // Form_Load: the window shows with both description lines empty.
   Form2.ItemInf(1)->Caption.clear();

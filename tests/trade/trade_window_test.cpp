@@ -109,6 +109,9 @@ TEST_F(TradeSetupTest, TheRoleDecidesTheAddressBoxAndAJoinNeedsAnAddress) {
   EXPECT_EQ(Form1.O1->Value(), 0);
   EXPECT_TRUE(Form1.DIP->Enabled);
   EXPECT_EQ(Form1.Form->Focus, Form1.DIP);
+  EXPECT_TRUE(Form1.DIP->AllSelected);
+  Form1.Form->TextInput("10.1.2.3");  // replaces the selected "0.0.0.0"
+  EXPECT_EQ(Form1.DIP->Text, "10.1.2.3");
 
   for (const char* typed : {"0.0.0.0", "  0.0.0.0 ", "", "   "}) {
     SCOPED_TRACE(typed);
@@ -120,6 +123,7 @@ TEST_F(TradeSetupTest, TheRoleDecidesTheAddressBoxAndAJoinNeedsAnAddress) {
     EXPECT_EQ(boxes.dialogs.shown[0].text, trade::kBadAddressText);
     EXPECT_EQ(boxes.dialogs.shown[0].title, trade::kErrorTitle);
     EXPECT_EQ(Form1.Form->Focus, Form1.DIP);
+    EXPECT_TRUE(Form1.DIP->AllSelected);
     EXPECT_FALSE(trade::TradeWindowOpen());
   }
   Press(Form1.O1);
