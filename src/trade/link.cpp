@@ -48,6 +48,7 @@ Link::~Link() {
 
 bool Link::Start(std::int64_t now, std::string* error) {
   if (state_ != State::Idle) return false;
+  lastNow_ = now;
   if (options_.role == Role::Host) {
     std::string why;
     switch (net_.Listen(options_.address, options_.port, &why)) {
@@ -88,6 +89,7 @@ void Link::Greet(std::unique_ptr<Stream> stream, std::int64_t now) {
 
 void Link::Poll(std::int64_t now) {
   if (polling_ || state_ == State::Closed || state_ == State::Idle) return;
+  lastNow_ = std::max(lastNow_, now);
   polling_ = true;
   struct Reset {
     bool& flag;
@@ -252,29 +254,31 @@ void Link::QueueAck(int d) {
   outbox_.push_back(Out{std::move(bytes), 0});
 }
 
-void Link::HandleAck(int d, std::int64_t now) {
+void Link::HandleAck(int d, std::int64_t /*now*/) {
   if (d < 1 || d > kSendSlots) return;
   Slot& s = slots_[d];
+  if (s.unanswered > 0) --s.unanswered;
   if (s.state == SlotState::Free) return;
   // A copy still waiting to be written is no longer needed.
   outbox_.erase(std::remove_if(outbox_.begin(), outbox_.end(), [d](const Out& o) { return o.slot == d; }),
                 outbox_.end());
   const std::uint64_t id = s.stateId;
   std::string message = std::move(s.message);
-  const bool resent = s.resent;
+  const int unanswered = s.unanswered;
   s = Slot{};
-  // A frame sent more than once may still be acknowledged again: keep its slot out of
-  // use for a while, so a late acknowledgement cannot free a newer frame.
-  if (resent) s.quietUntil = now + kResendMs;
+  // A frame sent more than once is acknowledged once for each copy: its slot stays out
+  // of use until every copy is, so a late acknowledgement cannot free a newer frame.
+  s.unanswered = unanswered;
   if (id != 0 && stateSlot_ == d) {
     stateSlot_ = 0;
     listener_.OnStateAcknowledged(id, message);
   }
 }
 
-int Link::FreeSlot(std::int64_t now) const {
+int Link::FreeSlot(std::int64_t /*now*/) const {
   for (int d = 1; d <= kSendSlots; ++d) {
-    if (slots_[d].state == SlotState::Free && now >= slots_[d].quietUntil) return d;
+    const Slot& s = slots_[d];
+    if (s.state == SlotState::Free && s.unanswered == 0) return d;
   }
   return 0;
 }
@@ -341,6 +345,7 @@ void Link::Flush(std::int64_t now) {
   if (o.slot != 0) {
     slots_[o.slot].state = SlotState::OnWire;
     slots_[o.slot].sentAt = now;
+    ++slots_[o.slot].unanswered;
   }
   if (!stream_->Write(o.bytes)) Fail(kLinkLostText, false);
 }
@@ -352,9 +357,11 @@ Link::SayResult Link::Say(const std::string& text) {
   } else if (Busy()) {
     r.line = kChatBusyLine;
   } else {
-    chat_.push_back("SY" + ReplaceStars(text));
-    r.queued = true;
+    // No more than a chat line shows goes out, which also keeps every frame of ours far
+    // below the peer's limit for a frame.
     r.line = plat::Left(text, static_cast<long>(kChatShownChars));
+    chat_.push_back("SY" + ReplaceStars(r.line));
+    r.queued = true;
   }
   Log(r.line);
   return r;
@@ -395,32 +402,43 @@ void Link::Close(std::int64_t now) {
   if (state_ == State::Closed) return;
   if (stream_ && (state_ == State::Greeting || state_ == State::Trading)) {
     // Acknowledgements still waiting leave first (the peer may act on them), each after
-    // the gap, then the farewell.
+    // the gap, then the farewell. What waits before an acknowledgement leaves with it, in
+    // order: the peer reads the acknowledgement in its light (a JY0 before it says that
+    // our confirm no longer stands).
     std::vector<std::string> last;
-    for (const Out& o : outbox_) {
-      if (o.slot == 0 && o.bytes.rfind("YZ", 0) == 0) last.push_back(o.bytes);
+    std::size_t upTo = 0;
+    for (std::size_t i = 0; i < outbox_.size(); ++i) {
+      if (outbox_[i].slot == 0 && outbox_[i].bytes.rfind("YZ", 0) == 0) upTo = i + 1;
     }
+    for (std::size_t i = 0; i < upTo; ++i) last.push_back(outbox_[i].bytes);
     last.push_back("OVER*");
-    bool ok = true;
     for (const std::string& bytes : last) {
-      if (wroteAny_ && now - lastWrite_ < kFrameGapMs) {
-        const std::int64_t wait = kFrameGapMs - (now - lastWrite_);
-        options_.sleep(wait);
-        now += wait;
-      }
-      lastWrite_ = now;
-      wroteAny_ = true;
-      ok = ok && stream_->Write(bytes);
-      if (!ok) break;
+      if (!WriteAfterGap(bytes, now)) break;
     }
   }
   Shut();
   listener_.OnClosed("");
 }
 
+bool Link::WriteAfterGap(const std::string& bytes, std::int64_t& now) {
+  now = std::max(now, lastNow_);
+  if (wroteAny_ && now - lastWrite_ < kFrameGapMs) {
+    const std::int64_t wait = kFrameGapMs - (now - lastWrite_);
+    options_.sleep(wait);
+    now += wait;
+  }
+  lastNow_ = now;
+  lastWrite_ = now;
+  wroteAny_ = true;
+  return stream_->Write(bytes);
+}
+
 void Link::Fail(const std::string& message, bool sayOver) {
   if (state_ == State::Closed) return;
-  if (sayOver && stream_) stream_->Write("OVER*");
+  if (sayOver && stream_) {
+    std::int64_t now = lastNow_;
+    WriteAfterGap("OVER*", now);
+  }
   Shut();
   listener_.OnClosed(message);
 }

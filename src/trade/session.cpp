@@ -90,6 +90,7 @@ bool Session::Open(std::int64_t now, std::string* error) {
 
   ClearLists();
   unsaved_.reset();
+  unsavedRounds_.clear();
   LinkOptions lo;
   lo.role = options_.role;
   lo.address = options_.address;
@@ -119,7 +120,7 @@ void Session::Close(std::int64_t now) {
   now_ = now;
   if (!open_ || closing_) return;
   closing_ = true;
-  if (CommitMayBePending()) {
+  if (Trading() && CommitMayBePending()) {
     // The peer may complete on our confirm: its acknowledgement decides, so wait for it.
     closeDeadline_ = now + kCloseWaitMs;
     listener_.OnLog(kCloseWaitLine);
@@ -132,6 +133,7 @@ void Session::FinishClose() {
   if (!open_) return;
   if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
   if (unsaved_) RetryUnsaved(true);
+  finishing_ = true;
   link_->HandleAcksOnly();
   link_->Close(now_);  // reports OnClosed("") unless the link was already closed
   if (open_) Ended("");
@@ -139,15 +141,17 @@ void Session::FinishClose() {
 
 void Session::OnClosed(const std::string& message) {
   if (!open_) return;
-  // A link that died while our confirm was unanswered may have left the peer completed.
-  if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
-  if (unsaved_) RetryUnsaved(true);
+  if (!finishing_) {  // (our own close has seen to these)
+    // A link that died while our confirm was unanswered may have left the peer completed.
+    if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
+    if (unsaved_) RetryUnsaved(true);
+  }
   Ended(message);
 }
 
 void Session::Ended(const std::string& message) {
   open_ = false;
-  closing_ = false;
+  closing_ = finishing_ = false;
   ClearLists();
   lock_.Unlock();
   listener_.OnClosed(message);
@@ -158,10 +162,11 @@ void Session::ClearLists() {
   theirs_.fill(ItemRecord{});
   theirsValid_.fill(true);
   unreadablePeerOffer_ = false;
-  cmy_ = cdf_ = cdfFresh_ = false;
+  cmy_ = wantCmy_ = cdf_ = cdfFresh_ = false;
   jy1Id_ = 0;
   jy1Acked_ = false;
-  ownOffersInFlight_.clear();
+  sent_.clear();
+  wireId_ = 0;
   jy0AfterAck_ = false;
 }
 
@@ -178,7 +183,7 @@ void Session::Poll(std::int64_t now) {
     SendConfirm(false);
   }
   if (unsaved_ && now >= retryAt_) RetryUnsaved(false);
-  if (closing_ && (!CommitMayBePending() || now >= closeDeadline_)) FinishClose();
+  if (closing_ && (!Trading() || !CommitMayBePending() || now >= closeDeadline_)) FinishClose();
 }
 
 // ---------------------------------------------------------------- what the link reports
@@ -220,33 +225,39 @@ void Session::OnPeerOfferInvalid(int slot, const std::string& line) {
 void Session::PeerOfferChanged() {
   // Any offer change clears both boxes; ours is announced as cleared.
   SetPeerConfirm(false, false);
-  if (cmy_) SendConfirm(false);
+  if (wantCmy_) SendConfirm(false);
 }
 
 void Session::OnPeerConfirm(bool value) {
   // The peer's confirm counts only when none of our offers was on its way: it may have
   // been given before the peer saw them.
-  SetPeerConfirm(value, value && ownOffersInFlight_.empty());
+  // A second JY1 without a JY0 between is a re-sent copy: it neither refreshes a confirm
+  // that arrived behind our offer nor completes anything.
+  if (value && cdf_) return;
+  SetPeerConfirm(value, value && !OfferInFlight());
   if (value) Evaluate(Case::PeerConfirmed);
 }
 
 void Session::OnStateAcknowledged(std::uint64_t id, const std::string& /*message*/) {
-  for (auto it = ownOffersInFlight_.begin(); it != ownOffersInFlight_.end(); ++it) {
-    if (*it == id) {
-      ownOffersInFlight_.erase(it);
+  for (auto it = sent_.begin(); it != sent_.end(); ++it) {
+    if (it->id == id) {
+      sent_.erase(it);
       break;
     }
   }
+  // The rule is weighed before the next message of ours goes on the wire: until then our
+  // confirm stands as announced.
   if (id != 0 && id == jy1Id_) {
     jy1Acked_ = true;
     Evaluate(Case::OwnConfirmAcknowledged);
   }
+  OnTheWire();
 }
 
 // ---------------------------------------------------------------- the commit
 
 bool Session::CommitMayBePending() const {
-  return open_ && Trading() && cmy_ && jy1Id_ != 0 && !jy1Acked_ && cdf_ && cdfFresh_;
+  return open_ && cmy_ && jy1Id_ != 0 && !jy1Acked_ && cdf_ && cdfFresh_;
 }
 
 void Session::Evaluate(Case c) {
@@ -309,21 +320,23 @@ void Session::Commit(Case c) {
     }
   }
   if (written) {
+    // This write holds the earlier rounds that still waited for theirs.
+    Saved();
     Journal("committed", gave, got);
-    unsaved_.reset();
     listener_.OnLog(kSuccessLine);
   } else {
     // The peer has completed already: the round stands, and its write is retried.
     Journal("unsaved", gave, got);
     unsaved_ = bag_;
-    unsavedGave_ = gave;
-    unsavedGot_ = got;
+    unsavedRounds_.push_back(Round{gave, got});
     retryAt_ = now_ + kCommitRetryMs;
   }
   SetPeerConfirm(false, false);
   if (c == Case::PeerConfirmed) {
     // The JY0 follows the acknowledgement, which lets the peer complete.
-    SetOwnConfirm(false);
+    jy1Id_ = 0;
+    jy1Acked_ = false;
+    wantCmy_ = false;
     jy0AfterAck_ = true;
   } else {
     SendConfirm(false);
@@ -335,18 +348,26 @@ void Session::Commit(Case c) {
   }
 }
 
+void Session::Saved() {
+  std::vector<Round> rounds = std::move(unsavedRounds_);
+  unsavedRounds_.clear();
+  unsaved_.reset();
+  for (const Round& r : rounds) {
+    Journal("committed", r.gave, r.got);
+    listener_.OnLog(kSuccessLine);
+    listener_.OnCommitted(r.gave, r.got);
+  }
+}
+
 void Session::RetryUnsaved(bool closing) {
   if (options_.write(name_, *unsaved_)) {
-    Journal("committed", unsavedGave_, unsavedGot_);
-    const std::vector<ItemRecord> gave = std::move(unsavedGave_), got = std::move(unsavedGot_);
-    unsaved_.reset();
-    listener_.OnLog(kSuccessLine);
-    listener_.OnCommitted(gave, got);
+    Saved();
     return;
   }
   retryAt_ = now_ + kCommitRetryMs;
   if (closing) {
-    Journal("lost", unsavedGave_, unsavedGot_);
+    for (const Round& r : unsavedRounds_) Journal("lost", r.gave, r.got);
+    unsavedRounds_.clear();
     unsaved_.reset();
     listener_.OnCommitFailed(kCommitLostText);
   }
@@ -371,11 +392,29 @@ std::vector<ItemRecord> Session::OfferList(const std::array<ItemRecord, kOfferSl
 
 bool Session::StateIdle() const { return link_ && link_->StateIdle() && !jy0AfterAck_; }
 
-void Session::SendConfirm(bool value) {
-  const std::uint64_t id = link_ ? link_->Confirm(value) : 0;
-  jy1Id_ = value ? id : 0;
+void Session::SendConfirm(bool value) { Queued(link_ ? link_->Confirm(value) : 0, false, value); }
+
+void Session::Queued(std::uint64_t id, bool offer, bool value) {
+  if (id == 0) return;  // not trading
+  sent_.push_back(Sent{id, offer, value});
+  if (!offer) wantCmy_ = value;
+  OnTheWire();
+}
+
+void Session::OnTheWire() {
+  if (sent_.empty() || sent_.front().id == wireId_) return;
+  const Sent& s = sent_.front();
+  wireId_ = s.id;
+  jy1Id_ = !s.offer && s.value ? s.id : 0;
   jy1Acked_ = false;
-  SetOwnConfirm(value);
+  if (!s.offer) SetOwnConfirm(s.value);
+}
+
+bool Session::OfferInFlight() const {
+  for (const Sent& s : sent_) {
+    if (s.offer) return true;
+  }
+  return false;
 }
 
 void Session::SetOwnConfirm(bool value) {
@@ -419,14 +458,12 @@ bool Session::Offer(int bagSlot) {
     return false;
   }
   SetPeerConfirm(false, false);
-  if (cmy_) SendConfirm(false);  // before the offer, as the protocol has it
+  if (wantCmy_) SendConfirm(false);  // before the offer, as the protocol has it
   mine_[k] = item;
   bag_[bagSlot] = ItemRecord{};
   listener_.OnBagChanged(bagSlot);
   listener_.OnOffer(Side::Own, k, &mine_[k]);
-  ownOffersInFlight_.push_back(link_->QueueState("WC" + *text.payload));
-  jy1Id_ = 0;
-  jy1Acked_ = false;
+  Queued(link_->QueueState("WC" + *text.payload), true, false);
   return true;
 }
 
@@ -446,11 +483,9 @@ bool Session::Withdraw(int k) {
     listener_.OnOffer(Side::Own, k, nullptr);
   }
   // An empty slot still sends its withdrawal.
-  ownOffersInFlight_.push_back(link_->Withdraw(k));
-  jy1Id_ = 0;
-  jy1Acked_ = false;
+  Queued(link_->Withdraw(k), true, false);
   SetPeerConfirm(false, false);
-  if (cmy_) SendConfirm(false);
+  if (wantCmy_) SendConfirm(false);
   return true;
 }
 

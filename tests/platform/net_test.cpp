@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/text.h"
+#include "support/net_support.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ using plat::TcpConnector;
 using plat::TcpListener;
 using plat::TcpStream;
 using Status = TcpStream::ReadStatus;
+using testsupport::ReadUntil;
 
 // Guards against a hang only; no test measures time.
 constexpr int kGuardMs = 10000;
@@ -59,19 +61,6 @@ Pair Connect() {
   }
   EXPECT_TRUE(p.server.IsOpen());
   return p;
-}
-
-// Reads until `want` bytes have arrived or the stream ended; the last status.
-Status ReadUntil(TcpStream& s, std::string& out, std::size_t want) {
-  const std::int64_t guard = plat::SteadyMs() + kGuardMs;
-  Status st = Status::NoData;
-  while (out.size() < want && plat::SteadyMs() < guard) {
-    pollfd p{s.Fd(), POLLIN, 0};
-    poll(&p, 1, 100);
-    st = s.ReadAvailable(out);
-    if (st == Status::Closed) break;
-  }
-  return st;
 }
 
 // Reads until the stream ends; everything read before the end is kept in out.

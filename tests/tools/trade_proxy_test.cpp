@@ -14,12 +14,14 @@
 #include <thread>
 
 #include "platform/net.h"
+#include "support/net_support.h"
 #include "support/test_support.h"
 
 namespace {
 
 using plat::TcpStream;
 using Status = TcpStream::ReadStatus;
+using testsupport::ReadUntil;
 
 // Guards against a hang only; no test measures time.
 constexpr int kGuardMs = 15000;
@@ -104,6 +106,16 @@ class ProxyRun {
     return s.str();
   }
 
+  // Whether the proxy logged `text` (waiting for it as long as the guard allows).
+  bool Logged(const std::string& text) const {
+    const std::int64_t guard = plat::SteadyMs() + kGuardMs;
+    while (Log().find(text) == std::string::npos) {
+      if (plat::SteadyMs() >= guard) return false;
+      Pause();
+    }
+    return true;
+  }
+
   static void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
 
   TcpStream client;
@@ -115,19 +127,6 @@ class ProxyRun {
   plat::TcpListener target_listener_;
   pid_t pid_ = -1;
 };
-
-// Reads until `want` bytes have arrived or the stream ended; the last status.
-Status ReadUntil(TcpStream& s, std::string& out, std::size_t want) {
-  const std::int64_t guard = plat::SteadyMs() + kGuardMs;
-  Status st = Status::NoData;
-  while (out.size() < want && plat::SteadyMs() < guard) {
-    pollfd p{s.Fd(), POLLIN, 0};
-    poll(&p, 1, 100);
-    st = s.ReadAvailable(out);
-    if (st == Status::Closed) break;
-  }
-  return st;
-}
 
 TEST(TradeProxy, SplitMergeAndStallKeepTheByteStream) {
   struct Case {
@@ -186,6 +185,21 @@ TEST(TradeProxy, CutEndsBothSidesAfterTheFrame) {
     EXPECT_NE(run.Log().find(std::string("cut (") + mode + ") after frame 3"), std::string::npos)
         << run.Log();
   }
+}
+
+TEST(TradeProxy, BlackholeForwardsNothingAfterTheFrameAndClosesNothing) {
+  ProxyRun run({"--blackhole-after-frames", "1"});
+  ASSERT_TRUE(run.client.SendAll("OKa*SY1x*"));
+  std::string atTarget, atClient;
+  ReadUntil(run.target, atTarget, 4);
+  ASSERT_TRUE(run.target.SendAll("OKb*"));
+  run.client.Close(0);
+  // Once the proxy has seen the client's end, anything it forwarded would be waiting.
+  ASSERT_TRUE(run.Logged("end of stream from the client")) << run.Log();
+  EXPECT_EQ(run.target.ReadAvailable(atTarget), Status::NoData);
+  EXPECT_EQ(atTarget, "OKa*");
+  run.target.Close(0);
+  EXPECT_EQ(run.Wait(), 0);
 }
 
 }  // namespace

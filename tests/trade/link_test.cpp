@@ -12,21 +12,10 @@
 namespace {
 
 using trade::Link;
+using tradetest::Cloth;
 using tradetest::Connection;
 using tradetest::FakeNetwork;
 using tradetest::Recorder;
-
-ItemRecord Cloth() {
-  ItemRecord r;
-  r.Name = "布衣";
-  r.Type = 12;
-  r.Type2 = "X";
-  r.Weight = 5;
-  r.Pic1 = 17;
-  r.Pic2 = 2;
-  r.Money = 50;
-  return r;
-}
 
 // A host link with the test as its peer: the test writes into `in` and reads the frames
 // the link wrote (each write one frame, decoded).
@@ -44,11 +33,7 @@ struct HostLink {
     trade::LinkOptions o;
     o.role = trade::Role::Host;
     o.ownName = std::move(name);
-    o.table = [](const std::string& n, ItemRecord& row) {
-      if (n != "布衣") return false;
-      row = Cloth();
-      return true;
-    };
+    o.table = tradetest::TableOf({Cloth()});
     o.sleep = [this](std::int64_t ms) { slept += ms; };
     link = std::make_unique<Link>(net, rec, o);
     std::string error;
@@ -203,15 +188,17 @@ TEST(TradeLink, ResendInPlaceAfterMoreThanTwoSeconds) {
   EXPECT_TRUE(h.Sent().empty());
   h.At(sent + trade::kResendMs + 1);
   EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY11*"});  // same digit
-  // The late acknowledgement of the first copy frees it once; the second is ignored and
-  // the slot rests, so the next state message takes slot 2.
+  // The late acknowledgement of the first copy frees it once; the slot rests until the
+  // second copy is answered too, so the next state message takes slot 2, and the second
+  // acknowledgement does not free it.
   h.Peer("YZ1*");
   h.Run(20);
   EXPECT_TRUE(h.link->StateIdle());
   h.link->Confirm(false);
-  h.Peer("YZ1*");
   h.Run(200);
   EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY20*"});
+  h.Peer("YZ1*");
+  h.Run(200);
   EXPECT_FALSE(h.link->StateIdle());
   EXPECT_EQ(std::count_if(h.rec.events.begin(), h.rec.events.end(),
                           [](const std::string& e) { return e.rfind("acked:", 0) == 0; }),
@@ -375,6 +362,13 @@ TEST(TradeLink, LongPeerChatIsCutWhenShown) {
   h.Peer("SY1" + text + "*");
   h.Run(20);
   EXPECT_EQ(plat::Len(h.rec.logs.back()), 5 + 500);
+  // Our own goes out cut the same way.
+  h.Sent();
+  EXPECT_TRUE(h.link->Say(text).queued);
+  h.Run(trade::kPumpMs + 150);
+  const auto sent = h.Sent();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back(), "SY1" + plat::Left(text, 500) + "*");
 }
 
 }  // namespace

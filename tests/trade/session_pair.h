@@ -163,6 +163,7 @@ class Pair {
     b.net.incoming = conn->EndB();
     b.net.connectOnAttempt = 1;
     cut = false;
+    endAtoB_ = endBtoA_ = false;
     std::string error;
     ASSERT_TRUE(a.s->Open(Now(), &error)) << error;
     ASSERT_TRUE(b.s->Open(Now(), &error)) << error;
@@ -174,8 +175,9 @@ class Pair {
   tradetest::Pipe& BtoA() { return *conn->bToA; }
   void Hold(bool on = true) { AtoB().hold = BtoA().hold = on; }
 
-  // Moves up to n held frames of a pipe to its reader; the number moved.
-  static int Deliver(tradetest::Pipe& p, int n = 1) {
+  // Moves up to n held frames of a pipe to its reader; the number moved. A writer's end
+  // reaches the reader after the frames written before it.
+  int Deliver(tradetest::Pipe& p, int n = 1) {
     int moved = 0;
     std::size_t end = 0;
     while (moved < n) {
@@ -186,6 +188,10 @@ class Pair {
     }
     p.bytes += p.held.substr(0, end);
     p.held.erase(0, end);
+    if (p.held.empty() && EndWaits(p)) {
+      EndWaits(p) = false;
+      p.ended = true;
+    }
     return moved;
   }
   static int HeldFrames(const tradetest::Pipe& p) {
@@ -213,8 +219,11 @@ class Pair {
   // Moves the fake clock on and polls both sides.
   void Step(std::int64_t ms) {
     plat::CurrentClock().Sleep(ms);
+    HoldEnds();
     a.s->Poll(Now());
+    HoldEnds();
     b.s->Poll(Now());
+    HoldEnds();
     if (cut) {
       AtoB().held.clear();
       BtoA().held.clear();
@@ -227,15 +236,27 @@ class Pair {
   // Releases everything and runs until both sides are quiet for a while.
   void Settle(std::int64_t ms = 3000) {
     Hold(false);
-    AtoB().Release();
-    BtoA().Release();
+    Deliver(AtoB(), 1 << 30);
+    Deliver(BtoA(), 1 << 30);
     Run(ms);
+  }
+
+  // An end written behind held frames waits for them.
+  bool& EndWaits(const tradetest::Pipe& p) { return &p == conn->aToB.get() ? endAtoB_ : endBtoA_; }
+  void HoldEnds() {
+    for (tradetest::Pipe* p : {conn->aToB.get(), conn->bToA.get()}) {
+      if (!cut && p->ended && !p->held.empty()) {
+        p->ended = false;
+        EndWaits(*p) = true;
+      }
+    }
   }
 
   testsupport::ScopedFakeClock clock;
   End a, b;
   std::unique_ptr<tradetest::Connection> conn;
   bool cut = false;
+  bool endAtoB_ = false, endBtoA_ = false;
 };
 
 // ---------------------------------------------------------------- saves on disk

@@ -557,3 +557,70 @@ TEST_F(TradeSessionTest, OpenRefusesWhatCannotTradeAndLeavesNothingOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+// One session against frames the test writes as the peer.
+struct RawPeer {
+  explicit RawPeer(const std::string& name = "甲") {
+    net.incoming = conn.EndA();
+    s = std::make_unique<Session>(net, ev, Options(Role::Host, name));
+    std::string error;
+    EXPECT_TRUE(s->Open(plat::Tick(), &error)) << error;
+    Send("OK乙*");
+  }
+  void Send(const std::string& text) {
+    conn.bToA->bytes += trade::ToCp936Lossy(text);
+    Run(120);
+  }
+  void Run(std::int64_t ms) {
+    for (std::int64_t t = 0; t < ms; t += 10) {
+      plat::CurrentClock().Sleep(10);
+      s->Poll(plat::Tick());
+    }
+  }
+  // The last frame we wrote that starts with `tag`.
+  std::string Last(const std::string& tag) const {
+    for (auto it = conn.aToB->writes.rbegin(); it != conn.aToB->writes.rend(); ++it) {
+      const std::string f = trade::FromCp936(*it);
+      if (f.rfind(tag, 0) == 0) return f;
+    }
+    return "";
+  }
+  testsupport::ScopedFakeClock clock;
+  tradetest::FakeNetwork net;
+  tradetest::Connection conn;
+  Events ev;
+  std::unique_ptr<Session> s;
+};
+
+TEST_F(TradeSessionTest, ACopyOfThePeersConfirmDoesNotMakeItFresh) {
+  RawPeer p;
+  ASSERT_TRUE(p.s->Trading());
+  p.Send("WC1" + *trade::EncodeOffer(1, Item(201)).payload + "*");
+  ASSERT_EQ(p.s->PeerOffer(1).Ex, 201);
+  ASSERT_TRUE(p.s->Offer(21));
+  p.Run(200);
+  const std::string wc = p.Last("WC");
+  ASSERT_FALSE(wc.empty());
+  // The peer confirmed before it saw our offer; its copy of that confirm comes after our
+  // offer was answered.
+  p.Send("JY11*");
+  p.Send(std::string("YZ") + wc[2] + "*");
+  p.Send("JY11*");
+  EXPECT_TRUE(p.s->PeerConfirm());
+  ASSERT_TRUE(p.s->SetConfirm(true));
+  p.Run(200);
+  const std::string jy = p.Last("JY");
+  ASSERT_EQ(jy.size(), 5u);
+  p.Send(std::string("YZ") + jy[2] + "*");
+  p.Run(500);
+  EXPECT_TRUE(p.ev.rounds.empty());
+  EXPECT_EQ(DiskItems(folder, "甲").count(21), 1u);
+  // A confirm given after our offer counts.
+  p.Send("JY10*");
+  p.Send("JY11*");
+  EXPECT_EQ(p.ev.rounds.size(), 1u);
+}
+
+}  // namespace
