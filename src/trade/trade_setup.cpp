@@ -19,11 +19,17 @@ using ui::Form1;
 
 std::string SelectedRow() { return Form1.IdList != nullptr ? Form1.IdList->SelectedItem() : std::string(); }
 
-// The account check of a character-list row: a normal or an expert account may trade;
-// cheat accounts and the rows of older saves may not.
+// The account check of the chosen row: a normal or an expert account may trade; no row,
+// a cheat account or the row of an older save gets its message box.
 bool AccountMayTrade(const std::string& row) {
+  if (row.empty()) {
+    plat::MsgBox(kChooseAccountText);
+    return false;
+  }
   const std::string mode = ui::RowMode(row);
-  return mode == "普通" || mode == "专家";
+  if (mode == "普通" || mode == "专家") return true;
+  plat::MsgBox(kNotTradableText, plat::kOkOnly, kErrorTitle);
+  return false;
 }
 
 // The address box focused with all of its text selected.
@@ -46,15 +52,7 @@ std::uint16_t TradeSetupPort() {
 namespace setup {
 
 void Command4_Click() {
-  const std::string row = SelectedRow();
-  if (row.empty()) {
-    plat::MsgBox(kChooseAccountText);
-    return;
-  }
-  if (!AccountMayTrade(row)) {
-    plat::MsgBox(kNotTradableText, plat::kOkOnly, kErrorTitle);
-    return;
-  }
+  if (!AccountMayTrade(SelectedRow())) return;
   if (Form1.Pnet != nullptr) Form1.Pnet->Visible = true;
   plat::Application::Get().DoEvents();
 }
@@ -83,14 +81,7 @@ void Command15_Click() {
   // The row chosen now names the character; its account is checked again here and once
   // more on the save as loaded.
   const std::string row = SelectedRow();
-  if (row.empty()) {
-    plat::MsgBox(kChooseAccountText);
-    return;
-  }
-  if (!AccountMayTrade(row)) {
-    plat::MsgBox(kNotTradableText, plat::kOkOnly, kErrorTitle);
-    return;
-  }
+  if (!AccountMayTrade(row)) return;
   SessionOptions options;
   options.role = join ? Role::Join : Role::Host;
   options.address = join ? typed : std::string();

@@ -45,7 +45,9 @@ class WindowState : public SessionListener {
   void OnBagChanged(int slot) override;
   void OnOffer(Side side, int k, const ItemRecord* item) override;
   void OnConfirm(Side, bool) override;
-  void OnCommitted(const std::vector<ItemRecord>&, const std::vector<ItemRecord>&) override { ShowTradePictures(); }
+  void OnCommitted(const std::vector<ItemRecord>&, const std::vector<ItemRecord>&) override {
+    ShowTradePictures();
+  }
   void OnCommitFailed(const std::string& text) override { boxes.push_back(text); }
   void OnClosed(const std::string& message) override {
     ended = true;
@@ -57,7 +59,9 @@ std::unique_ptr<WindowState> gState;
 // Set while the window writes the session's boxes into CMY and CDF: the change is not a click.
 bool gSyncing = false;
 
-Session* LiveSession() { return gState && gState->session && !gState->ended ? gState->session.get() : nullptr; }
+Session* LiveSession() {
+  return gState && gState->session && !gState->ended ? gState->session.get() : nullptr;
+}
 
 void SetPicture(plat::Control* image, const ItemRecord& item) {
   if (image != nullptr) image->Picture = ItemPicturePath(item);

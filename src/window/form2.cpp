@@ -9,9 +9,9 @@ namespace ui {
 
 TradeWindow Form2;
 
-const char* const kQuickPhraseCaptions[kQuickPhrases] = {"朋友你好",         "非常感谢",   "不好意思",
-                                                         "再见朋友",         "朋友能不能快点啊", "请稍等一下",
-                                                         "果然是好东西！",   "我们以后保持联系"};
+const char* const kQuickPhraseCaptions[kQuickPhrases] = {"朋友你好",       "非常感谢",         "不好意思",
+                                                         "再见朋友",       "朋友能不能快点啊", "请稍等一下",
+                                                         "果然是好东西！", "我们以后保持联系"};
 
 namespace {
 
@@ -33,8 +33,8 @@ Control* Put(Control* parent, ControlKind kind, const std::string& name, int l, 
 
 // A button drawn from its pair of pictures "\date\button\<base>1.dat" (up) and "2.dat"
 // (down); its caption stays for a host without the pictures.
-Control* Button(Control* parent, const std::string& name, const std::string& caption, int l, int t, int w, int h,
-                const std::string& base) {
+Control* Button(Control* parent, const std::string& name, const std::string& caption, int l, int t, int w,
+                int h, const std::string& base) {
   Control* c = Put(parent, ControlKind::Button, name, l, t, w, h);
   c->Caption = caption;
   c->BackColor = 0xC0C0C0;

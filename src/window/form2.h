@@ -24,23 +24,23 @@ extern const char* const kQuickPhraseCaptions[kQuickPhrases];
 struct TradeWindow {
   plat::Form* Form = nullptr;  // the window itself (owned by form2.cpp)
 
-  plat::ControlArray Idf;      // 1-10: the peer's offers
+  plat::ControlArray Idf;        // 1-10: the peer's offers
   plat::Control* CDF = nullptr;  // the peer's confirmation (disabled)
-  plat::ControlArray ItemInf;  // 1-2: the description lines
-  plat::ControlArray Imy;      // 1-10: the player's offers
+  plat::ControlArray ItemInf;    // 1-2: the description lines
+  plat::ControlArray Imy;        // 1-10: the player's offers
   plat::Control* CMY = nullptr;  // the player's confirmation
-  plat::ControlArray Iitem;    // 21-56: the bag
+  plat::ControlArray Iitem;      // 21-56: the bag
 
   // The discard box over the bag.
   plat::Control* Plost = nullptr;
   plat::Control* Label2 = nullptr;
-  plat::Control* Ilost = nullptr;  // Tag: the bag slot to discard
+  plat::Control* Ilost = nullptr;     // Tag: the bag slot to discard
   plat::Control* Command2 = nullptr;  // "确认"
   plat::Control* Command4 = nullptr;  // "取消"
 
-  plat::Control* T = nullptr;  // the log
+  plat::Control* T = nullptr;       // the log
   plat::Control* Frame1 = nullptr;  // "快捷发言："
-  plat::ControlArray Label1;  // 0-7: quick phrases
+  plat::ControlArray Label1;        // 0-7: quick phrases
   plat::Control* Tsay = nullptr;
   plat::Control* Command1 = nullptr;  // "发送"
   plat::Control* Command3 = nullptr;  // "交易帮助"

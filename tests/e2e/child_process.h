@@ -23,7 +23,8 @@ namespace e2e {
 // if the test leaves it running.
 class Child {
  public:
-  Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, const std::filesystem::path& log) {
+  Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+        const std::filesystem::path& log) {
     std::vector<std::string> env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     for (char** e = environ; *e != nullptr; ++e) {
@@ -63,7 +64,8 @@ class Child {
   // The wait status once it ended within the limit; nothing while it still runs.
   std::optional<int> WaitEnd(std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
-    while (!Ended() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!Ended() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return status_;
   }
 

@@ -74,14 +74,17 @@ std::map<int, std::string> BagOnDisk(const fs::path& dir, const std::string& id)
   std::map<int, std::string> out;
   if (LoadSaveForTrade(id, save, lock) == TradeLoadError::None) {
     for (int i = 1; i <= kItemSlots; ++i) {
-      if (!save.items[static_cast<std::size_t>(i)].Name.empty()) out[i] = save.items[static_cast<std::size_t>(i)].Name;
+      if (!save.items[static_cast<std::size_t>(i)].Name.empty())
+        out[i] = save.items[static_cast<std::size_t>(i)].Name;
     }
   }
   plat::SetProgramFolder(before);
   return out;
 }
 
-bool LogHas(const std::string& text) { return Form2.T != nullptr && Form2.T->Text.find(text) != std::string::npos; }
+bool LogHas(const std::string& text) {
+  return Form2.T != nullptr && Form2.T->Text.find(text) != std::string::npos;
+}
 
 // Works the title screen one look per pass: each step waits for its moment (false) and
 // acts once (true); the run leaves the title screen after the last.
@@ -139,7 +142,8 @@ void OfferAndConfirm(Trader& t) {
     if (LogHas(trade::kSuccessLine)) return true;
     const bool offersShown = !s->OwnOffer(1).Name.empty() && !s->PeerOffer(1).Name.empty() &&
                              !Form2.Idf(1)->Picture.empty() && !Form2.Imy(1)->Picture.empty();
-    if (offersShown && Form2.CMY->Value() == 0 && Clock::now() - *lastClick > std::chrono::milliseconds(700)) {
+    if (offersShown && Form2.CMY->Value() == 0 &&
+        Clock::now() - *lastClick > std::chrono::milliseconds(700)) {
       e2e::ClickOn(Form2.CMY);
       *lastClick = Clock::now();
     }
@@ -148,8 +152,8 @@ void OfferAndConfirm(Trader& t) {
 }
 
 struct HostRun {
-  std::string log;     // the trade log when the round completed
-  std::string idf;     // the peer's offer picture then
+  std::string log;  // the trade log when the round completed
+  std::string idf;  // the peer's offer picture then
   bool backOnTitle = false;
 };
 
@@ -221,7 +225,8 @@ TEST(TradeE2e, TwoProgramsTradeAnItemEachByClicksAndBothSavesChange) {
   const auto status = joiner.WaitEnd(kRunLimit);
   ASSERT_TRUE(status.has_value()) << "the joiner did not end";
   std::string childLog;
-  if (auto bytes = plat::ReadAllBytes(joinDir.path() / "log.txt")) childLog.assign(bytes->begin(), bytes->end());
+  if (auto bytes = plat::ReadAllBytes(joinDir.path() / "log.txt"))
+    childLog.assign(bytes->begin(), bytes->end());
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << childLog;
   EXPECT_TRUE(fs::exists(joinDir.path() / "done")) << childLog;
 

@@ -103,9 +103,8 @@ TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
   };
 
   // The player's bag gets a few more items for the picture before the window opens.
-  bool saved = false, realWindow = false;
-  std::vector<std::uint8_t> pixels;
-  int width = 0, height = 0;
+  bool realWindow = false;
+  e2e::WindowPicture picture;
   int step = 0;
   std::int64_t waitUntil = 0;
   const auto click = [](const plat::Control* c) { e2e::ClickOn(c); };
@@ -120,15 +119,23 @@ TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
       case 0:
         if (!Form1.MainMeun->Visible || Form1.IdList->ListCount() != 1) return false;
         // Items for the picture, written into the save by the game's own writer.
-        if (!WriteItemRows("阿青", Bag({{21, "木剑"}, {22, "柴刀"}, {23, "超级金创药"}, {24, "桃木剑"},
-                                       {27, "乌木杖"}, {30, "超级金创药"}}))) {
+        if (!WriteItemRows("阿青", Bag({{21, "木剑"},
+                                        {22, "柴刀"},
+                                        {23, "超级金创药"},
+                                        {24, "桃木剑"},
+                                        {27, "乌木杖"},
+                                        {30, "超级金创药"}}))) {
           ADD_FAILURE() << "the save could not be written";
           return true;
         }
         e2e::ClickAt(Form1.IdList->ScreenX() + 8, Form1.IdList->ScreenY() + 7);
         break;
-      case 1: click(Form1.Command4); break;
-      case 2: click(Form1.Command15); break;
+      case 1:
+        click(Form1.Command4);
+        break;
+      case 2:
+        click(Form1.Command15);
+        break;
       case 3:
         if (!trade::TradeWindowOpen()) return false;
         makePeer();
@@ -170,13 +177,7 @@ TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
         EXPECT_EQ(Form2.CMY->Value(), 1);
         EXPECT_NE(Form2.ItemInf(1)->Caption.find("青铜剑"), std::string::npos);
         realWindow = host.Window() != nullptr && !host.Headless();
-        host.DrawForm();
-        plat::Renderer& r = host.Render();
-        r.SetTarget(plat::Texture{});
-        saved = r.SavePng(shot.string());
-        pixels = r.ReadPixels();
-        width = r.OutputSize().w;
-        height = r.OutputSize().h;
+        picture = e2e::SnapWindow(host, shot);
         trade::AbandonTradeWindow();
         peer.reset();
         return true;
@@ -188,18 +189,19 @@ TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
   ASSERT_EQ(ui::RunProgram(hooks), 0) << "the window could not be opened";
   unsetenv(trade::kPortVariable);
   EXPECT_TRUE(realWindow);
-  ASSERT_TRUE(saved);
-  ASSERT_EQ(width, 643);
-  ASSERT_EQ(height, 393);
+  ASSERT_TRUE(picture.saved);
+  ASSERT_EQ(picture.width, 643);
+  ASSERT_EQ(picture.height, 393);
 
   // The offer slots show the icons of their items: the middle of an icon is not the
   // black of an empty well.
   const auto lit = [&](const plat::Control* c) {
-    const Color p = e2e::PixelOf(pixels, width, c->ScreenX() + c->PixelWidth() / 2, c->ScreenY() + c->PixelHeight() / 2);
+    const Color p = e2e::PixelOf(picture.pixels, picture.width, c->ScreenX() + c->PixelWidth() / 2,
+                                 c->ScreenY() + c->PixelHeight() / 2);
     return (p.r | p.g | p.b) > 40;
   };
   const auto well = [&](const plat::Control* c) {
-    const Color p = e2e::PixelOf(pixels, width, c->ScreenX() + 2, c->ScreenY() + 2);
+    const Color p = e2e::PixelOf(picture.pixels, picture.width, c->ScreenX() + 2, c->ScreenY() + 2);
     return p.r < 60 && p.g < 60 && p.b < 60;
   };
   for (int k = 1; k <= 3; ++k) EXPECT_TRUE(lit(Form2.Imy(k))) << "own offer " << k;

@@ -93,7 +93,8 @@ TEST_F(TradeSetupTest, TheAccountCheckOpensThePanelForNormalAndExpertAccountsOnl
     } else {
       ASSERT_EQ(boxes.dialogs.shown.size(), 1u);
       EXPECT_EQ(boxes.dialogs.shown[0].text, c.box);
-      EXPECT_EQ(boxes.dialogs.shown[0].title, std::string(c.row).empty() ? plat::AppTitle() : trade::kErrorTitle);
+      EXPECT_EQ(boxes.dialogs.shown[0].title,
+                std::string(c.row).empty() ? plat::AppTitle() : trade::kErrorTitle);
     }
   }
   Press(Form1.Command14);
@@ -166,7 +167,8 @@ class TradeWindowTest : public ::testing::Test {
     MakeTradeSave(folder, "乙", {{30, Item(201)}});
     // The icons of the three kinds, so that the slots show pictures.
     std::filesystem::create_directories(folder.path() / "Date" / "Item");
-    for (const Kind& k : kKinds) std::ofstream(folder.path() / "Date" / "Item" / (std::to_string(k.pic1) + ".bmp"));
+    for (const Kind& k : kKinds)
+      std::ofstream(folder.path() / "Date" / "Item" / (std::to_string(k.pic1) + ".bmp"));
 
     auto net = std::make_unique<tradetest::FakeNetwork>();
     net->incoming = conn.EndA();
@@ -206,7 +208,8 @@ class TradeWindowTest : public ::testing::Test {
 TEST_F(TradeWindowTest, OpeningShowsTheGreetingAndTheBagAndHidesTheMainWindow) {
   EXPECT_TRUE(Form2.Form->Visible);
   EXPECT_FALSE(Form1.Form->Visible);
-  EXPECT_TRUE(Form2.T->Text.starts_with("您选择使用『 甲    』进行交易\r\n您的IP地址：127.0.0.1\r\n等待加入 …"));
+  EXPECT_TRUE(
+      Form2.T->Text.starts_with("您选择使用『 甲    』进行交易\r\n您的IP地址：127.0.0.1\r\n等待加入 …"));
   EXPECT_FALSE(Form2.Iitem(21)->Picture.empty());
   EXPECT_TRUE(Form2.Iitem(24)->Picture.empty());
   EXPECT_EQ(Form2.ItemInf(1)->Caption, "");
@@ -335,7 +338,8 @@ TEST_F(TradeWindowTest, ThePeersFarewellClosesTheWindowWithItsMessageAfterThePol
   EXPECT_EQ(boxes.dialogs.shown[0].text, trade::kPeerLeftText);
   // The window's close box closes through the session too.
   std::string error;
-  EXPECT_TRUE(trade::OpenTradeWindow(Options(Role::Host, "甲"), &error, std::make_unique<tradetest::FakeNetwork>()))
+  EXPECT_TRUE(
+      trade::OpenTradeWindow(Options(Role::Host, "甲"), &error, std::make_unique<tradetest::FakeNetwork>()))
       << error;
   EXPECT_FALSE(Form2.Form->RequestClose());  // the session takes the window away itself
   EXPECT_FALSE(trade::TradeWindowOpen());
