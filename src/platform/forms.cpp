@@ -266,13 +266,13 @@ void Control::AppendLook(std::string& out) const {
   if (!Visible || Kind == ControlKind::Timer) return;
   PutValue(out, Kind);
   PutText(out, Name);
-  const int geometry[] = {Left,      Top,    Width,      Height,     X1,       Y1,          X2,
-                          Y2,        BorderWidth, Alignment, value_, listIndex_, TopIndex, ScrolledBack};
+  const int geometry[] = {Left, Top,         Width,     Height, X1,         Y1,       X2,
+                          Y2,   BorderWidth, Alignment, value_, listIndex_, TopIndex, ScrolledBack};
   PutValue(out, geometry);
   const std::uint32_t colours[] = {ForeColor, BackColor, BorderColor};
   PutValue(out, colours);
-  const bool flags[] = {PixelScale, Enabled, BackTransparent, HasBorder, WordWrap,
-                        Dropped,    Graphical, MultiLine,    AllSelected};
+  const bool flags[] = {PixelScale, Enabled,   BackTransparent, HasBorder,  WordWrap,
+                        Dropped,    Graphical, MultiLine,       AllSelected};
   PutValue(out, flags);
   PutText(out, Caption);
   PutText(out, Picture);
