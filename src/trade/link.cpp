@@ -245,16 +245,19 @@ void Link::HandleQueued(const Frame& f) {
 }
 
 void Link::QueueAck(int d) {
-  std::string bytes = std::string("YZ") + static_cast<char>('0' + d) + "*";
-  // One acknowledgement per slot waiting is enough: a second copy of the same frame
-  // arrived before the first acknowledgement left.
-  for (const Out& o : outbox_) {
-    if (o.slot == 0 && o.bytes == bytes) return;
+  // One acknowledgement for every copy handled: the sender counts them, and reuses the
+  // slot only when each copy it wrote is answered.
+  Out ack{std::string("YZ") + static_cast<char>('0' + d) + "*", 0};
+  // A state message waiting for a free slot goes first: the peer reads the
+  // acknowledgement in its light (a JY0 before it says that our confirm no longer stands).
+  if (!states_.empty() && stateSlot_ == 0) {
+    heldAcks_.push_back(std::move(ack));
+  } else {
+    outbox_.push_back(std::move(ack));
   }
-  outbox_.push_back(Out{std::move(bytes), 0});
 }
 
-void Link::HandleAck(int d, std::int64_t /*now*/) {
+void Link::HandleAck(int d, std::int64_t now) {
   if (d < 1 || d > kSendSlots) return;
   Slot& s = slots_[d];
   if (s.unanswered > 0) --s.unanswered;
@@ -269,16 +272,26 @@ void Link::HandleAck(int d, std::int64_t /*now*/) {
   // A frame sent more than once is acknowledged once for each copy: its slot stays out
   // of use until every copy is, so a late acknowledgement cannot free a newer frame.
   s.unanswered = unanswered;
+  if (unanswered > 0) s.quietUntil = now + kLostCopyMs;
   if (id != 0 && stateSlot_ == d) {
     stateSlot_ = 0;
+    // A copy of an offer still on its way clears the peer's confirm once more when it
+    // arrives: nothing newer goes before it is answered.
+    copiesSlot_ = message.rfind("WC", 0) == 0 ? d : 0;
     listener_.OnStateAcknowledged(id, message);
   }
 }
 
-int Link::FreeSlot(std::int64_t /*now*/) const {
+bool Link::StateCopiesOut() const {
+  if (copiesSlot_ == 0) return false;
+  const Slot& s = slots_[copiesSlot_];
+  return s.state == SlotState::Free && s.unanswered > 0 && lastNow_ < s.quietUntil;
+}
+
+int Link::FreeSlot(std::int64_t now) const {
   for (int d = 1; d <= kSendSlots; ++d) {
     const Slot& s = slots_[d];
-    if (s.state == SlotState::Free && s.unanswered == 0) return d;
+    if (s.state == SlotState::Free && (s.unanswered == 0 || now >= s.quietUntil)) return d;
   }
   return 0;
 }
@@ -291,6 +304,7 @@ bool Link::AllSlotsBusy() const {
 }
 
 void Link::Assign(int d, std::string message, std::uint64_t stateId) {
+  if (d == copiesSlot_) copiesSlot_ = 0;  // every copy of its last frame was answered (or lost)
   Slot& s = slots_[d];
   s = Slot{};
   s.state = SlotState::Pending;
@@ -312,7 +326,7 @@ void Link::Pump(std::int64_t now) {
 }
 
 void Link::SendNextState(std::int64_t now) {
-  if (stateSlot_ != 0 || states_.empty()) return;
+  if (stateSlot_ != 0 || states_.empty() || StateCopiesOut()) return;
   const int d = FreeSlot(now);
   if (d == 0) {
     if (AllSlotsBusy()) Fail(kSlotsFullText, true);
@@ -322,6 +336,9 @@ void Link::SendNextState(std::int64_t now) {
   states_.pop_front();
   stateSlot_ = d;
   Assign(d, std::move(m), id);
+  // The acknowledgements that waited behind it follow it.
+  for (Out& o : heldAcks_) outbox_.push_back(std::move(o));
+  heldAcks_.clear();
 }
 
 void Link::Resend(std::int64_t now) {
@@ -456,12 +473,15 @@ void Link::Shut() {
   chat_.clear();
   states_.clear();
   stateSlot_ = 0;
+  copiesSlot_ = 0;
+  heldAcks_.clear();
   for (Slot& s : slots_) s = Slot{};
 }
 
 std::size_t Link::BufferedBytes() const {
   std::size_t n = framer_.Pending();
   for (const Out& o : outbox_) n += o.bytes.size();
+  for (const Out& o : heldAcks_) n += o.bytes.size();
   for (const std::string& m : chat_) n += m.size();
   for (const auto& m : states_) n += m.second.size();
   return n;

@@ -54,6 +54,7 @@ Session::Session(Network& network, SessionListener& listener, SessionOptions opt
 }
 
 Session::~Session() {
+  if (open_ && CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
   if (open_ && unsaved_) RetryUnsaved(true);
   link_.reset();  // says "OVER*" to a connected peer
 }
@@ -162,11 +163,11 @@ void Session::ClearLists() {
   theirs_.fill(ItemRecord{});
   theirsValid_.fill(true);
   unreadablePeerOffer_ = false;
-  cmy_ = wantCmy_ = cdf_ = cdfFresh_ = false;
+  cmy_ = cdf_ = cdfFresh_ = false;
   jy1Id_ = 0;
   jy1Acked_ = false;
   sent_.clear();
-  wireId_ = 0;
+  lastAckedOffer_ = false;
   jy0AfterAck_ = false;
 }
 
@@ -225,7 +226,7 @@ void Session::OnPeerOfferInvalid(int slot, const std::string& line) {
 void Session::PeerOfferChanged() {
   // Any offer change clears both boxes; ours is announced as cleared.
   SetPeerConfirm(false, false);
-  if (wantCmy_) SendConfirm(false);
+  if (cmy_) SendConfirm(false);
 }
 
 void Session::OnPeerConfirm(bool value) {
@@ -241,17 +242,15 @@ void Session::OnPeerConfirm(bool value) {
 void Session::OnStateAcknowledged(std::uint64_t id, const std::string& /*message*/) {
   for (auto it = sent_.begin(); it != sent_.end(); ++it) {
     if (it->id == id) {
+      lastAckedOffer_ = it->offer;
       sent_.erase(it);
       break;
     }
   }
-  // The rule is weighed before the next message of ours goes on the wire: until then our
-  // confirm stands as announced.
   if (id != 0 && id == jy1Id_) {
     jy1Acked_ = true;
     Evaluate(Case::OwnConfirmAcknowledged);
   }
-  OnTheWire();
 }
 
 // ---------------------------------------------------------------- the commit
@@ -334,9 +333,9 @@ void Session::Commit(Case c) {
   SetPeerConfirm(false, false);
   if (c == Case::PeerConfirmed) {
     // The JY0 follows the acknowledgement, which lets the peer complete.
+    SetOwnConfirm(false);
     jy1Id_ = 0;
     jy1Acked_ = false;
-    wantCmy_ = false;
     jy0AfterAck_ = true;
   } else {
     SendConfirm(false);
@@ -397,24 +396,18 @@ void Session::SendConfirm(bool value) { Queued(link_ ? link_->Confirm(value) : 0
 void Session::Queued(std::uint64_t id, bool offer, bool value) {
   if (id == 0) return;  // not trading
   sent_.push_back(Sent{id, offer, value});
-  if (!offer) wantCmy_ = value;
-  OnTheWire();
-}
-
-void Session::OnTheWire() {
-  if (sent_.empty() || sent_.front().id == wireId_) return;
-  const Sent& s = sent_.front();
-  wireId_ = s.id;
-  jy1Id_ = !s.offer && s.value ? s.id : 0;
+  // Any offer or confirm of ours voids the JY1 before it.
+  jy1Id_ = !offer && value ? id : 0;
   jy1Acked_ = false;
-  if (!s.offer) SetOwnConfirm(s.value);
+  if (!offer) SetOwnConfirm(value);
 }
 
 bool Session::OfferInFlight() const {
   for (const Sent& s : sent_) {
     if (s.offer) return true;
   }
-  return false;
+  // A re-sent copy of our last offer still on its way clears the peer's confirm again.
+  return lastAckedOffer_ && link_ && link_->StateCopiesOut();
 }
 
 void Session::SetOwnConfirm(bool value) {
@@ -458,7 +451,7 @@ bool Session::Offer(int bagSlot) {
     return false;
   }
   SetPeerConfirm(false, false);
-  if (wantCmy_) SendConfirm(false);  // before the offer, as the protocol has it
+  if (cmy_) SendConfirm(false);  // before the offer, as the protocol has it
   mine_[k] = item;
   bag_[bagSlot] = ItemRecord{};
   listener_.OnBagChanged(bagSlot);
@@ -485,7 +478,7 @@ bool Session::Withdraw(int k) {
   // An empty slot still sends its withdrawal.
   Queued(link_->Withdraw(k), true, false);
   SetPeerConfirm(false, false);
-  if (wantCmy_) SendConfirm(false);
+  if (cmy_) SendConfirm(false);
   return true;
 }
 

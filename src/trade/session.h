@@ -165,7 +165,6 @@ class Session : private LinkListener {
   void PeerOfferChanged();
   void SendConfirm(bool value);
   void Queued(std::uint64_t id, bool offer, bool value);
-  void OnTheWire();
   bool OfferInFlight() const;
   void SetOwnConfirm(bool value);
   void SetPeerConfirm(bool value, bool fresh);
@@ -196,22 +195,20 @@ class Session : private LinkListener {
   std::array<bool, kOfferSlots + 1> theirsValid_{};
   bool unreadablePeerOffer_ = false;  // an offer whose slot could not be read: no commit
 
-  // Our state messages in order, as the link sends them one at a time: the first is on
-  // the wire, the others wait for its acknowledgement.
+  // Our state messages not yet acknowledged, in order (the link sends them one at a time).
   struct Sent {
     std::uint64_t id = 0;
     bool offer = false;  // an offer or a withdrawal; else a confirm
     bool value = false;  // the confirm's value
   };
   std::deque<Sent> sent_;
-  std::uint64_t wireId_ = 0;  // the message last put on the wire
-  bool cmy_ = false;          // our box: the last confirm we put on the wire
-  bool wantCmy_ = false;      // the last confirm we queued
-  std::uint64_t jy1Id_ = 0;   // our latest JY1 on the wire, while no WC or JY0 of ours followed it
-  bool jy1Acked_ = false;     // ... and the peer acknowledged it
-  bool cdf_ = false;          // the peer's box as last announced
-  bool cdfFresh_ = false;     // ... and it came while none of our offers was in flight
-  bool jy0AfterAck_ = false;  // the JY0 after a commit, sent after the acknowledgement
+  bool lastAckedOffer_ = false;  // the last one acknowledged was an offer or a withdrawal
+  bool cmy_ = false;             // our box: the last confirm we put on (or queued for) the wire
+  std::uint64_t jy1Id_ = 0;      // our latest JY1, while no WC or JY0 of ours followed it
+  bool jy1Acked_ = false;        // ... and the peer acknowledged it
+  bool cdf_ = false;             // the peer's box as last announced
+  bool cdfFresh_ = false;        // ... and it came while none of our offers was in flight
+  bool jy0AfterAck_ = false;     // the JY0 after a commit, sent after the acknowledgement
 
   struct Round {
     std::vector<ItemRecord> gave, got;

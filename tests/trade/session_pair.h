@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -164,6 +165,8 @@ class Pair {
     b.net.connectOnAttempt = 1;
     cut = false;
     endAtoB_ = endBtoA_ = false;
+    heldSinceAtoB_.clear();
+    heldSinceBtoA_.clear();
     std::string error;
     ASSERT_TRUE(a.s->Open(Now(), &error)) << error;
     ASSERT_TRUE(b.s->Open(Now(), &error)) << error;
@@ -188,6 +191,8 @@ class Pair {
     }
     p.bytes += p.held.substr(0, end);
     p.held.erase(0, end);
+    auto& since = HeldSince(p);
+    for (int i = 0; i < moved && !since.empty(); ++i) since.pop_front();
     if (p.held.empty() && EndWaits(p)) {
       EndWaits(p) = false;
       p.ended = true;
@@ -243,8 +248,20 @@ class Pair {
 
   // An end written behind held frames waits for them.
   bool& EndWaits(const tradetest::Pipe& p) { return &p == conn->aToB.get() ? endAtoB_ : endBtoA_; }
+  // When each held frame was written.
+  std::deque<std::int64_t>& HeldSince(const tradetest::Pipe& p) {
+    return &p == conn->aToB.get() ? heldSinceAtoB_ : heldSinceBtoA_;
+  }
+  // How long the oldest held frame of a pipe has waited (0: none).
+  std::int64_t OldestHeld(tradetest::Pipe& p) {
+    auto& since = HeldSince(p);
+    return since.empty() ? 0 : Now() - since.front();
+  }
   void HoldEnds() {
     for (tradetest::Pipe* p : {conn->aToB.get(), conn->bToA.get()}) {
+      auto& since = HeldSince(*p);
+      if (p->held.empty()) since.clear();
+      while (static_cast<int>(since.size()) < HeldFrames(*p)) since.push_back(Now());
       if (!cut && p->ended && !p->held.empty()) {
         p->ended = false;
         EndWaits(*p) = true;
@@ -257,6 +274,7 @@ class Pair {
   std::unique_ptr<tradetest::Connection> conn;
   bool cut = false;
   bool endAtoB_ = false, endBtoA_ = false;
+  std::deque<std::int64_t> heldSinceAtoB_, heldSinceBtoA_;
 };
 
 // ---------------------------------------------------------------- saves on disk

@@ -21,6 +21,7 @@ using namespace sessiontest;
 using Exes = std::vector<int>;
 
 const std::string kA = "甲", kB = "乙";
+constexpr std::int64_t kMaxHoldMs = 20000;
 
 // Removes one copy of ex; false when there is none.
 bool Take(Exes& v, int ex) {
@@ -131,6 +132,11 @@ class RandomTrade {
     cutAfter_ = U(5);
 
     for (int step = 0; step < 160 && !p.cut; ++step) {
+      // A frame is held 20 s at the most: a longer stall is a lost link.
+      for (tradetest::Pipe* pipe : {&p.AtoB(), &p.BtoA()}) {
+        while (p.OldestHeld(*pipe) > kMaxHoldMs && DeliverOne(*pipe)) {
+        }
+      }
       End& e = U(2) ? p.a : p.b;
       const std::string& name = &e == &p.a ? kA : kB;
       const int r = U(1000);

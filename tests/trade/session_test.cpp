@@ -46,6 +46,13 @@ class TradeSessionTest : public ::testing::Test {
   }
   // Runs until each side's state messages are acknowledged.
   void Quiet(Pair& p) { p.Run(1500); }
+  // Connects the pair and offers one item from each bag.
+  void OfferBoth(Pair& p, int slotA, int slotB) {
+    p.Connect();
+    ASSERT_TRUE(p.a.s->Offer(slotA));
+    ASSERT_TRUE(p.b.s->Offer(slotB));
+    Quiet(p);
+  }
 
   GameFolder folder;
 };
@@ -159,10 +166,7 @@ TEST_F(TradeSessionTest, AChangeCrossingThePeersConfirmCompletesNowhere) {
     MakeTradeSave(fresh, "甲", {{21, Item(101)}, {22, Item(102, 1)}, {23, Item(103, 2)}});
     MakeTradeSave(fresh, "乙", {{30, Item(201)}});
     Pair p;
-    p.Connect();
-    ASSERT_TRUE(p.a.s->Offer(21));
-    ASSERT_TRUE(p.b.s->Offer(30));
-    Quiet(p);
+    OfferBoth(p, 21, 30);
     ASSERT_TRUE(p.a.s->SetConfirm(true));
     Quiet(p);
     p.Hold();
@@ -202,10 +206,7 @@ TEST_F(TradeSessionTest, AChangeCrossingThePeersConfirmCompletesNowhere) {
 
 TEST_F(TradeSessionTest, WithdrawalsCrossAndAnEmptySlotStillSendsOne) {
   Pair p;
-  p.Connect();
-  ASSERT_TRUE(p.a.s->Offer(21));
-  ASSERT_TRUE(p.b.s->Offer(30));
-  Quiet(p);
+  OfferBoth(p, 21, 30);
   ASSERT_TRUE(p.a.s->Offer(22));
   ASSERT_TRUE(p.b.s->Offer(31));
   Quiet(p);
@@ -348,10 +349,7 @@ TEST_F(TradeSessionTest, CloseWaitsForTheAnswerToOurConfirm) {
     MakeTradeSave(fresh, "甲", {{21, Item(101)}});
     MakeTradeSave(fresh, "乙", {{30, Item(201)}});
     Pair p;
-    p.Connect();
-    ASSERT_TRUE(p.a.s->Offer(21));
-    ASSERT_TRUE(p.b.s->Offer(30));
-    Quiet(p);
+    OfferBoth(p, 21, 30);
     ASSERT_TRUE(p.b.s->SetConfirm(true));
     Quiet(p);
     p.Hold();
@@ -387,10 +385,7 @@ TEST_F(TradeSessionTest, CloseWaitsForTheAnswerToOurConfirm) {
 
 TEST_F(TradeSessionTest, ReopeningStartsWithFreshListsAndTheSavedBag) {
   Pair p;
-  p.Connect();
-  ASSERT_TRUE(p.a.s->Offer(21));
-  ASSERT_TRUE(p.b.s->Offer(30));
-  Quiet(p);
+  OfferBoth(p, 21, 30);
   ASSERT_TRUE(p.a.s->Discard(22));
   ASSERT_TRUE(p.a.s->SetConfirm(true));
   Quiet(p);
@@ -424,10 +419,7 @@ TEST_F(TradeSessionTest, AWriteThatFailsOnTheReceivedConfirmCompletesNowhere) {
   Pair p([&](trade::SessionOptions& o) {
     o.write = [&](const std::string& id, const BagSlots& items) { return !fail && WriteItemRows(id, items); };
   });
-  p.Connect();
-  ASSERT_TRUE(p.a.s->Offer(21));
-  ASSERT_TRUE(p.b.s->Offer(30));
-  Quiet(p);
+  OfferBoth(p, 21, 30);
   ASSERT_TRUE(p.a.s->SetConfirm(true));
   Quiet(p);
   const auto before = savetest::Snapshot(folder.Save());
@@ -469,10 +461,7 @@ TEST_F(TradeSessionTest, AWriteThatFailsAfterThePeerCompletedIsRetried) {
         return !fail && WriteItemRows(id, items);
       };
     });
-    p.Connect();
-    ASSERT_TRUE(p.a.s->Offer(21));
-    ASSERT_TRUE(p.b.s->Offer(30));
-    Quiet(p);
+    OfferBoth(p, 21, 30);
     ASSERT_TRUE(p.b.s->SetConfirm(true));
     Quiet(p);
     ASSERT_TRUE(p.a.s->SetConfirm(true));  // 乙 completes on its arrival, 甲 on the answer
