@@ -1,5 +1,7 @@
 #include "art_ui.h"
 
+#include "art_ui_kit.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -32,37 +34,11 @@ constexpr long kLastItemIcon = 440;
 constexpr int kIconW = 28, kIconH = 26;
 constexpr int kSkillIcon = 28;
 
+}  // namespace
+
 // ------------------------------------------------------------------ colours and helpers
 
-constexpr Rgba kWoodLight{92, 66, 44, 255};
-constexpr Rgba kWoodDark{58, 40, 27, 255};
-constexpr Rgba kStoneLight{74, 74, 80, 255};
-constexpr Rgba kStoneDark{46, 46, 52, 255};
-constexpr Rgba kRimLight{206, 178, 124, 255};
-constexpr Rgba kRimDark{30, 22, 16, 255};
-constexpr Rgba kRimInner{120, 96, 66, 255};
-constexpr Rgba kWellFill{30, 24, 19, 255};
-constexpr Rgba kWellShadow{16, 12, 9, 255};
-constexpr Rgba kWellLight{132, 108, 78, 255};
-constexpr Rgba kTitle{240, 204, 120, 255};
-constexpr Rgba kCaption{226, 198, 146, 255};
-constexpr Rgba kFaint{104, 88, 68, 255};
-constexpr Rgba kTextShadow{20, 14, 10, 255};
-
-// A small deterministic random source, seeded per picture.
-class Rng {
- public:
-  explicit Rng(std::uint32_t seed) : s_(seed | 1u) {}
-  double Next() {
-    s_ ^= s_ << 13;
-    s_ ^= s_ >> 17;
-    s_ ^= s_ << 5;
-    return (s_ >> 8) / 16777216.0;
-  }
-
- private:
-  std::uint32_t s_;
-};
+namespace uiart {
 
 std::uint32_t Hash(std::string_view s) {
   std::uint32_t h = 2166136261u;
@@ -72,8 +48,6 @@ std::uint32_t Hash(std::string_view s) {
   }
   return h;
 }
-
-Rgba Lighter(Rgba c) { return art::Lighter(c, 0.55); }
 
 Rgba Shade(Rgba c, double f) {
   auto ch = [&](std::uint8_t v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v * f), 1L, 255L)); };
@@ -98,16 +72,11 @@ void Save(const fs::path& gameDir, std::string_view gamePath, const Canvas& c) {
   if (!plat::WriteFileAtomically(file, Encode(c, gamePath))) throw std::runtime_error("cannot write " + file.string());
 }
 
-struct TextSize {
-  int w = 0, h = 0;
-};
-
 TextSize Measure(std::string_view text, int px, bool bold) {
   auto [w, h] = Canvas::MeasureText(text, px, bold);
   return {w, h};
 }
 
-// Text centred in a box, with a one-pixel shadow or outline for legibility.
 void CentredText(Canvas& c, std::string_view text, int boxX, int boxY, int boxW, int boxH, int px, Rgba colour,
                  bool bold, Rgba edge, bool outline) {
   const TextSize s = Measure(text, px, bold);
@@ -127,9 +96,6 @@ void CentredText(Canvas& c, std::string_view text, int boxX, int boxY, int boxW,
 
 // ------------------------------------------------------------------ panels
 
-enum class Material { Wood, Stone };
-
-// Wood: planks with grain running across; stone: blocks with speckles and joints.
 void Surface(Canvas& c, Material m, Rng& rng) {
   const int w = c.W(), h = c.H();
   if (m == Material::Wood) {
@@ -176,6 +142,22 @@ void Border(Canvas& c) {
   c.FrameRect(3, 3, w - 6, h - 6, Rgba{kRimInner.r, kRimInner.g, kRimInner.b, 110});
 }
 
+void Well(Canvas& c, int x, int y, int w, int h) {
+  c.FillRect(x - 1, y - 1, w + 2, h + 2, kWellFill);
+  c.FillRect(x - 2, y - 2, w + 4, 1, kWellShadow);
+  c.FillRect(x - 2, y - 2, 1, h + 4, kWellShadow);
+  c.FillRect(x - 2, y + h + 1, w + 4, 1, kWellLight);
+  c.FillRect(x + w + 1, y - 2, 1, h + 4, kWellLight);
+}
+
+}  // namespace uiart
+
+namespace {
+
+using namespace uiart;
+
+Rgba Lighter(Rgba c) { return art::Lighter(c, 0.55); }
+
 // A frame strip: a thin bar lit along its length.
 Canvas Strip(int w, int h) {
   Canvas c(w, h, kWoodDark);
@@ -187,15 +169,6 @@ Canvas Strip(int w, int h) {
     c.FillRect(w - 1, 0, 1, h, kRimDark);
   }
   return c;
-}
-
-// A recessed slot behind an item or icon image.
-void Well(Canvas& c, int x, int y, int w, int h) {
-  c.FillRect(x - 1, y - 1, w + 2, h + 2, kWellFill);
-  c.FillRect(x - 2, y - 2, w + 4, 1, kWellShadow);
-  c.FillRect(x - 2, y - 2, 1, h + 4, kWellShadow);
-  c.FillRect(x - 2, y + h + 1, w + 4, 1, kWellLight);
-  c.FillRect(x + w + 1, y - 2, 1, h + 4, kWellLight);
 }
 
 struct Rect {
@@ -308,55 +281,12 @@ void WriteMainWindowPanels(const fs::path& gameDir) {
   }
 }
 
-// The trade window: 643 x 393 with the peer's offer row, the player's offer row and the
-// bag grid; its discard box lies over the bag.
-void WriteTradeWindow(const fs::path& gameDir) {
-  Rng rng(Hash("Form2"));
-  Canvas c(643, 393);
-  Surface(c, Material::Wood, rng);
-  Border(c);
-  auto px = [](int twips) { return twips / 15; };
-  for (int k = 0; k < 10; ++k) {
-    Well(c, px(600 + 510 * k), px(340), px(450), px(405));
-    Well(c, px(600 + 510 * k), px(2255), px(450), px(405));
-  }
-  for (int i = 0; i < 36; ++i) Well(c, px(6420 + 510 * (i % 6)), px(220 + 465 * (i / 6)), px(450), px(405));
-  auto heading = [&](const char* text, int x, int y) {
-    c.Text(text, x + 1, y + 1, 12, kTextShadow);
-    c.Text(text, x, y, 12, kTitle);
-  };
-  heading("对方的交易物品", px(600), px(340) - 17);
-  heading("我的交易物品", px(600), px(2255) - 17);
-  // A groove between the offers and the bag.
-  c.FillRect(px(6300), 8, 1, 377, kRimDark);
-  c.FillRect(px(6300) + 1, 8, 1, 377, kRimInner);
-  Save(gameDir, PanelPicturePath("Form2"), c);
-
-  Rng lostRng(Hash("Plost"));
-  Canvas lost(px(3045), px(2775));
-  Surface(lost, Material::Stone, lostRng);
-  Border(lost);
-  Well(lost, px(1230), px(1170), px(450), px(405));
-  Save(gameDir, PanelPicturePath("Plost"), lost);
-}
-
 // ------------------------------------------------------------------ buttons
 
-constexpr Rgba kFace{104, 76, 50, 255};
-constexpr Rgba kFaceLocked{70, 66, 62, 255};
-constexpr Rgba kLabel{250, 232, 190, 255};
-constexpr Rgba kLabelPressed{255, 214, 120, 255};
-constexpr Rgba kLabelLocked{150, 144, 136, 255};
+}  // namespace
 
-struct ButtonStyle {
-  Rgba face = kFace;
-  Rgba label = kLabel;
-  int px = 12;
-  bool vertical = false;  // the caption's characters stacked
-};
+namespace uiart {
 
-// A raised button with its caption; pressed, it is sunk, darker and the caption moves
-// one pixel down and right.
 Canvas ButtonPicture(int w, int h, std::string_view caption, bool pressed, const ButtonStyle& st) {
   Canvas c(w, h, kRimDark);
   const Rgba top = pressed ? Shade(st.face, 0.65) : Shade(st.face, 1.3);
@@ -383,6 +313,10 @@ Canvas ButtonPicture(int w, int h, std::string_view caption, bool pressed, const
   }
   return c;
 }
+
+}  // namespace uiart
+
+namespace {
 
 void SaveButtonPair(const fs::path& gameDir, const std::string& base, int w, int h, std::string_view caption,
                     const ButtonStyle& st) {
@@ -624,7 +558,6 @@ void WriteInterfacePictures(const fs::path& dataDir, const fs::path& gameDir) {
   WriteDigits(gameDir);
   WriteButtons(gameDir);
   WriteMainWindowPanels(gameDir);
-  WriteTradeWindow(gameDir);
 }
 
 void WriteHelpPage(const fs::path& dataDir, const fs::path& gameDir) {

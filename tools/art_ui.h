@@ -13,8 +13,7 @@
 //   date/button/level<d>lock.dat   ... and 2 and 3 while still locked
 //   date/button/minimap.dat        the minimap toggle image
 //   date/Panel/<panel>.bmp         the background of every panel of the main window,
-//                                  named after the panel and sized to its client area;
-//                                  Form2.bmp and Plost.bmp for the trade window
+//                                  named after the panel and sized to its client area
 //   Help/help.htm                  the help page, copied from data/help/help.htm
 //
 // The button pictures are ordinary BMP files in spite of their ".dat" names. Everything

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "art_sprites.h"
+#include "art_trade.h"
 #include "art_ui.h"
 #include "game_databases.h"
 #include "game_folder_files.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     tools::BuildGameDatabases(dataDir, gameDir);
     tools::BuildMaps(dataDir, gameDir);
     tools::WriteInterfacePictures(dataDir, gameDir);
+    tools::WriteTradePictures(gameDir);
     tools::WriteHelpPage(dataDir, gameDir);
     tools::BuildSpritePictures(dataDir, gameDir);
     tools::WriteSounds(dataDir, gameDir);

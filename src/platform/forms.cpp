@@ -266,14 +266,17 @@ void Control::AppendLook(std::string& out) const {
   if (!Visible || Kind == ControlKind::Timer) return;
   PutValue(out, Kind);
   PutText(out, Name);
-  const int geometry[] = {Left, Top, Width, Height, X1, Y1, X2, Y2, BorderWidth, Alignment, value_, listIndex_, TopIndex};
+  const int geometry[] = {Left, Top,         Width,     Height, X1,         Y1,       X2,
+                          Y2,   BorderWidth, Alignment, value_, listIndex_, TopIndex, ScrolledBack};
   PutValue(out, geometry);
   const std::uint32_t colours[] = {ForeColor, BackColor, BorderColor};
   PutValue(out, colours);
-  const bool flags[] = {PixelScale, Enabled, BackTransparent, HasBorder, WordWrap, Dropped};
+  const bool flags[] = {PixelScale, Enabled,   BackTransparent, HasBorder,  WordWrap,
+                        Dropped,    Graphical, MultiLine,       AllSelected};
   PutValue(out, flags);
   PutText(out, Caption);
   PutText(out, Picture);
+  PutText(out, DownPicture);
   PutText(out, ToolTip);
   PutText(out, Text);
   PutValue(out, Items.size());
@@ -329,6 +332,7 @@ void Form::MouseDown(int px, int py, int button, int shift) {
     if (dc != nullptr && dc != target) dc->Dropped = false;  // a press elsewhere closes it
     Capture = target;
     if (target != this && IsWindowed(target->Kind)) Focus = target;
+    target->AllSelected = false;
   }
   int x, y;
   LocalCoords(target, px, py, x, y);
@@ -414,6 +418,12 @@ void Form::Click(Control* c, int px, int py, int button) {
 
 void Form::MouseWheel(int px, int py, int rows) {
   Control* target = HitTest(px, py);
+  if (target->Kind == ControlKind::TextBox && target->MultiLine) {
+    // Towards the end is towards the newest line; how far back it may go the host
+    // clamps when it draws.
+    target->ScrolledBack = std::max(0, target->ScrolledBack - rows);
+    return;
+  }
   if (target->Kind != ControlKind::ListBox && target->Kind != ControlKind::ComboBox) return;
   if (target->Kind == ControlKind::ComboBox && !target->Dropped) return;
   const int maxTop = std::max(0, target->ListCount() - target->VisibleRows());
@@ -436,7 +446,15 @@ void Form::KeyDown(int keyCode, int shift) {
     f(keyCode, shift);
     if (keyCode == 0) return;
   }
-  const bool editable = c->Kind == ControlKind::TextBox || c->Kind == ControlKind::ComboBox;
+  const bool editable = (c->Kind == ControlKind::TextBox || c->Kind == ControlKind::ComboBox) && !c->Locked;
+  if (c->AllSelected) {
+    c->AllSelected = false;
+    if (editable && keyCode == kVkBack && !c->Text.empty()) {
+      c->Text.clear();
+      Run(c->OnChange);
+      return;
+    }
+  }
   if (editable && keyCode == kVkBack) {
     const long n = Len(c->Text);
     if (n > 0) {
@@ -463,6 +481,11 @@ void Form::TextInput(std::string_view utf8) {
   Control* c = Focus;
   if (c == nullptr || !c->IsShown() || !c->Enabled) return;
   if (c->Kind != ControlKind::TextBox && c->Kind != ControlKind::ComboBox) return;
+  if (c->Locked) return;
+  if (c->AllSelected) {
+    c->AllSelected = false;
+    c->Text.clear();
+  }
   for (std::string ch : Chars(utf8)) {
     if (ch.size() == 1 && c->OnKeyPress) {
       int k = static_cast<unsigned char>(ch[0]);

@@ -94,6 +94,10 @@ class Control {
   bool Enabled = true;
   std::string Caption;  // labels, buttons, check and option boxes, forms
   std::string Picture;  // path of the picture shown (image, panel background, button); "" = none
+  // Buttons and graphical check boxes: the picture while pressed (a check box: while
+  // ticked); "" = the Picture throughout.
+  std::string DownPicture;
+  bool Graphical = false;  // check boxes: drawn as a push button, down while ticked
   std::string ToolTip;
   std::string Tag;  // free text kept for the game's own use
   std::uint32_t ForeColor = 0x000000;  // 0xBBGGRR
@@ -109,6 +113,14 @@ class Control {
   // Text boxes (and the edit text of combo boxes).
   std::string Text;
   int MaxLength = 0;  // in characters; 0 = no limit
+  // Text boxes: lines broken at CR LF and wrapped, the newest in view (the window scrolls
+  // to the end of the text); the mouse wheel scrolls back ScrolledBack lines.
+  bool MultiLine = false;
+  int ScrolledBack = 0;
+  bool Locked = false;  // text boxes: typing changes nothing
+  // Text boxes: the whole text is selected (shown highlighted); the next character typed
+  // replaces it and Backspace clears it. A press in the box or any other key ends it.
+  bool AllSelected = false;
 
   // Check boxes (0 clear, 1 ticked) and option buttons (0, 1). Setting a different
   // value runs the click handler (an option button set to 1 clears its siblings).
@@ -180,6 +192,7 @@ class Form : public Control {
   Control* Focus = nullptr;
   Control* Capture = nullptr;
   bool KeyPreview = true;
+  std::string Icon;  // path of the window's icon picture; "" = none
   // Runs before the window closes; setting cancel to 1 keeps it open.
   std::function<void(int& cancel)> OnUnload;
   std::function<void()> OnLoad;

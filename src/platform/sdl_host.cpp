@@ -468,14 +468,19 @@ struct SdlHost::Impl {
     if (c->HasBorder) R().DrawRectOutline(r, Color{0, 0, 0, 255});
   }
 
+  // A button's picture: the down picture while pressed, when it has one.
+  bool DrawButtonPicture(Control* c, const Rect& r, bool pressed) {
+    const std::string& path = pressed && !c->DownPicture.empty() ? c->DownPicture : c->Picture;
+    if (path.empty()) return false;
+    Texture t = Picture(path);
+    if (!t) return false;
+    DrawPicture(path, t, r);
+    return true;
+  }
+
   void DrawButton(Control* c, const Rect& r) {
     const bool pressed = Pressed(c);
-    if (!c->Picture.empty()) {
-      if (Texture t = Picture(c->Picture)) {
-        DrawPicture(c->Picture, t, r);
-        return;
-      }
-    }
+    if (DrawButtonPicture(c, r, pressed)) return;
     R().FillRect(r, c->BackTransparent ? kFace : Col(c->BackColor));
     Bevel(r, pressed);
     Rect text = Inset(r, 2);
@@ -596,7 +601,44 @@ struct SdlHost::Impl {
     R().DrawRectOutline(list, Color{0, 0, 0, 255});
   }
 
+  // A multi-line text box: its wrapped lines, the newest at the bottom unless the wheel
+  // scrolled back, and a scroll bar showing where the lines in view lie.
+  void DrawMultiLineText(Control* c, const Rect& r) {
+    R().FillRect(r, c->BackTransparent ? kLight : Col(c->BackColor));
+    const Rect bar{r.x + r.w - 1 - kScrollBarWidth, r.y + 1, kScrollBarWidth, r.h - 2};
+    const Rect area{r.x + 3, r.y + 2, bar.x - r.x - 4, r.h - 4};
+    const int lh = std::max(R().LineHeight(), 1);
+    const auto lines = R().WrapText(c->Text, std::max(1, area.w));
+    const int total = static_cast<int>(lines.size());
+    const int shown = std::max(1, area.h / lh);
+    const int maxBack = std::max(0, total - shown);
+    c->ScrolledBack = std::clamp(c->ScrolledBack, 0, maxBack);
+    const int first = std::max(0, total - shown - c->ScrolledBack);
+    std::optional<Rect> saved = R().Clip();
+    if (auto inner = saved ? Intersect(*saved, area) : std::optional<Rect>(area)) {
+      SetClip(inner);
+      const Color fore = c->Enabled ? Col(c->ForeColor) : kGreyText;
+      for (int k = 0; k < shown && first + k < total; ++k) {
+        R().DrawText(lines[static_cast<std::size_t>(first + k)], fore, area.x, area.y + k * lh);
+      }
+    }
+    SetClip(saved);
+    R().FillRect(bar, Color{224, 224, 224, 255});
+    if (total > 0 && bar.h >= 8) {
+      const int thumbH = std::clamp(bar.h * std::min(shown, total) / total, 8, bar.h);
+      const int y = bar.y + (maxBack == 0 ? 0 : (bar.h - thumbH) * first / maxBack);
+      const Rect thumb{bar.x, y, bar.w, thumbH};
+      R().FillRect(thumb, kFace);
+      Bevel(thumb, false);
+    }
+    Sunken(r);
+  }
+
   void DrawTextBox(Control* c, const Rect& r) {
+    if (c->MultiLine) {
+      DrawMultiLineText(c, r);
+      return;
+    }
     R().FillRect(r, c->BackTransparent ? kLight : Col(c->BackColor));
     const bool focused = form->Focus == c && c->Enabled;
     const Rect area{r.x + 3, r.y + 1, r.w - 6, r.h - 2};
@@ -606,14 +648,37 @@ struct SdlHost::Impl {
       const int w = R().MeasureText(c->Text).w;
       // The end of a long text stays in view while it is typed.
       const int x = (focused && w > area.w - 2) ? area.x + area.w - 2 - w : area.x;
-      LineText(c->Text, c->Enabled ? Col(c->ForeColor) : kGreyText, x, r);
+      if (c->AllSelected && focused && w > 0) {
+        R().FillRect(Rect{x, r.y + 2, w, r.h - 4}, kHighlight);
+        LineText(c->Text, kLight, x, r);
+      } else {
+        LineText(c->Text, c->Enabled ? Col(c->ForeColor) : kGreyText, x, r);
+      }
       if (focused) Caret(x + w, r, Col(c->ForeColor));
     }
     SetClip(saved);
     Sunken(r);
   }
 
+  // A check box drawn as a push button: down while ticked (or pressed).
+  void DrawPushCheck(Control* c, const Rect& r) {
+    const bool down = c->Value() != 0 || Pressed(c);
+    if (DrawButtonPicture(c, r, down)) return;
+    R().FillRect(r, kFace);
+    Bevel(r, down);
+    Rect text = Inset(r, 2);
+    if (down) {
+      text.x += 1;
+      text.y += 1;
+    }
+    CentredText(c->Caption, c->Enabled ? Color{0, 0, 0, 255} : kGreyText, text);
+  }
+
   void DrawCheck(Control* c, const Rect& r, bool option) {
+    if (!option && c->Graphical) {
+      DrawPushCheck(c, r);
+      return;
+    }
     if (!c->BackTransparent) R().FillRect(r, Col(c->BackColor));
     const Color fore = c->Enabled ? Col(c->ForeColor) : kGreyText;
     const Color mark = c->Enabled ? Color{0, 0, 0, 255} : kGreyText;
@@ -1171,6 +1236,19 @@ SdlHost::~SdlHost() {
   impl_->Release();
 }
 
+namespace {
+
+// The window's icon from the form's icon picture (BMP), when it has one that loads.
+void SetWindowIconOf(SDL_Window* window, const Form& form) {
+  if (window == nullptr || form.Icon.empty()) return;
+  SDL_Surface* icon = SDL_LoadBMP(ResolvePath(form.Icon).string().c_str());
+  if (icon == nullptr) return;
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
+}
+
+}  // namespace
+
 std::unique_ptr<SdlHost> SdlHost::CreateWindowed(Form& form) {
   EnsureSdl(true);
   std::unique_ptr<SdlHost> host(new SdlHost());
@@ -1180,6 +1258,7 @@ std::unique_ptr<SdlHost> SdlHost::CreateWindowed(Form& form) {
   m.window = SDL_CreateWindow(form.Caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
                               SDL_WINDOW_SHOWN);
   if (m.window == nullptr) throw RenderError(std::string("cannot open the window: ") + SDL_GetError());
+  SetWindowIconOf(m.window, form);
   State().live.push_back(&m);
   m.renderer = Renderer::CreateForWindow(m.window);
   m.gameScreen = m.renderer->CreateTarget(kGameScreenWidth, kGameScreenHeight);
@@ -1226,6 +1305,7 @@ void SdlHost::SetForm(Form& form) {
   if (m.window != nullptr) {
     SDL_SetWindowSize(m.window, w, h);
     SDL_SetWindowPosition(m.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    SetWindowIconOf(m.window, form);
     RefreshCaption();
   } else if (m.renderer->OutputSize() != Size{w, h}) {
     // A headless picture of the new size; the game screen starts afresh.

@@ -54,6 +54,7 @@ Session::Session(Network& network, SessionListener& listener, SessionOptions opt
 }
 
 Session::~Session() {
+  if (open_ && CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
   if (open_ && unsaved_) RetryUnsaved(true);
   link_.reset();  // says "OVER*" to a connected peer
 }

@@ -127,6 +127,10 @@ int RunProgram(const ProgramHooks& hooks) {
   };
   MainWindowSystem.Minimized = [h] { return h->Minimized(); };
   MainWindowSystem.SaveScreenshot = [h](const std::string& path) { return SaveGameView(*h, path); };
+  MainWindowSystem.ShowForm = [h](plat::Form& form) {
+    h->SetForm(form);
+    h->RequestRedraw();
+  };
   if (hooks.windowOpened) hooks.windowOpened(*h);
 
   Form_Load();

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "trade/trade_setup.h"
 #include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/save_create.h"
@@ -252,6 +253,7 @@ void AttachTitleHandlers() {
   if (w.Command2 != nullptr) w.Command2->OnClick = [] { Command2_Click(); };
   if (w.Command3 != nullptr) w.Command3->OnClick = [] { Command3_Click(); };
   if (w.Command16 != nullptr) w.Command16->OnClick = [] { Command16_Click(); };
+  trade::AttachTradeSetupHandlers();
   // The window system gives the panel no resize event: it is fitted once here.
   Phelp_Resize();
 }

@@ -12,6 +12,10 @@ bool SaveMainWindowScreenshot(const std::string& path) {
   return MainWindowSystem.SaveScreenshot ? MainWindowSystem.SaveScreenshot(path) : false;
 }
 
+void ShowTopLevelForm(plat::Form& form) {
+  if (MainWindowSystem.ShowForm) MainWindowSystem.ShowForm(form);
+}
+
 bool MainWindowMinimized() { return MainWindowSystem.Minimized ? MainWindowSystem.Minimized() : false; }
 
 }  // namespace ui

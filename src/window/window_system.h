@@ -5,6 +5,10 @@
 #include <functional>
 #include <string>
 
+namespace plat {
+class Form;
+}
+
 namespace ui {
 
 struct WindowSystem {
@@ -13,6 +17,9 @@ struct WindowSystem {
   // Saves the game view as the window shows it, as a bitmap file at the path; false
   // when the file cannot be written.
   std::function<bool(const std::string& path)> SaveScreenshot;
+  // Shows that top-level window in the program's window instead of the one shown now
+  // (the trade window while the main window is hidden, and back).
+  std::function<void(plat::Form& form)> ShowForm;
 };
 
 extern WindowSystem MainWindowSystem;
@@ -24,5 +31,8 @@ bool MainWindowMinimized();
 // Saves the main window's game view as a bitmap file; false without a window system or
 // when the file cannot be written.
 bool SaveMainWindowScreenshot(const std::string& path);
+// Shows another top-level window in the program's window (nothing without a window
+// system).
+void ShowTopLevelForm(plat::Form& form);
 
 }  // namespace ui

@@ -116,6 +116,25 @@ inline plat::Color PixelOf(const std::vector<std::uint8_t>& rgba, int width, int
   return plat::Color{rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
 }
 
+// The window's own picture as it would be shown: drawn into its back buffer, saved as a
+// PNG file and read back (rows of r, g, b, a).
+struct WindowPicture {
+  bool saved = false;
+  std::vector<std::uint8_t> pixels;
+  int width = 0, height = 0;
+};
+inline WindowPicture SnapWindow(plat::SdlHost& host, const fs::path& png) {
+  host.DrawForm();
+  plat::Renderer& r = host.Render();
+  r.SetTarget(plat::Texture{});
+  WindowPicture shot;
+  shot.saved = r.SavePng(png.string());
+  shot.pixels = r.ReadPixels();
+  shot.width = r.OutputSize().w;
+  shot.height = r.OutputSize().h;
+  return shot;
+}
+
 // The event source put in front of the host's: while a logo waits for the player (the
 // program sleeps between two looks at its events and the title panel is not up yet),
 // it taps the next key of `logoKeys`; the tap (press and release) reaches the program

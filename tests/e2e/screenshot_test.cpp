@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/game_driver.h"
@@ -60,12 +61,10 @@ TEST(Screenshot, TheTitleScreenInARealWindow) {
   hooks.leaveTitle = [&](plat::SdlHost& host) {
     realWindow = host.Window() != nullptr && !host.Headless();
     // The window's own picture: drawn into its back buffer and read back before it is shown.
-    host.DrawForm();
-    plat::Renderer& r = host.Render();
-    r.SetTarget(plat::Texture{});
-    saved = r.SavePng(shot.string());
-    pixels = r.ReadPixels();
-    width = r.OutputSize().w;
+    e2e::WindowPicture picture = e2e::SnapWindow(host, shot);
+    saved = picture.saved;
+    pixels = std::move(picture.pixels);
+    width = picture.width;
     const plat::Control* gs = ui::Form1.GameScreen;
     gameX = gs->ScreenX() + gs->ClientInset();
     gameY = gs->ScreenY() + gs->ClientInset();

@@ -434,6 +434,45 @@ TEST(FormsKeys, TypedTextRespectsTheLengthLimitInCharacters) {
   EXPECT_EQ(id->Text, "天下无a");
 }
 
+TEST(FormsKeys, ASelectedTextIsReplacedOrClearedAndALockedBoxTakesNothing) {
+  auto f = MakeForm();
+  Control* box = Add(f.get(), ControlKind::TextBox, "T", 0, 0, 1500, 300);
+  f->Focus = box;
+  box->Text = "0.0.0.0";
+  box->AllSelected = true;
+  f->TextInput("10");
+  EXPECT_EQ(box->Text, "10");
+  EXPECT_FALSE(box->AllSelected);
+  box->AllSelected = true;
+  f->KeyDown(8, 0);
+  EXPECT_EQ(box->Text, "");
+  box->Text = "abc";
+  box->AllSelected = true;
+  f->KeyDown(37, 0);  // any other key ends the selection and keeps the text
+  f->TextInput("d");
+  EXPECT_EQ(box->Text, "abcd");
+  box->AllSelected = true;
+  ClickAt(*f, 5, 5);  // so does a press in the box
+  EXPECT_FALSE(box->AllSelected);
+
+  box->Locked = true;
+  f->TextInput("e");
+  f->KeyDown(8, 0);
+  EXPECT_EQ(box->Text, "abcd");
+}
+
+TEST(FormsKeys, TheWheelScrollsAMultiLineBoxBackAndNeverPastItsNewestLine) {
+  auto f = MakeForm();
+  Control* log = Add(f.get(), ControlKind::TextBox, "Log", 0, 0, 1500, 600);
+  log->MultiLine = true;
+  f->MouseWheel(5, 5, -3);  // towards the start
+  EXPECT_EQ(log->ScrolledBack, 3);
+  f->MouseWheel(5, 5, 2);
+  EXPECT_EQ(log->ScrolledBack, 1);
+  f->MouseWheel(5, 5, 6);
+  EXPECT_EQ(log->ScrolledBack, 0);
+}
+
 TEST(FormsKeys, KeyPressCanSwallowOrChangeACharacter) {
   auto f = MakeForm();
   Control* box = Add(f.get(), ControlKind::TextBox, "T", 0, 0, 1500, 300);
@@ -719,6 +758,11 @@ TEST(FormsLook, EveryDrawnFieldOfAShownControlChangesTheLookAndHiddenOnesDoNot) 
       {"ListIndex", [](Control& c) { c.SetListIndex(0); }}, {"TopIndex", [](Control& c) { c.TopIndex += 1; }},
       {"Dropped", [](Control& c) { c.Dropped = !c.Dropped; }}, {"Value", [](Control& c) { c.SetValue(1); }},
       {"X2", [](Control& c) { c.X2 += 1; }},             {"BorderColor", [](Control& c) { c.BorderColor ^= 1; }},
+      {"DownPicture", [](Control& c) { c.DownPicture = "b.bmp"; }},
+      {"Graphical", [](Control& c) { c.Graphical = !c.Graphical; }},
+      {"MultiLine", [](Control& c) { c.MultiLine = !c.MultiLine; }},
+      {"ScrolledBack", [](Control& c) { c.ScrolledBack += 1; }},
+      {"AllSelected", [](Control& c) { c.AllSelected = !c.AllSelected; }},
       {"a child", [](Control& c) { c.Add(ControlKind::Label, "Child"); }},
       {"Visible", [](Control& c) { c.Visible = !c.Visible; }},
   };

@@ -143,6 +143,54 @@ TEST_F(HostTest, MissingPicturesBordersAndLaterSiblingsAbove) {
   EXPECT_EQ(At(70, 70), (Color{0, 255, 0, 255}));
 }
 
+TEST_F(HostTest, PushButtonsShowTheirDownPictureWhilePressedOrTickedAndALogItsNewestLine) {
+  const std::string up = SolidPicture(dir, "up.png", Color{0, 200, 0, 255});
+  const std::string down = SolidPicture(dir, "down.png", Color{200, 0, 0, 255});
+  Control* box = Put(form.get(), ControlKind::CheckBox, "Box", 10, 10, 40, 20);
+  box->Graphical = true;
+  box->Picture = up;
+  box->DownPicture = down;
+  Control* button = Put(form.get(), ControlKind::Button, "Button", 60, 10, 40, 20);
+  button->Picture = up;
+  button->DownPicture = down;
+  Control* log = Put(form.get(), ControlKind::TextBox, "Log", 10, 50, 120, 40);
+  log->MultiLine = true;
+  log->BackColor = 0xFFFFFF;
+  log->BackTransparent = false;
+  log->ForeColor = 0x000000;
+  StartHeadless();
+  Draw();
+  EXPECT_EQ(At(20, 20), (Color{0, 200, 0, 255}));
+  box->SetValue(1);
+  Mouse(70, 20, SDL_BUTTON_LEFT, true);
+  Pump();
+  Draw();
+  EXPECT_EQ(At(20, 20), (Color{200, 0, 0, 255}));
+  EXPECT_EQ(At(70, 20), (Color{200, 0, 0, 255}));  // held down
+  Mouse(70, 20, SDL_BUTTON_LEFT, false);
+  Pump();
+
+  // A log of more lines than it shows: the newest at the bottom, the oldest out of view;
+  // scrolled back, the other way round.
+  const auto inkRows = [&](int top, int bottom) {
+    int ink = 0;
+    for (int y = top; y < bottom; ++y) {
+      for (int x = 14; x < 100; ++x) ink += At(x, y).r < 128 ? 1 : 0;
+    }
+    return ink;
+  };
+  log->Text = "国";
+  for (int i = 0; i < 9; ++i) log->Text += "\r\n";
+  log->Text += "田";
+  Draw();
+  EXPECT_EQ(inkRows(52, 66), 0);
+  EXPECT_GT(inkRows(74, 88), 10);
+  log->ScrolledBack = 100;  // clamped to the oldest line
+  Draw();
+  EXPECT_GT(inkRows(52, 66), 10);
+  EXPECT_EQ(inkRows(74, 88), 0);
+}
+
 TEST_F(HostTest, LabelsShowTheirCaptionColourAndBackground) {
   Control* l = Put(form.get(), ControlKind::Label, "L", 10, 10, 100, 20);
   l->Caption = "继续游戏";

@@ -24,6 +24,7 @@
 #include "support/test_support.h"
 #include "tools/builder_process.h"
 #include "window/form1.h"
+#include "window/form2.h"
 #include "world/file_marker.h"
 
 extern char** environ;
@@ -409,6 +410,39 @@ TEST(InterfacePictures, PictureButtonsHaveTheirReleasedAndPressedPictures) {
   if (auto p = Load("date/button/minimap.dat")) {
     EXPECT_EQ(p->w, w("Image1").PixelWidth());
     EXPECT_EQ(p->h, w("Image1").PixelHeight());
+  }
+}
+
+// Every picture the trade window's tree names: the background, the discard box, the
+// icon, and each button's released and pressed pictures at the size it shows them.
+TEST(InterfacePictures, TheTradeWindowHasEveryPictureItNames) {
+  ui::BuildTradeWindow();
+  const ui::TradeWindow& w = ui::Form2;
+  ASSERT_NE(w.Form, nullptr);
+  EXPECT_TRUE(plat::FileExists(Built(w.Form->Picture)));
+  if (auto icon = Load(w.Form->Icon)) {
+    EXPECT_EQ(icon->w, 32);
+    EXPECT_EQ(icon->h, 32);
+  }
+  int buttons = 0;
+  for (const plat::Control* c : {w.CMY, w.CDF, w.Command1, w.Command2, w.Command3, w.Command4, w.Command6}) {
+    ExpectButton({c->Picture, c->DownPicture, c->PixelWidth(), c->PixelHeight()});
+    ++buttons;
+  }
+  EXPECT_EQ(buttons, 7);
+  // The background's wells lie where the slots are: darker than the wood around them.
+  if (auto bg = Load(w.Form->Picture)) {
+    const auto luma = [&](int x, int y) {
+      const std::uint32_t p = bg->At(x, y);
+      return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
+    };
+    for (const plat::ControlArray* row : {&w.Idf, &w.Imy, &w.Iitem}) {
+      for (const auto& [k, slot] : row->All()) {
+        EXPECT_EQ(luma(slot->ScreenX() + 5, slot->ScreenY() + 5), 30 + 24 + 19) << slot->Name << k;
+      }
+      const plat::Control* first = row->All().begin()->second;
+      EXPECT_GT(luma(first->ScreenX() - 6, first->ScreenY() + 5), 30 + 24 + 19) << first->Name;
+    }
   }
 }
 
