@@ -9,6 +9,11 @@
 // can run side by side in one process. Everything happens inside the session's calls:
 // the player's actions, Poll (call it on every pass of the event pump, with the game's
 // tick) and the close; the listener hears of every change.
+//
+// Use: a SocketNetwork (trade/socket_network.h), a SessionListener, SessionOptions with
+// the role, the address and the character's name; Open (show its error in a message box
+// when it fails); Poll from an idle hook of the event pump; the actions from the window's
+// clicks; Close when the window closes, and let the window go on OnClosed.
 #pragma once
 
 #include <array>
