@@ -372,3 +372,64 @@ TEST(TradeLink, LongPeerChatIsCutWhenShown) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TradeLink, AfterTheDecisionToCloseOnlyAcknowledgementsCount) {
+  HostLink h;
+  h.Connect();
+  const auto id = h.link->Confirm(true);
+  h.Run(150);
+  h.Sent();
+  h.link->HandleAcksOnly();
+  h.Peer("SY1hi*JY21*WC3004*");
+  h.Run(150);
+  EXPECT_TRUE(h.Sent().empty());  // nothing handled, nothing acknowledged
+  EXPECT_FALSE(h.link->StateIdle());
+  h.Peer("YZ1*");
+  h.Run(150);
+  EXPECT_TRUE(h.link->StateIdle());
+  EXPECT_EQ(h.rec.events.back(), "acked:" + std::to_string(id) + ":JY1");
+  EXPECT_EQ(std::count_if(h.rec.events.begin(), h.rec.events.end(),
+                          [](const std::string& e) { return e.rfind("chat:", 0) == 0 || e.rfind("confirm:", 0) == 0; }),
+            0);
+}
+
+TEST(TradeLink, ALinkThatGoesAwaySaysGoodbyeAndFreesWhatItHeld) {
+  {
+    HostLink h;
+    h.Connect();
+    h.link.reset();
+    EXPECT_EQ(h.Sent(), std::vector<std::string>{"OVER*"});
+    EXPECT_TRUE(h.conn.aToB->ended);
+  }
+  {
+    HostLink h;  // connected, the peer's greeting not yet in
+    h.At(h.now);
+    ASSERT_EQ(h.Sent(), std::vector<std::string>{"OK甲*"});
+    h.link.reset();
+    EXPECT_EQ(h.Sent(), std::vector<std::string>{"OVER*"});
+  }
+  {
+    HostLink h;  // still listening
+    ASSERT_TRUE(h.net.listening);
+    h.link.reset();
+    EXPECT_FALSE(h.net.listening);
+    EXPECT_TRUE(h.Sent().empty());
+  }
+  {
+    FakeNetwork net;
+    Recorder rec;
+    trade::LinkOptions o;
+    o.role = trade::Role::Join;
+    o.address = "127.0.0.1";
+    o.ownName = "甲";
+    o.table = tradetest::TableOf({Cloth()});
+    auto link = std::make_unique<Link>(net, rec, o);
+    ASSERT_TRUE(link->Start(86'400'000, nullptr));
+    link.reset();
+    EXPECT_EQ(net.cancels, 1);
+  }
+}
+
+}  // namespace
