@@ -448,7 +448,11 @@ void Form::KeyDown(int keyCode, int shift) {
   }
   const bool editable = (c->Kind == ControlKind::TextBox || c->Kind == ControlKind::ComboBox) && !c->Locked;
   if (c->AllSelected) {
-    c->AllSelected = false;
+    // A key that types a character keeps the selection for the text that follows it,
+    // which replaces the selected text; erasing or moving ends the selection.
+    const bool types = keyCode == 32 || (keyCode >= 48 && keyCode <= 90) || (keyCode >= 96 && keyCode <= 111) ||
+                       keyCode >= 186;
+    if (!types) c->AllSelected = false;
     if (editable && keyCode == kVkBack && !c->Text.empty()) {
       c->Text.clear();
       Run(c->OnChange);
