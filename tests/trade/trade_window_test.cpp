@@ -277,7 +277,11 @@ TEST_F(TradeWindowTest, ChatQuickPhrasesHelpAndDescriptions) {
   Connect();
   Form2.Tsay->Text = "你好";
   Press(Form2.Command1);
+  EXPECT_EQ(Form2.Tsay->Text, "");  // sent: the box is empty again
   Press(Form2.Label1(6));
+  Form2.Tsay->Text = "等等";
+  Press(Form2.Command1);  // two texts wait: refused, and the line stays
+  EXPECT_EQ(Form2.Tsay->Text, "等等");
   Run(1500);
   EXPECT_TRUE(peerEv.Logged("甲 -> 你好"));
   EXPECT_TRUE(peerEv.Logged("甲 -> 果然是好东西！"));
