@@ -518,6 +518,7 @@ void Application::DoEvents() {
   // Every pump first looks whether the program was asked to end from outside.
   CheckEndRequest();
   if (source_ != nullptr) source_->Poll();
+  if (!inIdleHooks_ && !idleHooks_.empty()) RunIdleHooks();
   // Only the events queued before this call: what the handlers post waits for the next
   // pump. Each event leaves the queue before it runs, so a nested pump goes on with the
   // next one.
@@ -531,7 +532,35 @@ void Application::DoEvents() {
   FireTimers();
 }
 
+int Application::AddIdleHook(std::function<void()> hook) {
+  idleHooks_.emplace_back(nextHookId_, std::move(hook));
+  return nextHookId_++;
+}
+
+void Application::RemoveIdleHook(int id) {
+  idleHooks_.erase(std::remove_if(idleHooks_.begin(), idleHooks_.end(), [id](const auto& h) { return h.first == id; }),
+                   idleHooks_.end());
+}
+
+// A hook may add or remove hooks: each one that is still there when its turn comes runs.
+void Application::RunIdleHooks() {
+  struct Guard {
+    bool& flag;
+    ~Guard() { flag = false; }
+  } guard{inIdleHooks_};
+  inIdleHooks_ = true;
+  std::vector<int> ids;
+  for (const auto& h : idleHooks_) ids.push_back(h.first);
+  for (int id : ids) {
+    auto it = std::find_if(idleHooks_.begin(), idleHooks_.end(), [id](const auto& h) { return h.first == id; });
+    if (it == idleHooks_.end() || !it->second) continue;
+    auto hook = it->second;
+    hook();
+  }
+}
+
 void Application::Reset() {
+  idleHooks_.clear();
   queue_.clear();
   forms_.clear();
   source_ = nullptr;

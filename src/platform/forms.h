@@ -268,6 +268,11 @@ class Application {
     ++posted_;
   }
   void DoEvents();
+  // Work that goes on whatever pump runs (a network link): every hook is called once on
+  // each pass, after the system events are taken in. A pump nested inside a hook does not
+  // call the hooks again. The id removes the hook.
+  int AddIdleHook(std::function<void()> hook);
+  void RemoveIdleHook(int id);
   // Drops every queued event and form; for tests.
   void Reset();
   std::size_t Pending() const { return queue_.size(); }
@@ -275,6 +280,7 @@ class Application {
  private:
   void Dispatch(InputEvent& e);
   void FireTimers();
+  void RunIdleHooks();
 
   std::vector<Form*> forms_;
   std::deque<InputEvent> queue_;
@@ -282,6 +288,9 @@ class Application {
   // Events ever posted and ever taken: event k of the queue's history was queued before
   // a DoEvents call when k < the posted count seen at that call's start.
   std::uint64_t posted_ = 0, taken_ = 0;
+  std::vector<std::pair<int, std::function<void()>>> idleHooks_;
+  int nextHookId_ = 1;
+  bool inIdleHooks_ = false;
 };
 
 // Message boxes and input boxes.

@@ -1,0 +1,380 @@
+#include "trade/link.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "trade/fake_network.h"
+
+namespace {
+
+using trade::Link;
+using tradetest::Connection;
+using tradetest::FakeNetwork;
+using tradetest::Recorder;
+
+ItemRecord Cloth() {
+  ItemRecord r;
+  r.Name = "布衣";
+  r.Type = 12;
+  r.Type2 = "X";
+  r.Weight = 5;
+  r.Pic1 = 17;
+  r.Pic2 = 2;
+  r.Money = 50;
+  return r;
+}
+
+// A host link with the test as its peer: the test writes into `in` and reads the frames
+// the link wrote (each write one frame, decoded).
+struct HostLink {
+  FakeNetwork net;
+  Recorder rec;
+  Connection conn;
+  std::unique_ptr<Link> link;
+  std::int64_t now = 86'400'000;
+  std::int64_t slept = 0;
+  std::size_t seen = 0;  // frames already taken by Sent()
+  tradetest::PipeStream* stream = nullptr;
+
+  explicit HostLink(std::string name = "甲") {
+    trade::LinkOptions o;
+    o.role = trade::Role::Host;
+    o.ownName = std::move(name);
+    o.table = [](const std::string& n, ItemRecord& row) {
+      if (n != "布衣") return false;
+      row = Cloth();
+      return true;
+    };
+    o.sleep = [this](std::int64_t ms) { slept += ms; };
+    link = std::make_unique<Link>(net, rec, o);
+    std::string error;
+    EXPECT_TRUE(link->Start(now, &error)) << error;
+    auto end = conn.EndA();
+    stream = end.get();
+    net.incoming = std::move(end);
+  }
+  void Peer(const std::string& text) { conn.bToA->bytes += trade::ToCp936Lossy(text); }
+  void At(std::int64_t t) {
+    now = t;
+    link->Poll(now);
+  }
+  // Polls every 10 ms for ms milliseconds.
+  void Run(std::int64_t ms) {
+    for (std::int64_t end = now + ms; now < end;) At(now + 10);
+  }
+  // The frames written since the last call.
+  std::vector<std::string> Sent() {
+    std::vector<std::string> out;
+    for (; seen < conn.aToB->writes.size(); ++seen) out.push_back(trade::FromCp936(conn.aToB->writes[seen]));
+    return out;
+  }
+  void Connect() {
+    At(now);
+    Peer("OK乙*");
+    Run(100);
+    ASSERT_TRUE(link->Trading());
+    ASSERT_EQ(Sent(), std::vector<std::string>{"OK甲*"});
+  }
+  // Gets one chat frame on the wire without acknowledging it.
+  std::string ChatOut(const std::string& text) {
+    EXPECT_TRUE(link->Say(text).queued);
+    for (int i = 0; i < 60; ++i) {
+      At(now + 10);
+      for (const std::string& f : Sent()) {
+        if (f.size() > text.size() && f.compare(f.size() - text.size() - 1, text.size(), text) == 0) return f;
+      }
+    }
+    return "";
+  }
+};
+
+TEST(TradeLink, GreetingStartsTheTrade) {
+  HostLink h;
+  h.Connect();
+  EXPECT_EQ(h.link->PeerName(), "乙");
+  EXPECT_EQ(h.rec.events, std::vector<std::string>{"connected:乙"});
+  EXPECT_EQ(h.rec.logs, std::vector<std::string>{trade::kConnectedLine});
+  EXPECT_FALSE(h.net.listening);  // a second joiner is refused
+  h.Peer("OK丙*");                // a later greeting changes nothing
+  h.Run(50);
+  EXPECT_EQ(h.link->PeerName(), "乙");
+}
+
+TEST(TradeLink, BadGreetingsClose) {
+  struct Case {
+    const char* first;
+    const char* message;
+    bool over;
+  };
+  const std::vector<Case> cases = {
+      {"OK甲*", trade::kSameNameText, false},        {"SY1你好*", trade::kLinkLostText, true},
+      {"OK五个字的名*", trade::kLinkLostText, true}, {"OK*", trade::kLinkLostText, true},
+      {"OKa\x01*", trade::kLinkLostText, true},      {"garbage*", trade::kLinkLostText, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.first);
+    HostLink h;
+    h.At(h.now);
+    h.Peer(c.first);
+    h.Run(50);
+    EXPECT_EQ(h.link->CurrentState(), Link::State::Closed);
+    EXPECT_EQ(h.rec.events.back(), std::string("closed:") + c.message);
+    const auto sent = h.Sent();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "OVER*"), c.over ? 1 : 0);
+    EXPECT_TRUE(h.conn.aToB->ended);
+  }
+}
+
+TEST(TradeLink, GreetingMustComeInTime) {
+  HostLink h;
+  h.At(h.now);
+  h.Run(trade::kGreetingMs - 20);
+  EXPECT_EQ(h.link->CurrentState(), Link::State::Greeting);
+  h.Run(40);
+  EXPECT_EQ(h.rec.events.back(), std::string("closed:") + trade::kLinkLostText);
+}
+
+TEST(TradeLink, OneChatFrameATickInTheLowestFreeSlot) {
+  HostLink h;
+  h.Connect();
+  const std::int64_t start = h.now;
+  EXPECT_TRUE(h.link->Say("一").queued);
+  EXPECT_TRUE(h.link->Say("a*b").queued);
+  const auto busy = h.link->Say("三");
+  EXPECT_FALSE(busy.queued);
+  EXPECT_EQ(busy.line, trade::kChatBusyLine);
+  std::vector<std::pair<std::int64_t, std::string>> out;
+  for (int i = 0; i < 100; ++i) {
+    h.At(h.now + 10);
+    for (auto& s : h.Sent()) out.emplace_back(h.now - start, s);
+  }
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].second, "SY1一*");
+  EXPECT_EQ(out[1].second, "SY2a＊b*");  // own "*" goes out as "＊"
+  EXPECT_GE(out[1].first - out[0].first, trade::kPumpMs);
+  // Slot 1 freed: the next chat takes it again, slot 2 still waits.
+  h.Peer("YZ1*");
+  EXPECT_EQ(h.ChatOut("四"), "SY1四*");
+  EXPECT_TRUE(h.link->SlotBusy(2));
+  EXPECT_EQ(std::count(h.rec.logs.begin(), h.rec.logs.end(), "一"), 1);
+}
+
+TEST(TradeLink, StateMessagesWaitForTheAckBeforeThem) {
+  HostLink h;
+  h.Connect();
+  const auto a = h.link->Confirm(true);
+  const auto b = h.link->Withdraw(4);
+  const auto c = h.link->Offer(2, Cloth());
+  ASSERT_TRUE(a && b && c);
+  EXPECT_FALSE(h.link->StateIdle());
+  h.Run(150);
+  EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY11*"});  // at once, not at the pump's tick
+  h.Run(1000);
+  EXPECT_TRUE(h.Sent().empty());
+  h.Peer("YZ1*");
+  h.Run(150);
+  EXPECT_EQ(h.Sent(), std::vector<std::string>{"WC1004*"});
+  h.Peer("YZ1*");
+  h.Run(150);
+  const auto third = h.Sent();
+  ASSERT_EQ(third.size(), 1u);
+  EXPECT_EQ(third[0].substr(0, 6), "WC1102");
+  EXPECT_EQ(plat::Len(third[0]), 94);
+  h.Peer("YZ1*");
+  h.Run(150);
+  EXPECT_TRUE(h.link->StateIdle());
+  const std::vector<std::string> acked = {"acked:" + std::to_string(a) + ":JY1",
+                                          "acked:" + std::to_string(b) + ":WC004"};
+  EXPECT_EQ(std::vector<std::string>(h.rec.events.begin() + 1, h.rec.events.begin() + 3), acked);
+}
+
+TEST(TradeLink, ResendInPlaceAfterMoreThanTwoSeconds) {
+  HostLink h;
+  h.Connect();
+  h.link->Confirm(true);
+  h.At(h.now + 10);
+  ASSERT_EQ(h.Sent(), std::vector<std::string>{"JY11*"});
+  const std::int64_t sent = h.now;
+  h.At(sent + trade::kResendMs);
+  EXPECT_TRUE(h.Sent().empty());
+  h.At(sent + trade::kResendMs + 1);
+  EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY11*"});  // same digit
+  // The late acknowledgement of the first copy frees it once; the second is ignored and
+  // the slot rests, so the next state message takes slot 2.
+  h.Peer("YZ1*");
+  h.Run(20);
+  EXPECT_TRUE(h.link->StateIdle());
+  h.link->Confirm(false);
+  h.Peer("YZ1*");
+  h.Run(200);
+  EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY20*"});
+  EXPECT_FALSE(h.link->StateIdle());
+  EXPECT_EQ(std::count_if(h.rec.events.begin(), h.rec.events.end(),
+                          [](const std::string& e) { return e.rfind("acked:", 0) == 0; }),
+            1);
+}
+
+TEST(TradeLink, NineBusyAndOneWaitingDisconnects) {
+  HostLink h;
+  h.Connect();
+  for (int d = 1; d <= 9; ++d) {
+    const std::string text = "x" + std::to_string(d);
+    ASSERT_EQ(h.ChatOut(text), "SY" + std::to_string(d) + text + "*");
+  }
+  // Keep the re-sends out of the way: acknowledge nothing, but poll as the pump does.
+  EXPECT_TRUE(h.link->Say("十").queued);
+  h.Run(trade::kPumpMs + 20);
+  EXPECT_EQ(h.rec.events.back(), std::string("closed:") + trade::kSlotsFullText);
+  const auto sent = h.Sent();
+  EXPECT_EQ(sent.back(), "OVER*");
+}
+
+TEST(TradeLink, EveryValidDigitIsAcknowledgedOnceHandled) {
+  HostLink h;
+  h.Connect();
+  h.Peer("WC1garbage*SY0不回*JY25*YZ0*YZ:*WC3000*SY4你好*JY51*WC6001*");
+  h.Run(600);
+  EXPECT_EQ(h.Sent(), (std::vector<std::string>{"YZ1*", "YZ2*", "YZ3*", "YZ4*", "YZ5*", "YZ6*"}));
+  EXPECT_EQ(h.rec.events, (std::vector<std::string>{"connected:乙", "invalid:0", "chat:乙:你好", "confirm:1",
+                                                    "withdraw:1"}));
+  EXPECT_NE(std::find(h.rec.logs.begin(), h.rec.logs.end(), "乙 -> 你好"), h.rec.logs.end());
+}
+
+TEST(TradeLink, FramesLeaveAtLeastAGapApart) {
+  HostLink h;
+  h.Connect();
+  h.link->Confirm(true);
+  h.Peer("SY1a*SY2b*SY2b*");  // the copy of slot 2 needs no second acknowledgement
+  std::vector<std::int64_t> times;
+  for (int i = 0; i < 60; ++i) {
+    h.At(h.now + 7);
+    for (std::size_t n = h.Sent().size(); n > 0; --n) times.push_back(h.now);
+  }
+  ASSERT_EQ(times.size(), 3u);
+  for (std::size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], trade::kFrameGapMs);
+}
+
+TEST(TradeLink, WhatAHandlerSendsGoesBeforeTheAck) {
+  HostLink h;
+  h.Connect();
+  h.rec.onConfirm = [&](bool v) {
+    if (v) h.link->Confirm(false);
+  };
+  h.Peer("JY31*");
+  h.Run(300);
+  EXPECT_EQ(h.Sent(), (std::vector<std::string>{"JY10*", "YZ3*"}));
+}
+
+TEST(TradeLink, EndsOfTheLink) {
+  struct Case {
+    const char* what;
+    std::function<void(HostLink&)> act;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"OVER", [](HostLink& h) { h.Peer("SY1再见*OVER*"); }, trade::kPeerLeftText},
+      {"end of stream", [](HostLink& h) { h.conn.bToA->ended = true; }, trade::kLinkLostText},
+      {"64 KiB without terminator",
+       [](HostLink& h) { h.Peer(std::string(trade::Framer::kMaxPending + 1, 'S')); }, trade::kLinkLostText},
+      {"write fails",
+       [](HostLink& h) {
+         h.stream->broken = true;
+         h.link->Confirm(true);
+       },
+       trade::kLinkLostText},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HostLink h;
+    h.Connect();
+    c.act(h);
+    h.At(h.now + 10);  // noticed at once, on the next pass
+    EXPECT_EQ(h.rec.events.back(), "closed:" + c.message);
+    EXPECT_EQ(h.link->CurrentState(), Link::State::Closed);
+    EXPECT_TRUE(h.conn.aToB->ended);
+    EXPECT_EQ(h.link->BufferedBytes(), 0u);
+  }
+}
+
+TEST(TradeLink, OwnCloseSendsWaitingAcksThenOver) {
+  HostLink h;
+  h.Connect();
+  h.Peer("SY1a*SY2b*");
+  h.At(h.now + 100);
+  h.Sent();
+  h.link->Close(h.now + 1);
+  const auto sent = h.Sent();
+  EXPECT_EQ(sent, (std::vector<std::string>{"YZ2*", "OVER*"}));
+  EXPECT_GE(h.slept, 2 * trade::kFrameGapMs - 1);
+  EXPECT_EQ(h.rec.events.back(), "closed:");
+  EXPECT_TRUE(h.conn.aToB->ended);
+  h.link->Close(h.now + 500);  // twice is harmless
+  EXPECT_EQ(std::count(h.rec.events.begin(), h.rec.events.end(), "closed:"), 1);
+}
+
+TEST(TradeLink, JoinerRetriesWithNewAttempts) {
+  FakeNetwork net;
+  Recorder rec;
+  trade::LinkOptions o;
+  o.role = trade::Role::Join;
+  o.address = " 10.0.0.9 ";
+  o.ownName = "乙";
+  o.table = [](const std::string&, ItemRecord&) { return false; };
+  Link link(net, rec, o);
+  std::int64_t now = 1000;
+  ASSERT_TRUE(link.Start(now, nullptr));
+  EXPECT_EQ(net.attempts, 1);
+  EXPECT_LT(net.lastTimeout, trade::kConnectTickMs);
+  for (int tick = 1; tick <= 11; ++tick) {
+    for (int i = 0; i < 200; ++i) link.Poll(now += 10);
+    if (tick <= 10) {
+      EXPECT_EQ(net.attempts, tick + 1);
+      EXPECT_EQ(rec.logs.back(), trade::RetryLine(tick));
+    }
+  }
+  EXPECT_EQ(rec.logs.size(), 10u);
+  EXPECT_EQ(rec.events.back(), std::string("closed:") + trade::kConnectFailedText);
+  EXPECT_EQ(link.CurrentState(), Link::State::Closed);
+
+  // A host that comes up late is reached by a later attempt; counting stops there.
+  FakeNetwork net2;
+  Recorder rec2;
+  Connection conn;
+  net2.incoming = conn.EndA();
+  net2.connectOnAttempt = 3;
+  Link late(net2, rec2, o);
+  ASSERT_TRUE(late.Start(now, nullptr));
+  for (int i = 0; i < 600; ++i) late.Poll(now += 10);
+  EXPECT_EQ(late.CurrentState(), Link::State::Greeting);
+  EXPECT_EQ(rec2.logs, (std::vector<std::string>{trade::RetryLine(1), trade::RetryLine(2)}));
+  EXPECT_EQ(conn.aToB->writes, std::vector<std::string>{trade::ToCp936Lossy("OK乙*")});
+}
+
+TEST(TradeLink, HostSetUpFailures) {
+  FakeNetwork net;
+  Recorder rec;
+  net.listenResult = trade::Network::ListenResult::InUse;
+  trade::LinkOptions o;
+  o.ownName = "甲";
+  Link link(net, rec, o);
+  std::string error;
+  EXPECT_FALSE(link.Start(0, &error));
+  EXPECT_EQ(error, trade::kHostInUseText);
+  EXPECT_EQ(link.CurrentState(), Link::State::Closed);
+}
+
+TEST(TradeLink, LongPeerChatIsCutWhenShown) {
+  HostLink h;
+  h.Connect();
+  std::string text;
+  for (int i = 0; i < 600; ++i) text += "字";
+  h.Peer("SY1" + text + "*");
+  h.Run(20);
+  EXPECT_EQ(plat::Len(h.rec.logs.back()), 5 + 500);
+}
+
+}  // namespace

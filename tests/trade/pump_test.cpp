@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/forms.h"
+#include "trade/fake_network.h"
+#include "trade/link_pump.h"
+
+namespace {
+
+// The link runs from whatever pump runs, on the game's clock, and a pump nested inside
+// the link's work does not run the link again.
+TEST(TradeLinkPump, EveryPumpPassPollsTheLink) {
+  plat::FakeClock clock;
+  plat::SetClock(&clock);
+  auto& app = plat::Application::Get();
+  app.Reset();
+  tradetest::FakeNetwork net;
+  tradetest::Connection conn;
+  net.incoming = conn.EndA();
+  int nested = 0;
+  struct Nesting : tradetest::Recorder {
+    std::function<void()> onConnected;
+    void OnConnected(const std::string& peer) override {
+      Recorder::OnConnected(peer);
+      if (onConnected) onConnected();
+    }
+  } rec;
+  rec.onConnected = [&] {
+    ++nested;
+    app.DoEvents();  // a dialog's pump inside the handler
+  };
+  trade::LinkOptions o;
+  o.ownName = "甲";
+  trade::Link link(net, rec, o);
+  ASSERT_TRUE(link.Start(plat::Tick(), nullptr));
+  {
+    trade::PumpedLink pumped(link);
+    int calls = 0;
+    const int counting = app.AddIdleHook([&] { ++calls; });
+    app.DoEvents();
+    EXPECT_EQ(link.CurrentState(), trade::Link::State::Greeting);
+    EXPECT_EQ(conn.aToB->writes.size(), 1u);
+    conn.bToA->bytes = "OKb*";
+    clock.Advance(5);
+    app.DoEvents();
+    EXPECT_TRUE(link.Trading());
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(calls, 2);  // not again from the nested pump
+    app.RemoveIdleHook(counting);
+    app.DoEvents();
+    EXPECT_EQ(calls, 2);
+  }
+  // Once the pumped link is gone, the pump leaves the link alone.
+  conn.bToA->bytes = "OVER*";
+  app.DoEvents();
+  EXPECT_TRUE(link.Trading());
+  app.Reset();
+  plat::SetClock(nullptr);
+}
+
+}  // namespace
