@@ -1,0 +1,542 @@
+#include "trade/session.h"
+
+#include <utility>
+
+#include "platform/file_lock.h"
+#include "platform/net.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "world/file_marker.h"
+
+namespace trade {
+
+namespace {
+
+bool Empty(const ItemRecord& r) { return r.Name.empty(); }
+
+const ItemRecord& NoItem() {
+  static const ItemRecord none;
+  return none;
+}
+
+// The name as the set-up shows it: its first four characters, blanks after a shorter one.
+std::string Name4(const std::string& name) {
+  std::string s = plat::Left(name, 4);
+  for (long n = plat::Len(s); n < 4; ++n) s += ' ';
+  return s;
+}
+
+// Items of a journal line: each in its offer form (every field but X and Y).
+std::string JournalItems(const std::vector<ItemRecord>& items) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += "|";
+    const OfferText t = EncodeOffer(static_cast<int>(i % kOfferSlots) + 1, items[i]);
+    out += t.payload ? *t.payload : items[i].Name;
+  }
+  return out + "]";
+}
+
+}  // namespace
+
+Session::Session(Network& network, SessionListener& listener, SessionOptions options)
+    : net_(network), listener_(listener), options_(std::move(options)) {
+  if (!options_.load)
+    options_.load = [](const std::string& name, TradeSave& out, plat::FileLock& lock) {
+      return LoadSaveForTrade(name, out, lock);
+    };
+  if (!options_.write)
+    options_.write = [](const std::string& id, const BagSlots& items) { return WriteItemRows(id, items); };
+  if (!options_.journal)
+    options_.journal = [](const std::string& id, const std::string& line) {
+      return plat::AppendDurably(plat::ResolvePath("\\Save\\" + id + ".trade.log"), line + "\n");
+    };
+}
+
+Session::~Session() {
+  if (open_ && unsaved_) RetryUnsaved(true);
+  link_.reset();  // says "OVER*" to a connected peer
+}
+
+// ---------------------------------------------------------------- opening and closing
+
+bool Session::Open(std::int64_t now, std::string* error) {
+  auto fail = [error](const std::string& message) {
+    if (error != nullptr) *error = message;
+    return false;
+  };
+  if (open_) return fail("交易已经开始");
+  now_ = now;
+  if (options_.role == Role::Join) {
+    const std::string typed = plat::Trim(options_.address);
+    if (typed.empty() || typed == "0.0.0.0") return fail(kBadAddressText);
+  }
+  TradeSave save;
+  plat::FileLock lock;
+  switch (options_.load(options_.name, save, lock)) {
+    case TradeLoadError::None:
+      break;
+    case TradeLoadError::InUse:
+      return fail(std::string(kMsgSaveInUse));
+    case TradeLoadError::NoWorkCopy:
+      return fail(std::string(kMsgNoWorkCopy));
+    case TradeLoadError::Unreadable:
+      return fail(kBadSaveText);
+    case TradeLoadError::BadItemRows:
+      return fail(kBadItemRowsText);
+    case TradeLoadError::NotTradable:
+      return fail(kNotTradableText);
+  }
+
+  ClearLists();
+  unsaved_.reset();
+  LinkOptions lo;
+  lo.role = options_.role;
+  lo.address = options_.address;
+  lo.port = options_.port;
+  lo.ownName = save.id;
+  lo.table = options_.table;
+  lo.sleep = options_.sleep;
+  LinkListener& self = *this;
+  auto link = std::make_unique<Link>(net_, self, std::move(lo));
+  std::string why;
+  if (!link->Start(now, &why)) return fail(why);  // the lock ends with `lock`
+
+  link_ = std::move(link);
+  lock_ = std::move(lock);
+  name_ = save.id;
+  bag_ = std::move(save.items);
+  open_ = true;
+  closing_ = false;
+  const std::string local = options_.localAddress.empty() ? plat::LocalIpv4Address() : options_.localAddress;
+  listener_.OnLog("您选择使用『 " + Name4(name_) + " 』进行交易");
+  listener_.OnLog("您的IP地址：" + local);
+  listener_.OnLog(options_.role == Role::Host ? std::string("等待加入 …") : "连接到：" + options_.address);
+  return true;
+}
+
+void Session::Close(std::int64_t now) {
+  now_ = now;
+  if (!open_ || closing_) return;
+  closing_ = true;
+  if (CommitMayBePending()) {
+    // The peer may complete on our confirm: its acknowledgement decides, so wait for it.
+    closeDeadline_ = now + kCloseWaitMs;
+    listener_.OnLog(kCloseWaitLine);
+    return;
+  }
+  FinishClose();
+}
+
+void Session::FinishClose() {
+  if (!open_) return;
+  if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
+  if (unsaved_) RetryUnsaved(true);
+  link_->HandleAcksOnly();
+  link_->Close(now_);  // reports OnClosed("") unless the link was already closed
+  if (open_) Ended("");
+}
+
+void Session::OnClosed(const std::string& message) {
+  if (!open_) return;
+  // A link that died while our confirm was unanswered may have left the peer completed.
+  if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
+  if (unsaved_) RetryUnsaved(true);
+  Ended(message);
+}
+
+void Session::Ended(const std::string& message) {
+  open_ = false;
+  closing_ = false;
+  ClearLists();
+  lock_.Unlock();
+  listener_.OnClosed(message);
+}
+
+void Session::ClearLists() {
+  mine_.fill(ItemRecord{});
+  theirs_.fill(ItemRecord{});
+  theirsValid_.fill(true);
+  unreadablePeerOffer_ = false;
+  cmy_ = cdf_ = cdfFresh_ = false;
+  jy1Id_ = 0;
+  jy1Acked_ = false;
+  ownOffersInFlight_.clear();
+  jy0AfterAck_ = false;
+}
+
+// ---------------------------------------------------------------- the pump
+
+void Session::Poll(std::int64_t now) {
+  now_ = now;
+  if (!open_) return;
+  link_->Poll(now);
+  if (!open_) return;
+  if (jy0AfterAck_) {
+    // The commit of a received confirm clears our box once the acknowledgement is out.
+    jy0AfterAck_ = false;
+    SendConfirm(false);
+  }
+  if (unsaved_ && now >= retryAt_) RetryUnsaved(false);
+  if (closing_ && (!CommitMayBePending() || now >= closeDeadline_)) FinishClose();
+}
+
+// ---------------------------------------------------------------- what the link reports
+
+void Session::OnConnected(const std::string& peerName) { listener_.OnConnected(peerName); }
+
+void Session::OnChat(const std::string& from, const std::string& text) { listener_.OnChat(from, text); }
+
+void Session::OnLog(const std::string& line) { listener_.OnLog(line); }
+
+void Session::OnPeerOffer(int slot, const ItemRecord& item) {
+  if (slot < 1 || slot > kOfferSlots) return;
+  theirs_[slot] = item;
+  theirsValid_[slot] = true;
+  listener_.OnOffer(Side::Peer, slot, &theirs_[slot]);
+  PeerOfferChanged();
+}
+
+void Session::OnPeerWithdraw(int slot) {
+  if (slot < 1 || slot > kOfferSlots) return;
+  theirs_[slot] = ItemRecord{};
+  theirsValid_[slot] = true;
+  listener_.OnOffer(Side::Peer, slot, nullptr);
+  PeerOfferChanged();
+}
+
+void Session::OnPeerOfferInvalid(int slot, const std::string& line) {
+  listener_.OnRefused("peer_offer", line);
+  if (slot >= 1 && slot <= kOfferSlots) {
+    theirs_[slot] = ItemRecord{};
+    theirsValid_[slot] = false;
+    listener_.OnOffer(Side::Peer, slot, nullptr);
+  } else {
+    unreadablePeerOffer_ = true;  // some slot of the peer's holds we do not know what
+  }
+  PeerOfferChanged();
+}
+
+void Session::PeerOfferChanged() {
+  // Any offer change clears both boxes; ours is announced as cleared.
+  SetPeerConfirm(false, false);
+  if (cmy_) SendConfirm(false);
+}
+
+void Session::OnPeerConfirm(bool value) {
+  // The peer's confirm counts only when none of our offers was on its way: it may have
+  // been given before the peer saw them.
+  SetPeerConfirm(value, value && ownOffersInFlight_.empty());
+  if (value) Evaluate(Case::PeerConfirmed);
+}
+
+void Session::OnStateAcknowledged(std::uint64_t id, const std::string& /*message*/) {
+  for (auto it = ownOffersInFlight_.begin(); it != ownOffersInFlight_.end(); ++it) {
+    if (*it == id) {
+      ownOffersInFlight_.erase(it);
+      break;
+    }
+  }
+  if (id != 0 && id == jy1Id_) {
+    jy1Acked_ = true;
+    Evaluate(Case::OwnConfirmAcknowledged);
+  }
+}
+
+// ---------------------------------------------------------------- the commit
+
+bool Session::CommitMayBePending() const {
+  return open_ && Trading() && cmy_ && jy1Id_ != 0 && !jy1Acked_ && cdf_ && cdfFresh_;
+}
+
+void Session::Evaluate(Case c) {
+  if (!cmy_ || !jy1Acked_ || !cdf_ || !cdfFresh_ || !Trading()) return;
+  bool valid = !unreadablePeerOffer_;
+  for (int k = 1; k <= kOfferSlots; ++k) valid = valid && theirsValid_[k];
+  if (!valid) {
+    // The refusal was logged when the offer came; our confirm is withdrawn, so that the
+    // peer cannot complete either.
+    SendConfirm(false);
+    return;
+  }
+  if (PeerOfferCount() > FreeBagSlots()) {
+    listener_.OnLog(kNoRoomLine);
+    SendConfirm(false);
+    return;
+  }
+  Commit(c);
+}
+
+void Session::Commit(Case c) {
+  const std::vector<ItemRecord> gave = OfferList(mine_);
+  const std::vector<ItemRecord> got = OfferList(theirs_);
+  // The new bag in a copy: the peer's items in the order of their offer slots, each in
+  // the first free bag slot.
+  BagSlots staged = bag_;
+  std::vector<int> landed;
+  for (int k = 1; k <= kOfferSlots; ++k) {
+    if (Empty(theirs_[k])) continue;
+    for (int j = kBagFirstSlot; j <= kBagLastSlot; ++j) {
+      if (Empty(staged[j])) {
+        staged[j] = theirs_[k];
+        landed.push_back(j);
+        break;
+      }
+    }
+  }
+  const bool journaled = Journal("begin", gave, got);
+  const bool written = journaled && options_.write(name_, staged);
+
+  if (!written && c == Case::PeerConfirmed) {
+    // Nothing changes; our box is cleared on the wire before the acknowledgement leaves,
+    // so the peer does not complete either.
+    Journal("failed", gave, got);
+    SendConfirm(false);
+    listener_.OnCommitFailed(kCommitFailedText);
+    return;
+  }
+
+  bag_ = std::move(staged);
+  for (int j : landed) listener_.OnBagChanged(j);
+  for (int k = 1; k <= kOfferSlots; ++k) {
+    if (!Empty(mine_[k])) {
+      mine_[k] = ItemRecord{};
+      listener_.OnOffer(Side::Own, k, nullptr);
+    }
+    if (!Empty(theirs_[k])) {
+      theirs_[k] = ItemRecord{};
+      listener_.OnOffer(Side::Peer, k, nullptr);
+    }
+  }
+  if (written) {
+    Journal("committed", gave, got);
+    unsaved_.reset();
+    listener_.OnLog(kSuccessLine);
+  } else {
+    // The peer has completed already: the round stands, and its write is retried.
+    Journal("unsaved", gave, got);
+    unsaved_ = bag_;
+    unsavedGave_ = gave;
+    unsavedGot_ = got;
+    retryAt_ = now_ + kCommitRetryMs;
+  }
+  SetPeerConfirm(false, false);
+  if (c == Case::PeerConfirmed) {
+    // The JY0 follows the acknowledgement, which lets the peer complete.
+    SetOwnConfirm(false);
+    jy0AfterAck_ = true;
+  } else {
+    SendConfirm(false);
+  }
+  if (written) {
+    listener_.OnCommitted(gave, got);
+  } else {
+    listener_.OnCommitFailed(kCommitUnsavedText);
+  }
+}
+
+void Session::RetryUnsaved(bool closing) {
+  if (options_.write(name_, *unsaved_)) {
+    Journal("committed", unsavedGave_, unsavedGot_);
+    const std::vector<ItemRecord> gave = std::move(unsavedGave_), got = std::move(unsavedGot_);
+    unsaved_.reset();
+    listener_.OnLog(kSuccessLine);
+    listener_.OnCommitted(gave, got);
+    return;
+  }
+  retryAt_ = now_ + kCommitRetryMs;
+  if (closing) {
+    Journal("lost", unsavedGave_, unsavedGot_);
+    unsaved_.reset();
+    listener_.OnCommitFailed(kCommitLostText);
+  }
+}
+
+bool Session::Journal(const std::string& phase, const std::vector<ItemRecord>& gave,
+                      const std::vector<ItemRecord>& got) {
+  const std::string line = CurrentDateText() + " " + name_ + " peer=" + PeerName() + " " + phase +
+                           " gave=" + JournalItems(gave) + " got=" + JournalItems(got);
+  return options_.journal(name_, line);
+}
+
+std::vector<ItemRecord> Session::OfferList(const std::array<ItemRecord, kOfferSlots + 1>& slots) {
+  std::vector<ItemRecord> out;
+  for (int k = 1; k <= kOfferSlots; ++k) {
+    if (!Empty(slots[k])) out.push_back(slots[k]);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- the boxes
+
+bool Session::StateIdle() const { return link_ && link_->StateIdle() && !jy0AfterAck_; }
+
+void Session::SendConfirm(bool value) {
+  const std::uint64_t id = link_ ? link_->Confirm(value) : 0;
+  jy1Id_ = value ? id : 0;
+  jy1Acked_ = false;
+  SetOwnConfirm(value);
+}
+
+void Session::SetOwnConfirm(bool value) {
+  if (cmy_ == value) return;
+  cmy_ = value;
+  listener_.OnConfirm(Side::Own, value);
+}
+
+void Session::SetPeerConfirm(bool value, bool fresh) {
+  cdfFresh_ = fresh;
+  if (cdf_ == value) return;
+  cdf_ = value;
+  listener_.OnConfirm(Side::Peer, value);
+}
+
+// ---------------------------------------------------------------- the player's actions
+
+void Session::Refuse(const std::string& what, const std::string& line) {
+  listener_.OnLog(line);
+  listener_.OnRefused(what, line);
+}
+
+bool Session::Offer(int bagSlot) {
+  if (!Trading() || closing_ || bagSlot < kBagFirstSlot || bagSlot > kBagLastSlot) return false;
+  const ItemRecord& item = bag_[bagSlot];
+  if (item.dzlevel > 0) {
+    Refuse("offer", kForgedLine);
+    return false;
+  }
+  if (Empty(item)) return false;
+  int k = 1;
+  while (k <= kOfferSlots && !Empty(mine_[k])) ++k;
+  if (k > kOfferSlots) return false;
+  if (!StateIdle()) {
+    Refuse("offer", kStateBusyLine);
+    return false;
+  }
+  const OfferText text = EncodeOffer(k, item);
+  if (!text.payload) {
+    Refuse("offer", text.refusal);
+    return false;
+  }
+  SetPeerConfirm(false, false);
+  if (cmy_) SendConfirm(false);  // before the offer, as the protocol has it
+  mine_[k] = item;
+  bag_[bagSlot] = ItemRecord{};
+  listener_.OnBagChanged(bagSlot);
+  listener_.OnOffer(Side::Own, k, &mine_[k]);
+  ownOffersInFlight_.push_back(link_->QueueState("WC" + *text.payload));
+  jy1Id_ = 0;
+  jy1Acked_ = false;
+  return true;
+}
+
+bool Session::Withdraw(int k) {
+  if (!Trading() || closing_ || k < 1 || k > kOfferSlots) return false;
+  int j = kBagFirstSlot;
+  while (j <= kBagLastSlot && !Empty(bag_[j])) ++j;
+  if (j > kBagLastSlot) return false;
+  if (!StateIdle()) {
+    Refuse("withdraw", kStateBusyLine);
+    return false;
+  }
+  if (!Empty(mine_[k])) {
+    bag_[j] = std::move(mine_[k]);
+    mine_[k] = ItemRecord{};
+    listener_.OnBagChanged(j);
+    listener_.OnOffer(Side::Own, k, nullptr);
+  }
+  // An empty slot still sends its withdrawal.
+  ownOffersInFlight_.push_back(link_->Withdraw(k));
+  jy1Id_ = 0;
+  jy1Acked_ = false;
+  SetPeerConfirm(false, false);
+  if (cmy_) SendConfirm(false);
+  return true;
+}
+
+bool Session::SetConfirm(bool value) {
+  if (value == cmy_ || closing_) return false;
+  if (!Trading()) {
+    Refuse("confirm", kNotConnectedLine);
+    return false;
+  }
+  if (!StateIdle() || link_->Busy()) {
+    Refuse("confirm", kStateBusyLine);
+    return false;
+  }
+  if (value && PeerOfferCount() > FreeBagSlots()) {
+    Refuse("confirm", kNoRoomLine);
+    return false;
+  }
+  SendConfirm(value);  // completion waits for the acknowledgement, never the click
+  return true;
+}
+
+bool Session::Discard(int bagSlot) {
+  if (!Trading() || closing_ || bagSlot < kBagFirstSlot || bagSlot > kBagLastSlot) return false;
+  if (Empty(bag_[bagSlot])) return false;
+  bag_[bagSlot] = ItemRecord{};
+  listener_.OnBagChanged(bagSlot);
+  return true;
+}
+
+bool Session::Say(const std::string& text) {
+  if (!link_ || !open_ || closing_) {
+    Refuse("chat", kNotConnectedLine);
+    return false;
+  }
+  const Link::SayResult r = link_->Say(text);  // logs the line or the refusal
+  if (!r.queued) listener_.OnRefused("chat", r.line);
+  return r.queued;
+}
+
+bool Session::QuickPhrase(const std::string& text) {
+  if (!Trading() || closing_) {
+    Refuse("phrase", kNotConnectedLine);
+    return false;
+  }
+  if (link_->Busy()) {
+    Refuse("phrase", kPhraseBusyLine);
+    return false;
+  }
+  return Say(text);
+}
+
+// ---------------------------------------------------------------- what is shown
+
+const ItemRecord& Session::Bag(int slot) const {
+  return slot >= 1 && slot <= kItemSlots ? bag_[static_cast<std::size_t>(slot)] : NoItem();
+}
+
+const ItemRecord& Session::OwnOffer(int k) const {
+  return k >= 1 && k <= kOfferSlots ? mine_[static_cast<std::size_t>(k)] : NoItem();
+}
+
+const ItemRecord& Session::PeerOffer(int k) const {
+  return k >= 1 && k <= kOfferSlots ? theirs_[static_cast<std::size_t>(k)] : NoItem();
+}
+
+bool Session::PeerOfferValid(int k) const {
+  return k >= 1 && k <= kOfferSlots && theirsValid_[static_cast<std::size_t>(k)];
+}
+
+int Session::FreeBagSlots() const {
+  int n = 0;
+  for (int j = kBagFirstSlot; j <= kBagLastSlot; ++j) n += Empty(bag_[j]) ? 1 : 0;
+  return n;
+}
+
+int Session::PeerOfferCount() const {
+  int n = 0;
+  for (int k = 1; k <= kOfferSlots; ++k) n += Empty(theirs_[k]) ? 0 : 1;
+  return n;
+}
+
+const std::string& Session::PeerName() const {
+  static const std::string none;
+  return link_ ? link_->PeerName() : none;
+}
+
+bool Session::Trading() const { return open_ && link_ && link_->Trading(); }
+
+}  // namespace trade
