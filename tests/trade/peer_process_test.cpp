@@ -77,4 +77,139 @@ TEST(TradeProcesses, SeveralItemsBothWaysThroughSplitWrites) {
   EXPECT_NE(tradefiles::JournalText(run.host).find(" committed "), std::string::npos);
 }
 
+// One item each way, then the host confirms and the joiner after it (or both at once);
+// false at the first step that did not happen (a cut link stops a round anywhere).
+bool OneRound(TradeRun& run, bool crossing) {
+  if (!Act(*run.hostP, "offer 21", OwnOffer(1)) || run.joinP->WaitFor({PeerOffer(1), "\"Ex\":"}).empty())
+    return false;
+  if (!Act(*run.joinP, "offer 21", OwnOffer(1)) || run.hostP->WaitFor({PeerOffer(1), "\"Ex\":"}).empty())
+    return false;
+  if (crossing) {
+    // Both boxes clicked at once (each tried again while its offer is unacknowledged). A
+    // stalled offer arrives again after its re-send and clears both boxes, as any offer
+    // does: then both click again.
+    for (int round = 0; round < 3; ++round) {
+      auto host =
+          std::async(std::launch::async, [&] { Act(*run.hostP, "confirm 1", ConfirmEvent("own", 1)); });
+      Act(*run.joinP, "confirm 1", ConfirmEvent("own", 1));
+      host.get();
+      if (!run.hostP->WaitFor({Event("committed")}, 3000).empty()) break;
+    }
+  } else {
+    if (!Act(*run.hostP, "confirm 1", ConfirmEvent("own", 1))) return false;
+    if (run.joinP->WaitFor({ConfirmEvent("peer", 1)}).empty()) return false;
+    run.joinP->Send("confirm 1");
+  }
+  return true;
+}
+
+// The bag of a party after one round of OneRound: its slot 21 holds the peer's item.
+tradefiles::Bag AfterRound(const tradefiles::Bag& own, const tradefiles::Bag& peer) {
+  tradefiles::Bag b = own;
+  b[21] = peer[21];
+  return b;
+}
+
+TEST(TradeProcesses, CrossingConfirmsCommitOnBothSides) {
+  // Plain, frames merged into one write, split writes, and a stall that forces re-sends
+  // in place.
+  const std::vector<std::vector<std::string>> faults = {{},
+                                                        {"--merge", "--seed", "3"},
+                                                        {"--split", "--seed", "5"},
+                                                        {"--stall-ms", "2500", "--stall-after-frames", "6"}};
+  std::vector<std::future<void>> runs;
+  for (std::size_t i = 0; i < faults.size(); ++i) {
+    runs.push_back(std::async(std::launch::async, [&, i] {
+      SCOPED_TRACE("faults " + std::to_string(i));
+      TradeRun run(1, 1, static_cast<int>(i));
+      ASSERT_TRUE(run.Connect(faults[i], true));
+      ASSERT_TRUE(OneRound(run, true));
+      EXPECT_FALSE(run.hostP->WaitFor({Event("committed")}, 10000).empty()) << run.Dump();
+      EXPECT_FALSE(run.joinP->WaitFor({Event("committed")}, 10000).empty());
+      // Both boxes end clear on both sides, and a second round may follow.
+      EXPECT_FALSE(run.hostP->WaitFor({ConfirmEvent("peer", 0)}).empty());
+      EXPECT_FALSE(run.joinP->WaitFor({ConfirmEvent("peer", 0)}).empty());
+      EXPECT_EQ(run.End(), std::make_pair(0, 0));
+      EXPECT_EQ(run.Check(), Outcome::Both);
+      EXPECT_EQ(tradefiles::BagText(tradefiles::ReadBag(run.host.SaveFile(), run.host.name)),
+                tradefiles::BagText(AfterRound(run.hostBefore.bag, run.joinBefore.bag)));
+    }));
+  }
+  for (auto& r : runs) r.get();
+}
+
+// The proxy cuts the link right after frame N, for every N from the last offer's
+// acknowledgement to past the commit (frames counted both ways: 2 greetings, 2 offers with
+// their acknowledgements, then the confirms). Each round completes on both sides or on
+// neither, except a cut right after the joiner's confirm: the host commits and its
+// acknowledgement never leaves, which both journals show.
+TEST(TradeProcesses, CutAtEveryFrameOfTheCommitExchange) {
+  constexpr int kFirst = 6, kLast = 14;
+  std::vector<Outcome> outcomes(kLast + 1);
+  std::vector<std::future<void>> runs;
+  for (int n = kFirst; n <= kLast; ++n) {
+    runs.push_back(std::async(std::launch::async, [&, n] {
+      SCOPED_TRACE("cut after frame " + std::to_string(n));
+      TradeRun run(1, 1, n);
+      ASSERT_TRUE(run.Connect(
+          {"--cut-after-frames", std::to_string(n), "--cut-mode", n % 2 == 0 ? "close" : "reset"}, true));
+      if (OneRound(run, false)) {
+        // The round ends in a commit, or in the link's end.
+        run.joinP->WaitFor({Event("closed")}, 3000);
+      }
+      run.End();
+      outcomes[static_cast<std::size_t>(n)] = run.Check();
+      const auto hostBag = tradefiles::ReadBag(run.host.SaveFile(), run.host.name);
+      EXPECT_TRUE(hostBag == run.hostBefore.bag ||
+                  hostBag == AfterRound(run.hostBefore.bag, run.joinBefore.bag))
+          << tradefiles::BagText(hostBag);
+    }));
+  }
+  for (auto& r : runs) r.get();
+  EXPECT_EQ(outcomes[kFirst], Outcome::Neither);
+  EXPECT_EQ(outcomes[kLast], Outcome::Both);
+  for (int n = kFirst; n <= kLast; ++n) {
+    if (outcomes[static_cast<std::size_t>(n)] == Outcome::OneSided) EXPECT_EQ(n, 9);
+  }
+}
+
+// kill -9 at a random moment inside the commit of either side: its save is the old
+// version or the new one, whole, and the next trade opens it.
+TEST(TradeProcesses, KillNineInsideTheCommit) {
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 draw(seed);
+  constexpr int kRuns = 6;
+  std::vector<std::future<void>> runs;
+  for (int i = 0; i < kRuns; ++i) {
+    const bool killHost = i % 2 == 0;
+    const int delayUs = std::uniform_int_distribution<int>(0, 12000)(draw);
+    runs.push_back(std::async(std::launch::async, [killHost, delayUs, i] {
+      SCOPED_TRACE(std::string(killHost ? "host" : "joiner") + " killed " + std::to_string(delayUs) +
+                   " us in");
+      TradeRun run(1, 1, 20 + i);
+      ASSERT_TRUE(run.Connect({}, false));
+      ASSERT_TRUE(OneRound(run, false));
+      tradetest::ChildProcess& victim = killHost ? *run.hostP : *run.joinP;
+      ASSERT_FALSE(victim.WaitFor({Event("writing")}, 8000).empty());
+      std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+      victim.Signal(SIGKILL);
+      run.End();
+      run.Check();
+      const tradefiles::Party& p = killHost ? run.host : run.join;
+      const auto& before = killHost ? run.hostBefore : run.joinBefore;
+      const auto bag = tradefiles::ReadBag(p.SaveFile(), p.name);
+      EXPECT_TRUE(bag == before.bag ||
+                  bag == AfterRound(before.bag, killHost ? run.joinBefore.bag : run.hostBefore.bag))
+          << tradefiles::BagText(bag);
+      // A save left by a killed trade opens again.
+      auto again = run.Peer("trade_peer_session", "host", p, 0);
+      EXPECT_FALSE(again->WaitFor({Event("listening")}).empty());
+      again->CloseInput();
+      EXPECT_EQ(again->Wait(), 0);
+    }));
+  }
+  for (auto& r : runs) r.get();
+}
+
 }  // namespace

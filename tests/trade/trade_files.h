@@ -202,6 +202,15 @@ inline std::string Save1Row(const fs::path& file) {
 // An item's identity over both saves: its name and its unique Ex.
 inline std::string Identity(const ItemRecord& it) { return it.Name + "#" + std::to_string(it.Ex); }
 
+// The filled slots of a bag with their items' identities, for messages and comparisons.
+inline std::string BagText(const Bag& bag) {
+  std::string s;
+  for (std::size_t i = 1; i < bag.size(); ++i) {
+    if (!bag[i].Name.empty()) s += std::to_string(i) + ":" + Identity(bag[i]) + " ";
+  }
+  return s;
+}
+
 inline std::multiset<std::string> Identities(const Bag& bag) {
   std::multiset<std::string> out;
   for (std::size_t i = 1; i < bag.size(); ++i) {
