@@ -169,7 +169,9 @@ TEST(TradeProcesses, CutAtEveryFrameOfTheCommitExchange) {
   EXPECT_EQ(outcomes[kFirst], Outcome::Neither);
   EXPECT_EQ(outcomes[kLast], Outcome::Both);
   for (int n = kFirst; n <= kLast; ++n) {
-    if (outcomes[static_cast<std::size_t>(n)] == Outcome::OneSided) EXPECT_EQ(n, 9);
+    if (outcomes[static_cast<std::size_t>(n)] == Outcome::OneSided) {
+      EXPECT_EQ(n, 9);
+    }
   }
 }
 
