@@ -63,7 +63,8 @@ class TradeRun {
  public:
   // Parties "甲" (the host) and "乙二" (the joiner), each with `own` items from bag slot 21
   // on, one more item in storage slot 80 and one worn in slot 3.
-  TradeRun(int hostItems, int joinItems, int seed = 0) {
+  TradeRun(int hostItems, int joinItems, int seed = 0, const std::string& hostName = "甲",
+           const std::string& joinName = "乙二") {
     const std::vector<ItemRecord> items = tradefiles::TestItems(hostItems + joinItems + 4, 1000 + seed * 100);
     std::map<int, ItemRecord> a, b;
     int next = 0;
@@ -73,8 +74,8 @@ class TradeRun {
     a[3] = items.at(static_cast<std::size_t>(next++));
     b[80] = items.at(static_cast<std::size_t>(next++));
     b[3] = items.at(static_cast<std::size_t>(next++));
-    host = tradefiles::MakeParty(dir.path() / "host", "甲", a);
-    join = tradefiles::MakeParty(dir.path() / "join", "乙二", b);
+    host = tradefiles::MakeParty(dir.path() / "host", hostName, a);
+    join = tradefiles::MakeParty(dir.path() / "join", joinName, b);
     hostBefore = Snapshot(host);
     joinBefore = Snapshot(join);
   }
