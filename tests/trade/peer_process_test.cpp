@@ -7,6 +7,7 @@
 #include <future>
 #include <random>
 
+#include "platform/net.h"
 #include "trade/trade_run.h"
 
 namespace {
@@ -212,6 +213,66 @@ TEST(TradeProcesses, KillNineInsideTheCommit) {
     }));
   }
   for (auto& r : runs) r.get();
+}
+
+// A set-up that fails ends the peer with its message before anything is opened, and
+// leaves the save as it was and free for the next use.
+TEST(TradeProcesses, SetUpFailuresEndBeforeAnythingOpens) {
+  struct Case {
+    const char* what;
+    std::string sql;   // run on the host's save first
+    std::string role;  // of the second peer
+    std::string address;
+    bool holdSave;  // another peer holds the save
+    bool holdPort;  // something listens on the port
+    bool noTable;   // the item table is missing
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"cheat account", "UPDATE Save1 SET M20 = '作弊'", "host", "127.0.0.1", false, false, false,
+       trade::kNotTradableText},
+      {"a missing item row", "DELETE FROM Save2 WHERE No = 77", "host", "127.0.0.1", false, false, false,
+       trade::kBadItemRowsText},
+      {"a second user of the save", "", "join", "127.0.0.1", true, false, false, std::string(kMsgSaveInUse)},
+      {"a port in use", "", "host", "127.0.0.1", false, true, false, trade::kHostInUseText},
+      {"no address to join", "", "join", " 0.0.0.0 ", false, false, false, trade::kBadAddressText},
+      {"no item table", "", "host", "127.0.0.1", false, false, true, "no item table"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TradeRun run(1, 0);
+    if (!c.sql.empty()) {
+      savetest::Modify(run.host.SaveFile(), [&](plat::db::Connection& db) { db.Execute(c.sql); });
+      run.hostBefore = TradeRun::Snapshot(run.host);
+    }
+    if (c.noTable) std::filesystem::remove(run.host.folder / "date" / "Mon" / "74.dat");
+    std::unique_ptr<tradetest::ChildProcess> holder;
+    if (c.holdSave) {
+      holder = run.Peer("trade_peer_session", "host", run.host, 0);
+      ASSERT_FALSE(holder->WaitFor({Event("listening")}).empty());
+    }
+    plat::TcpListener busy;
+    int port = 0;
+    if (c.holdPort) {
+      busy.Listen("127.0.0.1", 0);
+      port = busy.Port();
+    }
+    tradetest::ChildProcess peer("trade_peer_session",
+                                 {c.role, "--address", c.address, "--port", std::to_string(port), "--folder",
+                                  run.host.folder.string(), "--name", run.host.name},
+                                 run.dir.path() / "setup.err");
+    EXPECT_EQ(peer.Wait(), 1);
+    EXPECT_TRUE(peer.lines.empty() || peer.WaitFor({Event("listening")}, 0).empty());
+    const auto err = plat::ReadAllBytes(run.dir.path() / "setup.err").value_or(std::vector<std::uint8_t>{});
+    EXPECT_NE(std::string(err.begin(), err.end()).find(c.message), std::string::npos)
+        << std::string(err.begin(), err.end());
+    if (holder) {
+      holder->CloseInput();
+      EXPECT_EQ(holder->Wait(), 0);
+    }
+    EXPECT_EQ(TradeRun::Snapshot(run.host).bytes, run.hostBefore.bytes);
+    std::filesystem::remove(run.dir.path() / "setup.err");
+  }
 }
 
 }  // namespace
