@@ -78,6 +78,41 @@ TEST(LiteralPeer, RoundsCompleteOnBothSides) {
   for (auto& r : runs) r.get();
 }
 
+// A stall of more than 2 s at each frame of the commit exchange: the literal peer then
+// reads frames merged into one (and misreads all but the first) and re-sends with new
+// digits. A round may then complete on one side only, which no rule of ours can prevent;
+// it must show in the journal of our side.
+TEST(LiteralPeer, StalledRoundsAreWholeOrInTheJournal) {
+  constexpr int kFirst = 5, kLast = 12;
+  std::vector<std::future<void>> runs;
+  for (int n = kFirst; n <= kLast; ++n) {
+    runs.push_back(std::async(std::launch::async, [n] {
+      SCOPED_TRACE("stall after frame " + std::to_string(n));
+      TradeRun run(1, 1, 70 + n);
+      ASSERT_TRUE(run.Connect({"--stall-ms", "2200", "--stall-after-frames", std::to_string(n)}, true,
+                              "trade_peer_session", "trade_literal_peer"));
+      tradetest::ChildProcess& ours = *run.hostP;
+      tradetest::ChildProcess& literal = *run.joinP;
+      if (Act(ours, "offer 21", OwnOffer(1)) && !literal.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000).empty()) {
+        literal.Send("offer 21");
+        ours.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000);
+        Act(ours, "confirm 1", ConfirmEvent("own", 1), 3000);
+        literal.WaitFor({ConfirmEvent("peer", 1)}, 3000);
+        literal.Send("confirm 1");
+        ours.WaitFor({Event("committed")}, 3000);
+        literal.WaitFor({Event("committed")}, 3000);
+      }
+      ours.Send("close");
+      run.End();
+      const Outcome o = run.Check();
+      if (o == Outcome::OneSided) {
+        EXPECT_NE(tradefiles::JournalText(run.host), "") << run.Dump();
+      }
+    }));
+  }
+  for (auto& r : runs) r.get();
+}
+
 // ---------------------------------------------------------------- the hostile peer
 
 // A hostile joiner on a raw socket: it writes what it is told and reads what comes.

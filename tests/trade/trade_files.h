@@ -9,6 +9,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,23 +41,32 @@ inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
 inline fs::path ItemTable() { return testsupport::GameDir() / "date" / "Mon" / "74.dat"; }
 
 // Rows of the item table that fit an offer, n of them, each made unique by its Ex value
-// (firstEx, firstEx + 1, ...): Ex is not checked against the table.
+// (firstEx, firstEx + 1, ...): Ex is not checked against the table. The table is read once,
+// under a lock: runs on several threads share it.
 inline std::vector<ItemRecord> TestItems(int n, int firstEx) {
-  G.ItemDbPath = ItemTable();
-  std::vector<ItemRecord> out;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(ItemTable().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return out;
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(db, "SELECT Name FROM Item ORDER BY rowid", -1, &st, nullptr);
-  while (static_cast<int>(out.size()) < n && sqlite3_step(st) == SQLITE_ROW) {
-    const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-    ItemRecord item;
-    if (!ReadItemTableRow(name, item)) continue;
-    item.Ex = firstEx + static_cast<int>(out.size());
-    if (trade::EncodeOffer(1, item).payload) out.push_back(item);
+  static std::mutex mutex;
+  static std::vector<ItemRecord> fitting;
+  std::lock_guard<std::mutex> hold(mutex);
+  if (fitting.empty()) {
+    G.ItemDbPath = ItemTable();
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(ItemTable().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* st = nullptr;
+      sqlite3_prepare_v2(db, "SELECT Name FROM Item ORDER BY rowid", -1, &st, nullptr);
+      while (sqlite3_step(st) == SQLITE_ROW) {
+        const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        ItemRecord item;
+        if (ReadItemTableRow(name, item) && trade::EncodeOffer(1, item).payload) fitting.push_back(item);
+      }
+      sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
   }
-  sqlite3_finalize(st);
-  sqlite3_close(db);
+  std::vector<ItemRecord> out;
+  for (int i = 0; i < n && i < static_cast<int>(fitting.size()); ++i) {
+    out.push_back(fitting[static_cast<std::size_t>(i)]);
+    out.back().Ex = firstEx + i;
+  }
   return out;
 }
 
