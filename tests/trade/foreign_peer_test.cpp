@@ -261,7 +261,7 @@ TEST(HostilePeer, BadFramesAndForgedOffersNeverReachTheSave) {
 // takes, and the end of the stream is noticed at once.
 TEST(HostilePeer, HugeFrameAndChatFloodKeepMemoryBounded) {
   enum class Kind { Plain, Flood, Huge };
-  long plainKiB = 0;
+  [[maybe_unused]] long plainKiB = 0;
   for (const Kind kind : {Kind::Plain, Kind::Flood, Kind::Huge}) {
     SCOPED_TRACE(static_cast<int>(kind));
     HostileRun h;
@@ -291,7 +291,9 @@ TEST(HostilePeer, HugeFrameAndChatFloodKeepMemoryBounded) {
     rusage use{};
     getrusage(RUSAGE_CHILDREN, &use);
     if (kind == Kind::Plain) plainKiB = use.ru_maxrss;
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's own allocator keeps freed memory resident
     EXPECT_LT(use.ru_maxrss, plainKiB + 6 * 1024) << "KiB";
+#endif
   }
 }
 
