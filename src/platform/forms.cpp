@@ -518,7 +518,7 @@ void Application::DoEvents() {
   // Every pump first looks whether the program was asked to end from outside.
   CheckEndRequest();
   if (source_ != nullptr) source_->Poll();
-  if (!inIdleHooks_ && !idleHooks_.empty()) RunIdleHooks();
+  RunIdleHooks();
   // Only the events queued before this call: what the handlers post waits for the next
   // pump. Each event leaves the queue before it runs, so a nested pump goes on with the
   // next one.
@@ -544,6 +544,7 @@ void Application::RemoveIdleHook(int id) {
 
 // A hook may add or remove hooks: each one that is still there when its turn comes runs.
 void Application::RunIdleHooks() {
+  if (inIdleHooks_ || idleHooks_.empty()) return;
   struct Guard {
     bool& flag;
     ~Guard() { flag = false; }

@@ -273,6 +273,8 @@ class Application {
   // call the hooks again. The id removes the hook.
   int AddIdleHook(std::function<void()> hook);
   void RemoveIdleHook(int id);
+  // Runs the hooks now; for pumps of their own (a modal box waiting for its answer).
+  void RunIdleHooks();
   // Drops every queued event and form; for tests.
   void Reset();
   std::size_t Pending() const { return queue_.size(); }
@@ -280,7 +282,6 @@ class Application {
  private:
   void Dispatch(InputEvent& e);
   void FireTimers();
-  void RunIdleHooks();
 
   std::vector<Form*> forms_;
   std::deque<InputEvent> queue_;

@@ -838,6 +838,7 @@ struct SdlHost::Impl {
     bool changed = true;
     while (!result) {
       CheckEndRequest();  // an end asked from outside (a signal) ends the program under a box too
+      Application::Get().RunIdleHooks();  // a network link goes on under the box
       if (changed) {
         changed = false;
         const Texture oldTarget = R().Target();

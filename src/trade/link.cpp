@@ -48,6 +48,7 @@ Link::~Link() {
 
 bool Link::Start(std::int64_t now, std::string* error) {
   if (state_ != State::Idle) return false;
+  lastNow_ = now;
   if (options_.role == Role::Host) {
     std::string why;
     switch (net_.Listen(options_.address, options_.port, &why)) {
@@ -88,6 +89,7 @@ void Link::Greet(std::unique_ptr<Stream> stream, std::int64_t now) {
 
 void Link::Poll(std::int64_t now) {
   if (polling_ || state_ == State::Closed || state_ == State::Idle) return;
+  lastNow_ = std::max(lastNow_, now);
   polling_ = true;
   struct Reset {
     bool& flag;
@@ -352,9 +354,11 @@ Link::SayResult Link::Say(const std::string& text) {
   } else if (Busy()) {
     r.line = kChatBusyLine;
   } else {
-    chat_.push_back("SY" + ReplaceStars(text));
-    r.queued = true;
+    // No more than a chat line shows goes out, which also keeps every frame of ours far
+    // below the peer's limit for a frame.
     r.line = plat::Left(text, static_cast<long>(kChatShownChars));
+    chat_.push_back("SY" + ReplaceStars(r.line));
+    r.queued = true;
   }
   Log(r.line);
   return r;
@@ -401,26 +405,33 @@ void Link::Close(std::int64_t now) {
       if (o.slot == 0 && o.bytes.rfind("YZ", 0) == 0) last.push_back(o.bytes);
     }
     last.push_back("OVER*");
-    bool ok = true;
     for (const std::string& bytes : last) {
-      if (wroteAny_ && now - lastWrite_ < kFrameGapMs) {
-        const std::int64_t wait = kFrameGapMs - (now - lastWrite_);
-        options_.sleep(wait);
-        now += wait;
-      }
-      lastWrite_ = now;
-      wroteAny_ = true;
-      ok = ok && stream_->Write(bytes);
-      if (!ok) break;
+      if (!WriteAfterGap(bytes, now)) break;
     }
   }
   Shut();
   listener_.OnClosed("");
 }
 
+bool Link::WriteAfterGap(const std::string& bytes, std::int64_t& now) {
+  now = std::max(now, lastNow_);
+  if (wroteAny_ && now - lastWrite_ < kFrameGapMs) {
+    const std::int64_t wait = kFrameGapMs - (now - lastWrite_);
+    options_.sleep(wait);
+    now += wait;
+  }
+  lastNow_ = now;
+  lastWrite_ = now;
+  wroteAny_ = true;
+  return stream_->Write(bytes);
+}
+
 void Link::Fail(const std::string& message, bool sayOver) {
   if (state_ == State::Closed) return;
-  if (sayOver && stream_) stream_->Write("OVER*");
+  if (sayOver && stream_) {
+    std::int64_t now = lastNow_;
+    WriteAfterGap("OVER*", now);
+  }
   Shut();
   listener_.OnClosed(message);
 }

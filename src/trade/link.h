@@ -130,8 +130,8 @@ class Link {
     bool queued = false;
     std::string line;  // the line logged: the own text, or the refusal
   };
-  // Queues a chat line for the pump (a "*" in it goes out as "＊"). Refused when not
-  // trading or busy.
+  // Queues a chat line for the pump: its first 500 characters, a "*" in it sent as "＊".
+  // Refused when not trading or busy.
   SayResult Say(const std::string& text);
   // Texts waiting for the wire (chat and state messages not yet given a slot).
   int Waiting() const { return static_cast<int>(chat_.size() + states_.size()); }
@@ -193,6 +193,8 @@ class Link {
   void SendNextState(std::int64_t now);
   void Resend(std::int64_t now);
   void Flush(std::int64_t now);
+  // Writes after the gap since the last frame (waiting for it); false when the write fails.
+  bool WriteAfterGap(const std::string& bytes, std::int64_t& now);
   void Fail(const std::string& message, bool sayOver);
   void Shut();
   void Log(const std::string& line);
@@ -211,6 +213,7 @@ class Link {
   std::uint64_t nextStateId_ = 1;
   std::deque<Out> outbox_;
   std::int64_t lastWrite_ = 0;
+  std::int64_t lastNow_ = 0;  // the latest time the link was given
   bool wroteAny_ = false;
   std::int64_t pumpDue_ = 0;
   std::int64_t greetingDeadline_ = 0;

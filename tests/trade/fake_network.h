@@ -4,6 +4,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +14,35 @@
 #include "trade/wire.h"
 
 namespace tradetest {
+
+// A plain item of the tests' tables: 布衣, offered as the wire's own example.
+inline ItemRecord Cloth() {
+  ItemRecord r;
+  r.Name = std::string("布衣");
+  r.Type = 12;
+  r.Type2 = std::string("X");
+  r.Weight = 5;
+  r.Pic1 = 17;
+  r.Pic2 = 2;
+  r.Df = 2;
+  r.DfMax = 2;
+  r.MfMax = 1;
+  r.NdLevel = 1;
+  r.Money = 50;
+  return r;
+}
+
+// An item table that knows the given items by name.
+inline trade::ItemLookup TableOf(std::vector<ItemRecord> items) {
+  std::map<std::string, ItemRecord> rows;
+  for (ItemRecord& r : items) rows[r.Name] = r;
+  return [rows](const std::string& name, ItemRecord& row) {
+    auto it = rows.find(name);
+    if (it == rows.end()) return false;
+    row = it->second;
+    return true;
+  };
+}
 
 // One direction of a connection.
 struct Pipe {

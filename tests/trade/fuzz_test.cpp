@@ -15,19 +15,6 @@
 
 namespace {
 
-ItemRecord Sword() {
-  ItemRecord r;
-  r.Name = "铁剑";
-  r.Type = 1;
-  r.Type2 = "W";
-  r.Pic1 = 3;
-  r.Pic2 = 4;
-  r.Dc = 5;
-  r.DcMax = 9;
-  r.Money = 120;
-  return r;
-}
-
 struct Checker : tradetest::Recorder {
   std::set<std::string> completed;  // the frames completed by the current input, decoded
   int offers = 0, failures = 0;
@@ -37,7 +24,7 @@ struct Checker : tradetest::Recorder {
     bool found = false;
     for (char d = '1'; d <= '9' && t.payload; ++d)
       found = found || completed.count("WC" + std::string(1, d) + *t.payload);
-    if (!found || item.Name != "铁剑") {
+    if (!found || item.Name != "布衣") {
       ++failures;
       ADD_FAILURE() << "an offer no valid frame carried: slot " << slot << " " << item.Name;
     }
@@ -61,7 +48,7 @@ TEST(TradeLinkFuzz, PeerInputNeverHarmsTheLink) {
   std::mt19937 rng(seed);
   auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
 
-  const std::string offer = *trade::EncodeOffer(1, Sword()).payload;
+  const std::string offer = *trade::EncodeOffer(1, tradetest::Cloth()).payload;
   auto validFrame = [&]() -> std::string {
     const std::string d(1, static_cast<char>('1' + below(9)));
     switch (below(9)) {
@@ -126,11 +113,7 @@ TEST(TradeLinkFuzz, PeerInputNeverHarmsTheLink) {
     net.incoming = conn.EndA();
     trade::LinkOptions o;
     o.ownName = "我";
-    o.table = [](const std::string& name, ItemRecord& row) {
-      if (name != "铁剑") return false;
-      row = Sword();
-      return true;
-    };
+    o.table = tradetest::TableOf({tradetest::Cloth()});
     o.sleep = [&now](std::int64_t ms) { now += ms; };
     trade::Link link(net, rec, o);
     ASSERT_TRUE(link.Start(now, nullptr));
@@ -167,7 +150,7 @@ TEST(TradeLinkFuzz, PeerInputNeverHarmsTheLink) {
       }
       if (below(5) == 0) link.Say("聊天");
       if (below(7) == 0) link.Confirm(below(2) == 0);
-      if (below(9) == 0) link.Offer(static_cast<int>(1 + below(10)), Sword());
+      if (below(9) == 0) link.Offer(static_cast<int>(1 + below(10)), tradetest::Cloth());
       link.Poll(now += static_cast<std::int64_t>(below(2500)));
       ASSERT_LE(link.BufferedBytes(), trade::Framer::kMaxPending + 4096);
       conn.aToB->writes.clear();

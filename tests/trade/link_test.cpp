@@ -12,21 +12,10 @@
 namespace {
 
 using trade::Link;
+using tradetest::Cloth;
 using tradetest::Connection;
 using tradetest::FakeNetwork;
 using tradetest::Recorder;
-
-ItemRecord Cloth() {
-  ItemRecord r;
-  r.Name = "布衣";
-  r.Type = 12;
-  r.Type2 = "X";
-  r.Weight = 5;
-  r.Pic1 = 17;
-  r.Pic2 = 2;
-  r.Money = 50;
-  return r;
-}
 
 // A host link with the test as its peer: the test writes into `in` and reads the frames
 // the link wrote (each write one frame, decoded).
@@ -44,11 +33,7 @@ struct HostLink {
     trade::LinkOptions o;
     o.role = trade::Role::Host;
     o.ownName = std::move(name);
-    o.table = [](const std::string& n, ItemRecord& row) {
-      if (n != "布衣") return false;
-      row = Cloth();
-      return true;
-    };
+    o.table = tradetest::TableOf({Cloth()});
     o.sleep = [this](std::int64_t ms) { slept += ms; };
     link = std::make_unique<Link>(net, rec, o);
     std::string error;
@@ -375,6 +360,13 @@ TEST(TradeLink, LongPeerChatIsCutWhenShown) {
   h.Peer("SY1" + text + "*");
   h.Run(20);
   EXPECT_EQ(plat::Len(h.rec.logs.back()), 5 + 500);
+  // Our own goes out cut the same way.
+  h.Sent();
+  EXPECT_TRUE(h.link->Say(text).queued);
+  h.Run(trade::kPumpMs + 150);
+  const auto sent = h.Sent();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back(), "SY1" + plat::Left(text, 500) + "*");
 }
 
 }  // namespace

@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, TradePeersThroughProxy,
     ::testing::Values(ProxyCase{"split", {"--split", "--seed", "7"}, true, "", false},
                       ProxyCase{"merge", {"--merge"}, true, "", false},
-                      ProxyCase{"stall", {"--stall-ms", "3200", "--stall-after-frames", "2"}, true, "", true},
+                      ProxyCase{"stall", {"--stall-ms", "2600", "--stall-after-frames", "3"}, true, "", true},
                       ProxyCase{"cut_close",
                                 {"--cut-after-frames", "6", "--cut-mode", "close"},
                                 false,

@@ -1,7 +1,9 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
 #include "platform/forms.h"
+#include "platform/sdl_host.h"
 #include "trade/fake_network.h"
 #include "trade/link_pump.h"
 
@@ -56,6 +58,30 @@ TEST(TradeLinkPump, EveryPumpPassPollsTheLink) {
   EXPECT_TRUE(link.Trading());
   app.Reset();
   plat::SetClock(nullptr);
+}
+
+// A message box waits in a pump of its own: the link goes on under it.
+TEST(TradeLinkPump, AMessageBoxKeepsTheHooksRunning) {
+  auto& app = plat::Application::Get();
+  app.Reset();
+  plat::Form form("F");
+  form.Move(0, 0, 200 * 15, 150 * 15);
+  auto host = plat::SdlHost::CreateWindowed(form);
+  SDL_PumpEvents();
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  int calls = 0;
+  const int id = app.AddIdleHook([&] { ++calls; });
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.sym = SDLK_RETURN;
+  SDL_PushEvent(&e);
+  e.type = SDL_KEYUP;
+  SDL_PushEvent(&e);
+  EXPECT_EQ(plat::MsgBox("对方已断开连接，交易结束。", plat::kOkOnly), plat::kOk);
+  EXPECT_GE(calls, 1);
+  app.RemoveIdleHook(id);
+  host.reset();
+  app.Reset();
 }
 
 }  // namespace

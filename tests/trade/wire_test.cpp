@@ -8,38 +8,13 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "trade/fake_network.h"
 
 namespace {
 
 using trade::PeerOfferChange;
-
-ItemRecord Cloth() {
-  ItemRecord r;
-  r.Name = "布衣";
-  r.Type = 12;
-  r.Type2 = "X";
-  r.Weight = 5;
-  r.Pic1 = 17;
-  r.Pic2 = 2;
-  r.Df = 2;
-  r.DfMax = 2;
-  r.MfMax = 1;
-  r.NdLevel = 1;
-  r.Money = 50;
-  return r;
-}
-
-// A table that knows the given items by name.
-trade::ItemLookup TableOf(std::vector<ItemRecord> items) {
-  std::map<std::string, ItemRecord> rows;
-  for (ItemRecord& r : items) rows[r.Name] = r;
-  return [rows](const std::string& name, ItemRecord& row) {
-    auto it = rows.find(name);
-    if (it == rows.end()) return false;
-    row = it->second;
-    return true;
-  };
-}
+using tradetest::Cloth;
+using tradetest::TableOf;
 
 std::string Hex(const std::string& bytes) {
   static const char* digits = "0123456789abcdef";
@@ -349,13 +324,6 @@ TEST(TradeWire, FramerCapsWhatWaitsWithoutTerminator) {
   EXPECT_TRUE(g.Feed(std::string(trade::Framer::kMaxPending, 'a') + "*rest", got));
   EXPECT_EQ(got.size(), 1u);
   EXPECT_EQ(g.Pending(), 4u);
-}
-
-TEST(TradeWire, StrictTextRefusesWhatCp936Lacks) {
-  EXPECT_TRUE(trade::ToCp936Strict("布衣?"));
-  EXPECT_FALSE(trade::ToCp936Strict("\xF0\x9F\x98\x80"));
-  EXPECT_EQ(trade::ToCp936Lossy("a\xF0\x9F\x98\x80"), "a?");
-  EXPECT_EQ(trade::FromCp936(std::string("\xb2\xbc", 2)), "布");
 }
 
 }  // namespace
