@@ -1,20 +1,34 @@
-// A headless trade peer: the game's own trade link without a window, for tests and for
-// trying a link by hand.
+// A headless trade peer: the game's trade session without a window, for tests and for
+// trying a trade by hand.
 //
 //   trade_peer host|join --address A --port P --folder GAMEFOLDER --name CHARACTER
 //
-// host listens on A (port 0 takes a free port), join connects to A. Commands on standard
-// input, one a line:
-//   chat TEXT      queue a chat line
-//   raw TEXT       put TEXT on the wire as it is (no "*" added)
-//   wait MS        read no further command for MS milliseconds (the link runs on)
-//   close          end the trade in order and exit
+// GAMEFOLDER is a game folder: the character's save "Save/<CHARACTER>.kzs" is loaded (and
+// locked) first, offers are checked against the folder's item table. host listens on A
+// (port 0 takes a free port), join connects to A. Commands on standard input, one a line:
+//   offer BAGSLOT    the bag item (slot 21..56 as the save numbers it) into the first free
+//                    offer slot
+//   withdraw K       own offer slot K back into the bag (an empty slot still sends)
+//   confirm 0|1      the confirm box
+//   chat TEXT        a chat line
+//   discard BAGSLOT  the bag item thrown away (kept only by a completed trade)
+//   wait MS          read no further command for MS milliseconds (the trade runs on)
+//   close            end the trade in order (waiting for a pending commit) and exit
 // The end of standard input counts as "close". Events on standard output, one JSON object
-// a line: listening (port), connected (peer), chat (from, text), log (text), refused
-// (what, text), offer (side, slot, item or null), offer_invalid (side, slot, text),
-// confirm (side, value), acked (message), closed (text).
-// Exit status: 0 after our close or the peer's farewell, 3 when the link was lost or
-// never made, 1 on a set-up failure (its message on standard error), 2 on bad arguments.
+// a line: listening (port), connected (peer), chat (from, text), offer (side "own"/"peer",
+// slot, item with the wire's field names or null), confirm (side, value), refused (what,
+// text: the line shown, "" when nothing was shown), writing and written (ok) around each
+// write of the save, committed (gave, got: item names), commit_failed (text), log (text:
+// every line of the trade log), closed (text).
+//
+// Without a save of the character in the folder, the peer drives the link alone, for the
+// link's own tests: the commands chat, raw TEXT (put TEXT on the wire as it is, no "*"
+// added), wait and close, and the events listening, connected, chat, log, refused, offer,
+// offer_invalid (side, slot, text), confirm, acked (message) and closed.
+//
+// Exit status: 0 after an orderly end (our close or the peer's farewell), 3 when the link
+// was lost or never made, 1 on a set-up failure (its message on standard error), 2 on bad
+// arguments.
 
 #include <poll.h>
 #include <unistd.h>
@@ -28,65 +42,20 @@
 
 #include "common/game_state.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "trade/link.h"
 #include "trade/socket_network.h"
+#include "trade_peer_session.h"
+#include "trade_tool_io.h"
+#include "world/save_game.h"
 
 namespace {
 
-// A JSON string: quotes, backslashes and control characters escaped, UTF-8 passed
-// through, bytes that are not UTF-8 replaced by U+FFFD.
-std::string Json(std::string_view s) {
-  std::string out = "\"";
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      if (c == '"' || c == '\\') {
-        out += '\\';
-        out += static_cast<char>(c);
-      } else if (c < 0x20 || c == 0x7F) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        out += buf;
-      } else {
-        out += static_cast<char>(c);
-      }
-      ++i;
-      continue;
-    }
-    std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    bool ok = n != 0 && i + n <= s.size();
-    for (std::size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-    if (ok) {
-      out.append(s.substr(i, n));
-      i += n;
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
-  return out + "\"";
-}
-
-void Emit(const std::string& body) { std::cout << "{" << body << "}\n" << std::flush; }
-
-std::string ItemJson(const ItemRecord& r) {
-  std::string s =
-      "{\"Name\":" + Json(r.Name) + ",\"Type\":" + std::to_string(r.Type) + ",\"Type2\":" + Json(r.Type2);
-  const std::pair<const char*, std::int32_t> fields[] = {
-      {"DcSpeed", r.DcSpeed}, {"Nb", r.Nb},           {"Acc", r.Acc},     {"Weight", r.Weight},
-      {"MaBi", r.MaBi},       {"XiHP", r.XiHP},       {"Luck", r.Luck},   {"zd", r.zd},
-      {"dzlevel", r.dzlevel}, {"SP", r.SP},           {"JP", r.JP},       {"Pic1", r.Pic1},
-      {"Pic2", r.Pic2},       {"Hp", r.Hp},           {"Mp", r.Mp},       {"Dc", r.Dc},
-      {"DcMax", r.DcMax},     {"Mc", r.Mc},           {"McMax", r.McMax}, {"Df", r.Df},
-      {"DfMax", r.DfMax},     {"Mf", r.Mf},           {"MfMax", r.MfMax}, {"NdDc", r.NdDc},
-      {"NdMc", r.NdMc},       {"NdLevel", r.NdLevel}, {"Money", r.Money}, {"Ex", r.Ex},
-  };
-  for (const auto& [name, value] : fields) s += ",\"" + std::string(name) + "\":" + std::to_string(value);
-  return s + "}";
-}
+using tradejson::Emit;
+using tradejson::ItemJson;
+using tradejson::Json;
 
 class Printer : public trade::LinkListener {
  public:
@@ -181,6 +150,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   G.ItemDbPath = items;
+  plat::SetProgramFolder(std::filesystem::u8path(folder));
+  if (plat::FileExists(SaveFilePath(name))) {
+    return RunSessionPeer({role == "host", address, static_cast<std::uint16_t>(port), folder, name});
+  }
 
   trade::SocketNetwork net;
   Printer printer;

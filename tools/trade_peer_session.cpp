@@ -1,28 +1,6 @@
 // The headless trade peer on a save: the game's trade session (bag, offers, confirms and
-// the all-or-nothing commit) without a window, for tests and for trying a trade by hand.
-//
-//   trade_peer_session host|join --address A --port P --folder GAMEFOLDER --name CHARACTER
-//
-// GAMEFOLDER is a game folder: the character's save "Save/<CHARACTER>.kzs" is loaded (and
-// locked) first, offers are checked against its item table. host listens on A (port 0
-// takes a free port), join connects to A. Commands on standard input, one a line:
-//   offer BAGSLOT    the bag item (slot 21..56 as the save numbers it) into the first free
-//                    offer slot
-//   withdraw K       own offer slot K back into the bag (an empty slot still sends)
-//   confirm 0|1      the confirm box
-//   chat TEXT        a chat line
-//   discard BAGSLOT  the bag item thrown away (kept only by a completed trade)
-//   wait MS          read no further command for MS milliseconds (the trade runs on)
-//   close            end the trade in order (waiting for a pending commit) and exit
-// The end of standard input counts as "close". Events on standard output, one JSON object
-// a line: listening (port), connected (peer), chat (from, text), offer (side "own"/"peer",
-// slot, item with the wire's field names or null), confirm (side, value), refused (what,
-// text: the line shown, "" when nothing was shown), writing and written (ok) around each
-// write of the save, committed (gave, got: item names), commit_failed (text), log (text:
-// every line of the trade log), closed (text).
-// Exit status: 0 after an orderly end (our close or the peer's farewell), 3 when the link
-// was lost or never made, 1 on a set-up failure (its message on standard error), 2 on bad
-// arguments.
+// the all-or-nothing commit) driven by commands on standard input (see trade_peer.cpp).
+#include "trade_peer_session.h"
 
 #include <filesystem>
 #include <iostream>
@@ -85,13 +63,6 @@ class Printer : public trade::SessionListener {
   std::string closedText;
 };
 
-int Usage(const std::string& why) {
-  std::cerr
-      << "trade_peer_session: " << why << "\n"
-      << "usage: trade_peer_session host|join --address A --port P --folder GAMEFOLDER --name CHARACTER\n";
-  return 2;
-}
-
 std::optional<int> Whole(const std::string& text) {
   const auto v = plat::StrictNumber(text, plat::NumberForm::Whole);
   if (!v || *v < -2147483648.0 || *v > 2147483647.0) return std::nullopt;
@@ -100,49 +71,18 @@ std::optional<int> Whole(const std::string& text) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) return Usage("no role");
-  const std::string role = argv[1];
-  if (role != "host" && role != "join") return Usage("the role is host or join");
-  std::string address, folder, name;
-  long port = -1;
-  for (int i = 2; i < argc; ++i) {
-    const std::string flag = argv[i];
-    if (i + 1 >= argc) return Usage("no value for " + flag);
-    const std::string value = argv[++i];
-    if (flag == "--address") {
-      address = value;
-    } else if (flag == "--port") {
-      const auto v = Whole(value);
-      if (!v || *v < 0 || *v > 65535) return Usage("bad port " + value);
-      port = *v;
-    } else if (flag == "--folder") {
-      folder = value;
-    } else if (flag == "--name") {
-      name = value;
-    } else {
-      return Usage("unknown flag " + flag);
-    }
-  }
-  if (port < 0 || folder.empty() || name.empty()) return Usage("--port, --folder and --name are needed");
-
-  const std::filesystem::path root = std::filesystem::u8path(folder);
-  const std::filesystem::path items = plat::ResolvePathIn(root, "\\Date\\Mon\\74.dat");
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(items, ec)) {
-    std::cerr << "trade_peer_session: no item table in " << folder << "\n";
-    return 1;
-  }
+int RunSessionPeer(const SessionPeerArgs& args) {
+  const std::filesystem::path root = std::filesystem::u8path(args.folder);
   plat::SetProgramFolder(root);
-  G.ItemDbPath = items;
+  G.ItemDbPath = plat::ResolvePathIn(root, "\\Date\\Mon\\74.dat");
 
   trade::SocketNetwork net;
   Printer printer;
   trade::SessionOptions options;
-  options.role = role == "host" ? trade::Role::Host : trade::Role::Join;
-  options.address = address;
-  options.port = static_cast<std::uint16_t>(port);
-  options.name = name;
+  options.role = args.host ? trade::Role::Host : trade::Role::Join;
+  options.address = args.address;
+  options.port = args.port;
+  options.name = args.name;
   options.write = [](const std::string& id, const trade::BagSlots& bag) {
     Emit("\"event\":\"writing\"");
     const bool ok = WriteItemRows(id, bag);
@@ -152,7 +92,7 @@ int main(int argc, char** argv) {
   trade::Session session(net, printer, options);
   std::string error;
   if (!session.Open(plat::Tick(), &error)) {
-    std::cerr << "trade_peer_session: " << error << "\n";
+    std::cerr << "trade_peer: " << error << "\n";
     return 1;
   }
   if (options.role == trade::Role::Host)
@@ -193,7 +133,7 @@ int main(int argc, char** argv) {
       closeAsked = true;
       session.Close(plat::Tick());
     } else if (!command.empty()) {
-      std::cerr << "trade_peer_session: unknown command " << command << "\n";
+      std::cerr << "trade_peer: unknown command " << command << "\n";
     }
     // An action that changed nothing and showed nothing still says so.
     if (!done && printer.refusals == refusalsBefore)

@@ -44,8 +44,8 @@ TEST(LiteralPeer, RoundsCompleteOnBothSides) {
       SCOPED_TRACE(c.what);
       TradeRun run(2, 2, 40 + static_cast<int>(i));
       ASSERT_TRUE(run.Connect(c.faults, !c.faults.empty(),
-                              c.literalHosts ? "trade_literal_peer" : "trade_peer_session",
-                              c.literalHosts ? "trade_peer_session" : "trade_literal_peer"))
+                              c.literalHosts ? "trade_literal_peer" : "trade_peer",
+                              c.literalHosts ? "trade_peer" : "trade_literal_peer"))
           << run.Dump();
       tradetest::ChildProcess& ours = c.literalHosts ? *run.joinP : *run.hostP;
       tradetest::ChildProcess& literal = c.literalHosts ? *run.hostP : *run.joinP;
@@ -90,7 +90,7 @@ TEST(LiteralPeer, StalledRoundsAreWholeOrInTheJournal) {
       SCOPED_TRACE("stall after frame " + std::to_string(n));
       TradeRun run(1, 1, 70 + n);
       ASSERT_TRUE(run.Connect({"--stall-ms", "2200", "--stall-after-frames", std::to_string(n)}, true,
-                              "trade_peer_session", "trade_literal_peer"));
+                              "trade_peer", "trade_literal_peer"));
       tradetest::ChildProcess& ours = *run.hostP;
       tradetest::ChildProcess& literal = *run.joinP;
       if (Act(ours, "offer 21", OwnOffer(1)) && !literal.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000).empty()) {
@@ -162,7 +162,7 @@ class Hostile {
 // Our peer hosting a trade for a hostile joiner: one bag item, nothing else.
 struct HostileRun {
   HostileRun() : run(1, 0, 60) {
-    ours = run.Peer("trade_peer_session", "host", run.host, 0);
+    ours = run.Peer("trade_peer", "host", run.host, 0);
     port = tradetest::JsonNumber(ours->WaitFor({Event("listening")}), "port");
   }
   // Our save is exactly as it was, and whole.

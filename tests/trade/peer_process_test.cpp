@@ -206,7 +206,7 @@ TEST(TradeProcesses, KillNineInsideTheCommit) {
                   bag == AfterRound(before.bag, killHost ? run.joinBefore.bag : run.hostBefore.bag))
           << tradefiles::BagText(bag);
       // A save left by a killed trade opens again.
-      auto again = run.Peer("trade_peer_session", "host", p, 0);
+      auto again = run.Peer("trade_peer", "host", p, 0);
       EXPECT_FALSE(again->WaitFor({Event("listening")}).empty());
       again->CloseInput();
       EXPECT_EQ(again->Wait(), 0);
@@ -248,7 +248,7 @@ TEST(TradeProcesses, SetUpFailuresEndBeforeAnythingOpens) {
     if (c.noTable) std::filesystem::remove(run.host.folder / "date" / "Mon" / "74.dat");
     std::unique_ptr<tradetest::ChildProcess> holder;
     if (c.holdSave) {
-      holder = run.Peer("trade_peer_session", "host", run.host, 0);
+      holder = run.Peer("trade_peer", "host", run.host, 0);
       ASSERT_FALSE(holder->WaitFor({Event("listening")}).empty());
     }
     plat::TcpListener busy;
@@ -257,7 +257,7 @@ TEST(TradeProcesses, SetUpFailuresEndBeforeAnythingOpens) {
       busy.Listen("127.0.0.1", 0);
       port = busy.Port();
     }
-    tradetest::ChildProcess peer("trade_peer_session",
+    tradetest::ChildProcess peer("trade_peer",
                                  {c.role, "--address", c.address, "--port", std::to_string(port), "--folder",
                                   run.host.folder.string(), "--name", run.host.name},
                                  run.dir.path() / "setup.err");

@@ -104,8 +104,8 @@ class TradeRun {
   // Starts the host, the proxy with `faults` (none: no proxy) and the joiner; true once
   // both sides are trading.
   bool Connect(std::vector<std::string> faults, bool useProxy,
-               const std::string& hostProgram = "trade_peer_session",
-               const std::string& joinProgram = "trade_peer_session") {
+               const std::string& hostProgram = "trade_peer",
+               const std::string& joinProgram = "trade_peer") {
     hostP = Peer(hostProgram, "host", host, 0);
     const int hostPort = JsonNumber(hostP->WaitFor({Event("listening")}), "port");
     if (hostPort <= 0) return false;
