@@ -37,6 +37,11 @@ void OfferAll(TradeRun& run, int hostItems, int joinItems) {
 TEST(TradeProcesses, SeveralItemsBothWaysThroughSplitWrites) {
   TradeRun run(3, 3);
   ASSERT_TRUE(run.Connect({"--split", "--seed", "7"}, true));
+  run.hostP->Send("chat 换不换*");
+  run.joinP->Send("chat 果然是好东西！");
+  EXPECT_FALSE(run.joinP->WaitFor({"\"event\":\"chat\",\"from\":\"甲\",\"text\":\"换不换＊\""}).empty());
+  EXPECT_FALSE(
+      run.hostP->WaitFor({"\"event\":\"chat\",\"from\":\"乙二\",\"text\":\"果然是好东西！\""}).empty());
   OfferAll(run, 3, 2);
   // A withdrawal and a discard on the way: the withdrawn item stays, the discarded one
   // goes with the commit.
@@ -79,11 +84,14 @@ TEST(TradeProcesses, SeveralItemsBothWaysThroughSplitWrites) {
 }
 
 // One item each way, then the host confirms and the joiner after it (or both at once);
-// false at the first step that did not happen (a cut link stops a round anywhere).
-bool OneRound(TradeRun& run, bool crossing) {
-  if (!Act(*run.hostP, "offer 21", OwnOffer(1)) || run.joinP->WaitFor({PeerOffer(1), "\"Ex\":"}).empty())
+// false at the first step that did not happen within waitMs (a cut link stops a round
+// anywhere).
+bool OneRound(TradeRun& run, bool crossing, int waitMs = 5000) {
+  if (!Act(*run.hostP, "offer 21", OwnOffer(1), waitMs) ||
+      run.joinP->WaitFor({PeerOffer(1), "\"Ex\":"}, waitMs).empty())
     return false;
-  if (!Act(*run.joinP, "offer 21", OwnOffer(1)) || run.hostP->WaitFor({PeerOffer(1), "\"Ex\":"}).empty())
+  if (!Act(*run.joinP, "offer 21", OwnOffer(1), waitMs) ||
+      run.hostP->WaitFor({PeerOffer(1), "\"Ex\":"}, waitMs).empty())
     return false;
   if (crossing) {
     // Both boxes clicked at once (each tried again while its offer is unacknowledged). A
@@ -97,8 +105,8 @@ bool OneRound(TradeRun& run, bool crossing) {
       if (!run.hostP->WaitFor({Event("committed")}, 3000).empty()) break;
     }
   } else {
-    if (!Act(*run.hostP, "confirm 1", ConfirmEvent("own", 1))) return false;
-    if (run.joinP->WaitFor({ConfirmEvent("peer", 1)}).empty()) return false;
+    if (!Act(*run.hostP, "confirm 1", ConfirmEvent("own", 1), waitMs)) return false;
+    if (run.joinP->WaitFor({ConfirmEvent("peer", 1)}, waitMs).empty()) return false;
     run.joinP->Send("confirm 1");
   }
   return true;
@@ -154,9 +162,9 @@ TEST(TradeProcesses, CutAtEveryFrameOfTheCommitExchange) {
       TradeRun run(1, 1, n);
       ASSERT_TRUE(run.Connect(
           {"--cut-after-frames", std::to_string(n), "--cut-mode", n % 2 == 0 ? "close" : "reset"}, true));
-      if (OneRound(run, false)) {
+      if (OneRound(run, false, 1500)) {
         // The round ends in a commit, or in the link's end.
-        run.joinP->WaitFor({Event("closed")}, 3000);
+        run.joinP->WaitFor({Event("closed")}, 1500);
       }
       run.End();
       outcomes[static_cast<std::size_t>(n)] = run.Check();
