@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <string>
 #include <thread>
@@ -65,6 +66,8 @@ class TradeRun {
   // on, one more item in storage slot 80 and one worn in slot 3.
   TradeRun(int hostItems, int joinItems, int seed = 0, const std::string& hostName = "甲",
            const std::string& joinName = "乙二") {
+    // A command to a peer that has already ended must not end the test.
+    signal(SIGPIPE, SIG_IGN);
     const std::vector<ItemRecord> items = tradefiles::TestItems(hostItems + joinItems + 4, 1000 + seed * 100);
     std::map<int, ItemRecord> a, b;
     int next = 0;
@@ -103,8 +106,7 @@ class TradeRun {
 
   // Starts the host, the proxy with `faults` (none: no proxy) and the joiner; true once
   // both sides are trading.
-  bool Connect(std::vector<std::string> faults, bool useProxy,
-               const std::string& hostProgram = "trade_peer",
+  bool Connect(std::vector<std::string> faults, bool useProxy, const std::string& hostProgram = "trade_peer",
                const std::string& joinProgram = "trade_peer") {
     hostP = Peer(hostProgram, "host", host, 0);
     const int hostPort = JsonNumber(hostP->WaitFor({Event("listening")}), "port");
