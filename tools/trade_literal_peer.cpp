@@ -378,38 +378,13 @@ class LiteralPeer {
   plat::TcpStream stream_;
 };
 
-int Usage(const std::string& why) {
-  std::cerr
-      << "trade_literal_peer: " << why << "\n"
-      << "usage: trade_literal_peer host|join --address A --port P --folder GAMEFOLDER --name CHARACTER\n";
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage("no role");
-  const std::string role = argv[1];
-  if (role != "host" && role != "join") return Usage("the role is host or join");
-  std::string address, folder, name;
-  long port = -1;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i], value = argv[i + 1];
-    if (flag == "--address") {
-      address = value;
-    } else if (flag == "--port") {
-      port = static_cast<long>(plat::Val(value));
-    } else if (flag == "--folder") {
-      folder = value;
-    } else if (flag == "--name") {
-      name = value;
-    } else {
-      return Usage("unknown flag " + flag);
-    }
-  }
-  if (port < 0 || port > 65535 || folder.empty() || name.empty())
-    return Usage("--port, --folder and --name are needed");
-  plat::SetProgramFolder(std::filesystem::u8path(folder));
+  const auto args = tradejson::ParsePeerCommandLine(argc, argv, "trade_literal_peer");
+  if (!args) return 2;
+  const std::string& name = args->name;
+  plat::SetProgramFolder(std::filesystem::u8path(args->folder));
   TradeSave save;
   plat::FileLock lock;
   if (LoadSaveForTrade(name, save, lock) != TradeLoadError::None) {
@@ -418,37 +393,27 @@ int main(int argc, char** argv) {
   }
   LiteralPeer peer(save.id, save.items);
   std::string error;
-  if (!peer.Start(role == "host", address, static_cast<std::uint16_t>(port), &error)) {
+  if (!peer.Start(args->host, args->address, args->port, &error)) {
     std::cerr << "trade_literal_peer: " << error << "\n";
     return 1;
   }
-  tradejson::CommandInput input;
-  std::int64_t waitUntil = 0;
-  while (!peer.Ended()) {
-    input.Read(5);
-    peer.Run(plat::Tick());
-    if (peer.Ended() || plat::Tick() < waitUntil) continue;
-    std::string command, arg;
-    if (!input.Next(command, arg)) {
-      if (input.Ended()) peer.Close();
-      continue;
-    }
-    const int n = static_cast<int>(plat::Val(arg));
-    if (command == "offer") {
-      peer.Offer(n);
-    } else if (command == "withdraw") {
-      peer.Withdraw(n);
-    } else if (command == "confirm") {
-      peer.Click(n == 1);
-    } else if (command == "chat") {
-      peer.Say(arg);
-    } else if (command == "discard") {
-      peer.Discard(n);
-    } else if (command == "wait") {
-      waitUntil = plat::Tick() + n;
-    } else if (command == "close") {
-      peer.Close();
-    }
-  }
+  tradejson::RunCommands([&](std::int64_t now) { peer.Run(now); }, [&] { return peer.Ended(); },
+                         [&] { peer.Close(); },
+                         [&](const std::string& command, const std::string& arg) {
+                           const int n = static_cast<int>(plat::Val(arg));
+                           if (command == "offer") {
+                             peer.Offer(n);
+                           } else if (command == "withdraw") {
+                             peer.Withdraw(n);
+                           } else if (command == "confirm") {
+                             peer.Click(n == 1);
+                           } else if (command == "chat") {
+                             peer.Say(arg);
+                           } else if (command == "discard") {
+                             peer.Discard(n);
+                           } else if (command == "close") {
+                             peer.Close();
+                           }
+                         });
   return peer.ExitStatus();
 }

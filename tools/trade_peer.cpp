@@ -92,51 +92,13 @@ class Printer : public trade::LinkListener {
   std::string closedText;
 };
 
-int Usage(const std::string& why) {
-  std::cerr << "trade_peer: " << why << "\n"
-            << "usage: trade_peer host|join --address A --port P --folder GAMEFOLDER --name CHARACTER\n";
-  return 2;
-}
-
-// Reads what standard input holds now into `pending`; false once it has ended.
-bool ReadInput(std::string& pending, int waitMs) {
-  pollfd p{STDIN_FILENO, POLLIN, 0};
-  if (poll(&p, 1, waitMs) <= 0) return true;
-  char buf[4096];
-  const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
-  if (n <= 0) return false;
-  pending.append(buf, static_cast<std::size_t>(n));
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage("no role");
-  const std::string role = argv[1];
-  if (role != "host" && role != "join") return Usage("the role is host or join");
-  std::string address, folder, name;
-  long port = -1;
-  for (int i = 2; i < argc; ++i) {
-    const std::string flag = argv[i];
-    if (i + 1 >= argc) return Usage("no value for " + flag);
-    const std::string value = argv[++i];
-    if (flag == "--address") {
-      address = value;
-    } else if (flag == "--port") {
-      const auto v = plat::StrictNumber(value, plat::NumberForm::Whole);
-      if (!v || *v < 0 || *v > 65535) return Usage("bad port " + value);
-      port = static_cast<long>(*v);
-    } else if (flag == "--folder") {
-      folder = value;
-    } else if (flag == "--name") {
-      name = value;
-    } else {
-      return Usage("unknown flag " + flag);
-    }
-  }
-  if (port < 0 || folder.empty() || name.empty()) return Usage("--port, --folder and --name are needed");
-  if (role == "join" && address.empty()) return Usage("a joiner needs --address");
+  const auto args = tradejson::ParsePeerCommandLine(argc, argv, "trade_peer");
+  if (!args) return 2;
+  const std::string& name = args->name;
+  const std::string& folder = args->folder;
   if (!trade::ValidPeerName(name) || plat::Trim(name) != name) {
     std::cerr << "trade_peer: a character name has 1 to 4 characters\n";
     return 1;
@@ -152,15 +114,15 @@ int main(int argc, char** argv) {
   G.ItemDbPath = items;
   plat::SetProgramFolder(std::filesystem::u8path(folder));
   if (plat::FileExists(SaveFilePath(name))) {
-    return RunSessionPeer({role == "host", address, static_cast<std::uint16_t>(port), folder, name});
+    return RunSessionPeer(*args);
   }
 
   trade::SocketNetwork net;
   Printer printer;
   trade::LinkOptions options;
-  options.role = role == "host" ? trade::Role::Host : trade::Role::Join;
-  options.address = address;
-  options.port = static_cast<std::uint16_t>(port);
+  options.role = args->host ? trade::Role::Host : trade::Role::Join;
+  options.address = args->address;
+  options.port = args->port;
   options.ownName = name;
   trade::Link link(net, printer, options);
   std::string error;
@@ -171,40 +133,22 @@ int main(int argc, char** argv) {
   if (options.role == trade::Role::Host)
     Emit("\"event\":\"listening\",\"port\":" + std::to_string(net.ListeningPort()));
 
-  std::string pending;
-  bool inputOpen = true;
-  std::int64_t waitUntil = 0;
-  while (!printer.closed) {
-    inputOpen = inputOpen && ReadInput(pending, 5);
-    link.Poll(plat::Tick());
-    if (printer.closed) break;
-    if (plat::Tick() < waitUntil) continue;
-    const std::size_t eol = pending.find('\n');
-    if (eol == std::string::npos) {
-      if (!inputOpen) link.Close(plat::Tick());
-      continue;
-    }
-    std::string line = pending.substr(0, eol);
-    pending.erase(0, eol + 1);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::size_t space = line.find(' ');
-    const std::string command = line.substr(0, space);
-    const std::string arg = space == std::string::npos ? std::string() : line.substr(space + 1);
-    if (command == "chat") {
-      const trade::Link::SayResult r = link.Say(arg);
-      if (!r.queued) Emit("\"event\":\"refused\",\"what\":\"chat\",\"text\":" + Json(r.line));
-    } else if (command == "raw") {
-      if (!link.SendRaw(arg))
-        Emit("\"event\":\"refused\",\"what\":\"raw\",\"text\":" + Json(trade::kNotConnectedLine));
-    } else if (command == "wait") {
-      const auto ms = plat::StrictNumber(arg, plat::NumberForm::Whole);
-      if (ms && *ms > 0) waitUntil = plat::Tick() + static_cast<std::int64_t>(*ms);
-    } else if (command == "close") {
-      link.Close(plat::Tick());
-    } else if (!command.empty()) {
-      std::cerr << "trade_peer: unknown command " << command << "\n";
-    }
-  }
+  tradejson::RunCommands(
+      [&](std::int64_t now) { link.Poll(now); }, [&] { return printer.closed; },
+      [&] { link.Close(plat::Tick()); },
+      [&](const std::string& command, const std::string& arg) {
+        if (command == "chat") {
+          const trade::Link::SayResult r = link.Say(arg);
+          if (!r.queued) Emit("\"event\":\"refused\",\"what\":\"chat\",\"text\":" + Json(r.line));
+        } else if (command == "raw") {
+          if (!link.SendRaw(arg))
+            Emit("\"event\":\"refused\",\"what\":\"raw\",\"text\":" + Json(trade::kNotConnectedLine));
+        } else if (command == "close") {
+          link.Close(plat::Tick());
+        } else {
+          std::cerr << "trade_peer: unknown command " << command << "\n";
+        }
+      });
   const bool orderly = printer.closedText.empty() || printer.closedText == trade::kPeerLeftText;
   return orderly ? 0 : 3;
 }

@@ -98,47 +98,32 @@ int RunSessionPeer(const SessionPeerArgs& args) {
   if (options.role == trade::Role::Host)
     Emit("\"event\":\"listening\",\"port\":" + std::to_string(net.ListeningPort()));
 
-  tradejson::CommandInput input;
-  std::int64_t waitUntil = 0;
-  bool closeAsked = false;
-  while (!printer.closed) {
-    input.Read(5);
-    session.Poll(plat::Tick());
-    if (printer.closed) break;
-    if (plat::Tick() < waitUntil) continue;
-    std::string command, arg;
-    if (!input.Next(command, arg)) {
-      if (input.Ended() && !closeAsked) {
-        closeAsked = true;
-        session.Close(plat::Tick());
-      }
-      continue;
-    }
-    const int refusalsBefore = printer.refusals;
-    bool done = true;
-    const std::optional<int> number = Whole(arg);
-    if (command == "offer") {
-      done = number && session.Offer(*number);
-    } else if (command == "withdraw") {
-      done = number && session.Withdraw(*number);
-    } else if (command == "confirm") {
-      done = number && (*number == 0 || *number == 1) && session.SetConfirm(*number == 1);
-    } else if (command == "chat") {
-      done = session.Say(arg);
-    } else if (command == "discard") {
-      done = number && session.Discard(*number);
-    } else if (command == "wait") {
-      if (number && *number > 0) waitUntil = plat::Tick() + *number;
-    } else if (command == "close") {
-      closeAsked = true;
-      session.Close(plat::Tick());
-    } else if (!command.empty()) {
-      std::cerr << "trade_peer: unknown command " << command << "\n";
-    }
-    // An action that changed nothing and showed nothing still says so.
-    if (!done && printer.refusals == refusalsBefore)
-      Emit("\"event\":\"refused\",\"what\":" + Json(command) + ",\"text\":\"\"");
-  }
+  tradejson::RunCommands([&](std::int64_t now) { session.Poll(now); }, [&] { return printer.closed; },
+                         [&] { session.Close(plat::Tick()); },
+                         [&](const std::string& command, const std::string& arg) {
+                           const int refusalsBefore = printer.refusals;
+                           bool done = true;
+                           const std::optional<int> number = Whole(arg);
+                           if (command == "offer") {
+                             done = number && session.Offer(*number);
+                           } else if (command == "withdraw") {
+                             done = number && session.Withdraw(*number);
+                           } else if (command == "confirm") {
+                             done =
+                                 number && (*number == 0 || *number == 1) && session.SetConfirm(*number == 1);
+                           } else if (command == "chat") {
+                             done = session.Say(arg);
+                           } else if (command == "discard") {
+                             done = number && session.Discard(*number);
+                           } else if (command == "close") {
+                             session.Close(plat::Tick());
+                           } else {
+                             std::cerr << "trade_peer: unknown command " << command << "\n";
+                           }
+                           // An action that changed nothing and showed nothing still says so.
+                           if (!done && printer.refusals == refusalsBefore)
+                             Emit("\"event\":\"refused\",\"what\":" + Json(command) + ",\"text\":\"\"");
+                         });
   const bool orderly = printer.closedText.empty() || printer.closedText == trade::kPeerLeftText;
   return orderly ? 0 : 3;
 }

@@ -9,12 +9,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "common/game_state.h"
+#include "platform/clock.h"
+#include "platform/text.h"
 
 namespace tradejson {
 
@@ -117,5 +120,83 @@ class CommandInput {
   std::string pending_;
   bool open_ = true;
 };
+
+// The tool's pump: every pass runs `pump` with the tick and takes the next command, until
+// `ended()`. "wait MS" holds the commands back for MS milliseconds (the pump runs on); the
+// end of standard input calls `close` once; every other command goes to `handle`.
+template <typename Pump, typename Ended, typename Close, typename Handle>
+void RunCommands(Pump pump, Ended ended, Close close, Handle handle) {
+  CommandInput input;
+  std::int64_t waitUntil = 0;
+  bool closed = false;
+  while (!ended()) {
+    input.Read(5);
+    pump(plat::Tick());
+    if (ended() || plat::Tick() < waitUntil) continue;
+    std::string command, arg;
+    if (!input.Next(command, arg)) {
+      if (input.Ended() && !closed) {
+        closed = true;
+        close();
+      }
+      continue;
+    }
+    if (command == "wait") {
+      const auto ms = plat::StrictNumber(arg, plat::NumberForm::Whole);
+      if (ms && *ms > 0) waitUntil = plat::Tick() + static_cast<std::int64_t>(*ms);
+    } else if (!command.empty()) {
+      handle(command, arg);
+    }
+  }
+}
+
+// The command line of a trade tool: host|join --address A --port P --folder GAMEFOLDER
+// --name CHARACTER.
+struct PeerCommandLine {
+  bool host = true;
+  std::string address;
+  std::uint16_t port = 0;
+  std::string folder;  // the game folder
+  std::string name;    // the character
+};
+
+// The command line, or nothing after the usage was written to standard error.
+inline std::optional<PeerCommandLine> ParsePeerCommandLine(int argc, char** argv,
+                                                           const std::string& program) {
+  auto usage = [&program](const std::string& why) -> std::optional<PeerCommandLine> {
+    std::cerr << program << ": " << why << "\n"
+              << "usage: " << program
+              << " host|join --address A --port P --folder GAMEFOLDER --name CHARACTER\n";
+    return std::nullopt;
+  };
+  if (argc < 2) return usage("no role");
+  const std::string role = argv[1];
+  if (role != "host" && role != "join") return usage("the role is host or join");
+  PeerCommandLine c;
+  c.host = role == "host";
+  long port = -1;
+  for (int i = 2; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (i + 1 >= argc) return usage("no value for " + flag);
+    const std::string value = argv[++i];
+    if (flag == "--address") {
+      c.address = value;
+    } else if (flag == "--port") {
+      const auto v = plat::StrictNumber(value, plat::NumberForm::Whole);
+      if (!v || *v < 0 || *v > 65535) return usage("bad port " + value);
+      port = static_cast<long>(*v);
+    } else if (flag == "--folder") {
+      c.folder = value;
+    } else if (flag == "--name") {
+      c.name = value;
+    } else {
+      return usage("unknown flag " + flag);
+    }
+  }
+  if (port < 0 || c.folder.empty() || c.name.empty()) return usage("--port, --folder and --name are needed");
+  if (!c.host && c.address.empty()) return usage("a joiner needs --address");
+  c.port = static_cast<std::uint16_t>(port);
+  return c;
+}
 
 }  // namespace tradejson
