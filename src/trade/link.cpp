@@ -245,38 +245,53 @@ void Link::HandleQueued(const Frame& f) {
 }
 
 void Link::QueueAck(int d) {
-  std::string bytes = std::string("YZ") + static_cast<char>('0' + d) + "*";
-  // One acknowledgement per slot waiting is enough: a second copy of the same frame
-  // arrived before the first acknowledgement left.
-  for (const Out& o : outbox_) {
-    if (o.slot == 0 && o.bytes == bytes) return;
+  // One acknowledgement for every copy handled: the sender counts them, and reuses the
+  // slot only when each copy it wrote is answered.
+  Out ack{std::string("YZ") + static_cast<char>('0' + d) + "*", 0};
+  // A state message waiting for a free slot goes first: the peer reads the
+  // acknowledgement in its light (a JY0 before it says that our confirm no longer stands).
+  if (!states_.empty() && stateSlot_ == 0) {
+    heldAcks_.push_back(std::move(ack));
+  } else {
+    outbox_.push_back(std::move(ack));
   }
-  outbox_.push_back(Out{std::move(bytes), 0});
 }
 
 void Link::HandleAck(int d, std::int64_t now) {
   if (d < 1 || d > kSendSlots) return;
   Slot& s = slots_[d];
+  if (s.unanswered > 0) --s.unanswered;
   if (s.state == SlotState::Free) return;
   // A copy still waiting to be written is no longer needed.
   outbox_.erase(std::remove_if(outbox_.begin(), outbox_.end(), [d](const Out& o) { return o.slot == d; }),
                 outbox_.end());
   const std::uint64_t id = s.stateId;
   std::string message = std::move(s.message);
-  const bool resent = s.resent;
+  const int unanswered = s.unanswered;
   s = Slot{};
-  // A frame sent more than once may still be acknowledged again: keep its slot out of
-  // use for a while, so a late acknowledgement cannot free a newer frame.
-  if (resent) s.quietUntil = now + kResendMs;
+  // A frame sent more than once is acknowledged once for each copy: its slot stays out
+  // of use until every copy is, so a late acknowledgement cannot free a newer frame.
+  s.unanswered = unanswered;
+  if (unanswered > 0) s.quietUntil = now + kLostCopyMs;
   if (id != 0 && stateSlot_ == d) {
     stateSlot_ = 0;
+    // A copy of an offer still on its way clears the peer's confirm once more when it
+    // arrives: nothing newer goes before it is answered.
+    copiesSlot_ = message.rfind("WC", 0) == 0 ? d : 0;
     listener_.OnStateAcknowledged(id, message);
   }
 }
 
+bool Link::StateCopiesOut() const {
+  if (copiesSlot_ == 0) return false;
+  const Slot& s = slots_[copiesSlot_];
+  return s.state == SlotState::Free && s.unanswered > 0 && lastNow_ < s.quietUntil;
+}
+
 int Link::FreeSlot(std::int64_t now) const {
   for (int d = 1; d <= kSendSlots; ++d) {
-    if (slots_[d].state == SlotState::Free && now >= slots_[d].quietUntil) return d;
+    const Slot& s = slots_[d];
+    if (s.state == SlotState::Free && (s.unanswered == 0 || now >= s.quietUntil)) return d;
   }
   return 0;
 }
@@ -289,6 +304,7 @@ bool Link::AllSlotsBusy() const {
 }
 
 void Link::Assign(int d, std::string message, std::uint64_t stateId) {
+  if (d == copiesSlot_) copiesSlot_ = 0;  // every copy of its last frame was answered (or lost)
   Slot& s = slots_[d];
   s = Slot{};
   s.state = SlotState::Pending;
@@ -310,7 +326,7 @@ void Link::Pump(std::int64_t now) {
 }
 
 void Link::SendNextState(std::int64_t now) {
-  if (stateSlot_ != 0 || states_.empty()) return;
+  if (stateSlot_ != 0 || states_.empty() || StateCopiesOut()) return;
   const int d = FreeSlot(now);
   if (d == 0) {
     if (AllSlotsBusy()) Fail(kSlotsFullText, true);
@@ -320,6 +336,9 @@ void Link::SendNextState(std::int64_t now) {
   states_.pop_front();
   stateSlot_ = d;
   Assign(d, std::move(m), id);
+  // The acknowledgements that waited behind it follow it.
+  for (Out& o : heldAcks_) outbox_.push_back(std::move(o));
+  heldAcks_.clear();
 }
 
 void Link::Resend(std::int64_t now) {
@@ -343,6 +362,7 @@ void Link::Flush(std::int64_t now) {
   if (o.slot != 0) {
     slots_[o.slot].state = SlotState::OnWire;
     slots_[o.slot].sentAt = now;
+    ++slots_[o.slot].unanswered;
   }
   if (!stream_->Write(o.bytes)) Fail(kLinkLostText, false);
 }
@@ -399,11 +419,15 @@ void Link::Close(std::int64_t now) {
   if (state_ == State::Closed) return;
   if (stream_ && (state_ == State::Greeting || state_ == State::Trading)) {
     // Acknowledgements still waiting leave first (the peer may act on them), each after
-    // the gap, then the farewell.
+    // the gap, then the farewell. What waits before an acknowledgement leaves with it, in
+    // order: the peer reads the acknowledgement in its light (a JY0 before it says that
+    // our confirm no longer stands).
     std::vector<std::string> last;
-    for (const Out& o : outbox_) {
-      if (o.slot == 0 && o.bytes.rfind("YZ", 0) == 0) last.push_back(o.bytes);
+    std::size_t upTo = 0;
+    for (std::size_t i = 0; i < outbox_.size(); ++i) {
+      if (outbox_[i].slot == 0 && outbox_[i].bytes.rfind("YZ", 0) == 0) upTo = i + 1;
     }
+    for (std::size_t i = 0; i < upTo; ++i) last.push_back(outbox_[i].bytes);
     last.push_back("OVER*");
     for (const std::string& bytes : last) {
       if (!WriteAfterGap(bytes, now)) break;
@@ -449,12 +473,15 @@ void Link::Shut() {
   chat_.clear();
   states_.clear();
   stateSlot_ = 0;
+  copiesSlot_ = 0;
+  heldAcks_.clear();
   for (Slot& s : slots_) s = Slot{};
 }
 
 std::size_t Link::BufferedBytes() const {
   std::size_t n = framer_.Pending();
   for (const Out& o : outbox_) n += o.bytes.size();
+  for (const Out& o : heldAcks_) n += o.bytes.size();
   for (const std::string& m : chat_) n += m.size();
   for (const auto& m : states_) n += m.second.size();
   return n;

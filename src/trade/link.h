@@ -22,6 +22,7 @@ constexpr std::uint16_t kTradePort = 8305;
 constexpr int kSendSlots = 9;
 constexpr std::int64_t kPumpMs = 400;          // one chat frame a tick
 constexpr std::int64_t kResendMs = 2000;       // unacknowledged longer than this: sent again
+constexpr std::int64_t kLostCopyMs = 60000;    // a copy unanswered this long after the first answer is lost
 constexpr std::int64_t kFrameGapMs = 100;      // between any two frames we send
 constexpr std::int64_t kConnectTickMs = 2000;  // one connection attempt a tick
 constexpr int kConnectAttemptMs = 1900;        // each attempt's own time limit
@@ -138,7 +139,12 @@ class Link {
   // Two or more texts wait.
   bool Busy() const { return Waiting() >= 2; }
   // No state message waiting or unacknowledged.
-  bool StateIdle() const { return states_.empty() && stateSlot_ == 0; }
+  bool StateIdle() const { return states_.empty() && stateSlot_ == 0 && !StateCopiesOut(); }
+  // The last state message, an offer or a withdrawal, was acknowledged, but a re-sent copy
+  // of it is still on its way: the peer handles it again (and clears both confirms) before
+  // anything we send after it, so the next state message waits for its acknowledgement
+  // (or kLostCopyMs).
+  bool StateCopiesOut() const;
   // The state message on the wire and not yet acknowledged (0: none).
   std::uint64_t UnacknowledgedState() const { return stateSlot_ == 0 ? 0 : slots_[stateSlot_].stateId; }
 
@@ -173,7 +179,10 @@ class Link {
     std::uint64_t stateId = 0;  // 0: chat
     std::int64_t sentAt = 0;
     bool resent = false;
-    std::int64_t quietUntil = 0;  // a slot freed after re-sends is not reused before this
+    int unanswered = 0;           // copies written and not acknowledged: the slot is not reused before
+                                  // each is, so that every acknowledgement names one frame ...
+    std::int64_t quietUntil = 0;  // ... or this time passed (a peer that reads each read as
+                                  // one message drops a split frame without answer)
   };
   struct Out {
     std::string bytes;
@@ -210,8 +219,10 @@ class Link {
   std::deque<std::string> chat_;
   std::deque<std::pair<std::uint64_t, std::string>> states_;
   int stateSlot_ = 0;
+  int copiesSlot_ = 0;  // the slot of the last acknowledged state message
   std::uint64_t nextStateId_ = 1;
   std::deque<Out> outbox_;
+  std::deque<Out> heldAcks_;  // behind a state message that waits for a free slot
   std::int64_t lastWrite_ = 0;
   std::int64_t lastNow_ = 0;  // the latest time the link was given
   bool wroteAny_ = false;

@@ -54,6 +54,7 @@ Session::Session(Network& network, SessionListener& listener, SessionOptions opt
 }
 
 Session::~Session() {
+  if (open_ && CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
   if (open_ && unsaved_) RetryUnsaved(true);
   link_.reset();  // says "OVER*" to a connected peer
 }
@@ -90,6 +91,7 @@ bool Session::Open(std::int64_t now, std::string* error) {
 
   ClearLists();
   unsaved_.reset();
+  unsavedRounds_.clear();
   LinkOptions lo;
   lo.role = options_.role;
   lo.address = options_.address;
@@ -119,7 +121,7 @@ void Session::Close(std::int64_t now) {
   now_ = now;
   if (!open_ || closing_) return;
   closing_ = true;
-  if (CommitMayBePending()) {
+  if (Trading() && CommitMayBePending()) {
     // The peer may complete on our confirm: its acknowledgement decides, so wait for it.
     closeDeadline_ = now + kCloseWaitMs;
     listener_.OnLog(kCloseWaitLine);
@@ -132,6 +134,7 @@ void Session::FinishClose() {
   if (!open_) return;
   if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
   if (unsaved_) RetryUnsaved(true);
+  finishing_ = true;
   link_->HandleAcksOnly();
   link_->Close(now_);  // reports OnClosed("") unless the link was already closed
   if (open_) Ended("");
@@ -139,15 +142,17 @@ void Session::FinishClose() {
 
 void Session::OnClosed(const std::string& message) {
   if (!open_) return;
-  // A link that died while our confirm was unanswered may have left the peer completed.
-  if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
-  if (unsaved_) RetryUnsaved(true);
+  if (!finishing_) {  // (our own close has seen to these)
+    // A link that died while our confirm was unanswered may have left the peer completed.
+    if (CommitMayBePending()) Journal("unanswered", OfferList(mine_), OfferList(theirs_));
+    if (unsaved_) RetryUnsaved(true);
+  }
   Ended(message);
 }
 
 void Session::Ended(const std::string& message) {
   open_ = false;
-  closing_ = false;
+  closing_ = finishing_ = false;
   ClearLists();
   lock_.Unlock();
   listener_.OnClosed(message);
@@ -161,7 +166,8 @@ void Session::ClearLists() {
   cmy_ = cdf_ = cdfFresh_ = false;
   jy1Id_ = 0;
   jy1Acked_ = false;
-  ownOffersInFlight_.clear();
+  sent_.clear();
+  lastAckedOffer_ = false;
   jy0AfterAck_ = false;
 }
 
@@ -178,7 +184,7 @@ void Session::Poll(std::int64_t now) {
     SendConfirm(false);
   }
   if (unsaved_ && now >= retryAt_) RetryUnsaved(false);
-  if (closing_ && (!CommitMayBePending() || now >= closeDeadline_)) FinishClose();
+  if (closing_ && (!Trading() || !CommitMayBePending() || now >= closeDeadline_)) FinishClose();
 }
 
 // ---------------------------------------------------------------- what the link reports
@@ -226,14 +232,18 @@ void Session::PeerOfferChanged() {
 void Session::OnPeerConfirm(bool value) {
   // The peer's confirm counts only when none of our offers was on its way: it may have
   // been given before the peer saw them.
-  SetPeerConfirm(value, value && ownOffersInFlight_.empty());
+  // A second JY1 without a JY0 between is a re-sent copy: it neither refreshes a confirm
+  // that arrived behind our offer nor completes anything.
+  if (value && cdf_) return;
+  SetPeerConfirm(value, value && !OfferInFlight());
   if (value) Evaluate(Case::PeerConfirmed);
 }
 
 void Session::OnStateAcknowledged(std::uint64_t id, const std::string& /*message*/) {
-  for (auto it = ownOffersInFlight_.begin(); it != ownOffersInFlight_.end(); ++it) {
-    if (*it == id) {
-      ownOffersInFlight_.erase(it);
+  for (auto it = sent_.begin(); it != sent_.end(); ++it) {
+    if (it->id == id) {
+      lastAckedOffer_ = it->offer;
+      sent_.erase(it);
       break;
     }
   }
@@ -246,7 +256,7 @@ void Session::OnStateAcknowledged(std::uint64_t id, const std::string& /*message
 // ---------------------------------------------------------------- the commit
 
 bool Session::CommitMayBePending() const {
-  return open_ && Trading() && cmy_ && jy1Id_ != 0 && !jy1Acked_ && cdf_ && cdfFresh_;
+  return open_ && cmy_ && jy1Id_ != 0 && !jy1Acked_ && cdf_ && cdfFresh_;
 }
 
 void Session::Evaluate(Case c) {
@@ -309,21 +319,23 @@ void Session::Commit(Case c) {
     }
   }
   if (written) {
+    // This write holds the earlier rounds that still waited for theirs.
+    Saved();
     Journal("committed", gave, got);
-    unsaved_.reset();
     listener_.OnLog(kSuccessLine);
   } else {
     // The peer has completed already: the round stands, and its write is retried.
     Journal("unsaved", gave, got);
     unsaved_ = bag_;
-    unsavedGave_ = gave;
-    unsavedGot_ = got;
+    unsavedRounds_.push_back(Round{gave, got});
     retryAt_ = now_ + kCommitRetryMs;
   }
   SetPeerConfirm(false, false);
   if (c == Case::PeerConfirmed) {
     // The JY0 follows the acknowledgement, which lets the peer complete.
     SetOwnConfirm(false);
+    jy1Id_ = 0;
+    jy1Acked_ = false;
     jy0AfterAck_ = true;
   } else {
     SendConfirm(false);
@@ -335,18 +347,26 @@ void Session::Commit(Case c) {
   }
 }
 
+void Session::Saved() {
+  std::vector<Round> rounds = std::move(unsavedRounds_);
+  unsavedRounds_.clear();
+  unsaved_.reset();
+  for (const Round& r : rounds) {
+    Journal("committed", r.gave, r.got);
+    listener_.OnLog(kSuccessLine);
+    listener_.OnCommitted(r.gave, r.got);
+  }
+}
+
 void Session::RetryUnsaved(bool closing) {
   if (options_.write(name_, *unsaved_)) {
-    Journal("committed", unsavedGave_, unsavedGot_);
-    const std::vector<ItemRecord> gave = std::move(unsavedGave_), got = std::move(unsavedGot_);
-    unsaved_.reset();
-    listener_.OnLog(kSuccessLine);
-    listener_.OnCommitted(gave, got);
+    Saved();
     return;
   }
   retryAt_ = now_ + kCommitRetryMs;
   if (closing) {
-    Journal("lost", unsavedGave_, unsavedGot_);
+    for (const Round& r : unsavedRounds_) Journal("lost", r.gave, r.got);
+    unsavedRounds_.clear();
     unsaved_.reset();
     listener_.OnCommitFailed(kCommitLostText);
   }
@@ -371,11 +391,23 @@ std::vector<ItemRecord> Session::OfferList(const std::array<ItemRecord, kOfferSl
 
 bool Session::StateIdle() const { return link_ && link_->StateIdle() && !jy0AfterAck_; }
 
-void Session::SendConfirm(bool value) {
-  const std::uint64_t id = link_ ? link_->Confirm(value) : 0;
-  jy1Id_ = value ? id : 0;
+void Session::SendConfirm(bool value) { Queued(link_ ? link_->Confirm(value) : 0, false, value); }
+
+void Session::Queued(std::uint64_t id, bool offer, bool value) {
+  if (id == 0) return;  // not trading
+  sent_.push_back(Sent{id, offer, value});
+  // Any offer or confirm of ours voids the JY1 before it.
+  jy1Id_ = !offer && value ? id : 0;
   jy1Acked_ = false;
-  SetOwnConfirm(value);
+  if (!offer) SetOwnConfirm(value);
+}
+
+bool Session::OfferInFlight() const {
+  for (const Sent& s : sent_) {
+    if (s.offer) return true;
+  }
+  // A re-sent copy of our last offer still on its way clears the peer's confirm again.
+  return lastAckedOffer_ && link_ && link_->StateCopiesOut();
 }
 
 void Session::SetOwnConfirm(bool value) {
@@ -424,9 +456,7 @@ bool Session::Offer(int bagSlot) {
   bag_[bagSlot] = ItemRecord{};
   listener_.OnBagChanged(bagSlot);
   listener_.OnOffer(Side::Own, k, &mine_[k]);
-  ownOffersInFlight_.push_back(link_->QueueState("WC" + *text.payload));
-  jy1Id_ = 0;
-  jy1Acked_ = false;
+  Queued(link_->QueueState("WC" + *text.payload), true, false);
   return true;
 }
 
@@ -446,9 +476,7 @@ bool Session::Withdraw(int k) {
     listener_.OnOffer(Side::Own, k, nullptr);
   }
   // An empty slot still sends its withdrawal.
-  ownOffersInFlight_.push_back(link_->Withdraw(k));
-  jy1Id_ = 0;
-  jy1Acked_ = false;
+  Queued(link_->Withdraw(k), true, false);
   SetPeerConfirm(false, false);
   if (cmy_) SendConfirm(false);
   return true;

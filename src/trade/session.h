@@ -9,6 +9,11 @@
 // can run side by side in one process. Everything happens inside the session's calls:
 // the player's actions, Poll (call it on every pass of the event pump, with the game's
 // tick) and the close; the listener hears of every change.
+//
+// Use: a SocketNetwork (trade/socket_network.h), a SessionListener, SessionOptions with
+// the role, the address and the character's name; Open (show its error in a message box
+// when it fails); Poll from an idle hook of the event pump; the actions from the window's
+// clicks; Close when the window closes, and let the window go on OnClosed.
 #pragma once
 
 #include <array>
@@ -164,11 +169,14 @@ class Session : private LinkListener {
   bool CommitMayBePending() const;
   void PeerOfferChanged();
   void SendConfirm(bool value);
+  void Queued(std::uint64_t id, bool offer, bool value);
+  bool OfferInFlight() const;
   void SetOwnConfirm(bool value);
   void SetPeerConfirm(bool value, bool fresh);
   void Evaluate(Case c);
   void Commit(Case c);
   void RetryUnsaved(bool closing);
+  void Saved();
   void FinishClose();
   bool Journal(const std::string& phase, const std::vector<ItemRecord>& gave,
                const std::vector<ItemRecord>& got);
@@ -192,19 +200,30 @@ class Session : private LinkListener {
   std::array<bool, kOfferSlots + 1> theirsValid_{};
   bool unreadablePeerOffer_ = false;  // an offer whose slot could not be read: no commit
 
-  bool cmy_ = false;                             // our box: the last confirm we put on the wire
-  std::uint64_t jy1Id_ = 0;                      // our latest JY1, while no WC or JY0 of ours followed it
-  bool jy1Acked_ = false;                        // ... and the peer acknowledged it
-  bool cdf_ = false;                             // the peer's box as last announced
-  bool cdfFresh_ = false;                        // ... and it came while none of our offers was in flight
-  std::deque<std::uint64_t> ownOffersInFlight_;  // our WC messages not yet acknowledged
-  bool jy0AfterAck_ = false;                     // the JY0 after a commit, sent after the acknowledgement
+  // Our state messages not yet acknowledged, in order (the link sends them one at a time).
+  struct Sent {
+    std::uint64_t id = 0;
+    bool offer = false;  // an offer or a withdrawal; else a confirm
+    bool value = false;  // the confirm's value
+  };
+  std::deque<Sent> sent_;
+  bool lastAckedOffer_ = false;  // the last one acknowledged was an offer or a withdrawal
+  bool cmy_ = false;             // our box: the last confirm we put on (or queued for) the wire
+  std::uint64_t jy1Id_ = 0;      // our latest JY1, while no WC or JY0 of ours followed it
+  bool jy1Acked_ = false;        // ... and the peer acknowledged it
+  bool cdf_ = false;             // the peer's box as last announced
+  bool cdfFresh_ = false;        // ... and it came while none of our offers was in flight
+  bool jy0AfterAck_ = false;     // the JY0 after a commit, sent after the acknowledgement
 
-  std::optional<BagSlots> unsaved_;  // committed by the peer, not yet written here
-  std::vector<ItemRecord> unsavedGave_, unsavedGot_;
+  struct Round {
+    std::vector<ItemRecord> gave, got;
+  };
+  std::optional<BagSlots> unsaved_;  // the bag of rounds the peer completed, not yet written here
+  std::vector<Round> unsavedRounds_;
   std::int64_t retryAt_ = 0;
 
   bool closing_ = false;
+  bool finishing_ = false;  // the link is being closed by us
   std::int64_t closeDeadline_ = 0;
   bool closeNow_ = false;
 };

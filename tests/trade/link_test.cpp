@@ -188,15 +188,17 @@ TEST(TradeLink, ResendInPlaceAfterMoreThanTwoSeconds) {
   EXPECT_TRUE(h.Sent().empty());
   h.At(sent + trade::kResendMs + 1);
   EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY11*"});  // same digit
-  // The late acknowledgement of the first copy frees it once; the second is ignored and
-  // the slot rests, so the next state message takes slot 2.
+  // The late acknowledgement of the first copy frees it once; the slot rests until the
+  // second copy is answered too, so the next state message takes slot 2, and the second
+  // acknowledgement does not free it.
   h.Peer("YZ1*");
   h.Run(20);
   EXPECT_TRUE(h.link->StateIdle());
   h.link->Confirm(false);
-  h.Peer("YZ1*");
   h.Run(200);
   EXPECT_EQ(h.Sent(), std::vector<std::string>{"JY20*"});
+  h.Peer("YZ1*");
+  h.Run(200);
   EXPECT_FALSE(h.link->StateIdle());
   EXPECT_EQ(std::count_if(h.rec.events.begin(), h.rec.events.end(),
                           [](const std::string& e) { return e.rfind("acked:", 0) == 0; }),
@@ -233,13 +235,13 @@ TEST(TradeLink, FramesLeaveAtLeastAGapApart) {
   HostLink h;
   h.Connect();
   h.link->Confirm(true);
-  h.Peer("SY1a*SY2b*SY2b*");  // the copy of slot 2 needs no second acknowledgement
+  h.Peer("SY1a*SY2b*SY2b*");  // each copy of slot 2 is answered
   std::vector<std::int64_t> times;
   for (int i = 0; i < 60; ++i) {
     h.At(h.now + 7);
     for (std::size_t n = h.Sent().size(); n > 0; --n) times.push_back(h.now);
   }
-  ASSERT_EQ(times.size(), 3u);
+  ASSERT_EQ(times.size(), 4u);
   for (std::size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], trade::kFrameGapMs);
 }
 
