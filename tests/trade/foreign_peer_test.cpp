@@ -26,16 +26,41 @@ struct LiteralCase {
   bool literalHosts;
   bool literalConfirmsFirst;
   std::vector<std::string> faults;  // through the proxy when not empty
+  bool completes;                   // the round must complete (else: whole or not at all)
 };
 
-TEST(LiteralPeer, RoundsCompleteOnBothSides) {
+// Two offers each, then both confirm, the one after the other; true when every step came.
+bool LiteralRound(TradeRun& run, const LiteralCase& c, int waitMs) {
+  tradetest::ChildProcess& ours = c.literalHosts ? *run.joinP : *run.hostP;
+  tradetest::ChildProcess& literal = c.literalHosts ? *run.hostP : *run.joinP;
+  // The literal peer's offers go through its 400 ms pump.
+  for (int k = 1; k <= 2; ++k) {
+    if (!Act(ours, "offer " + std::to_string(20 + k), OwnOffer(k), waitMs)) return false;
+    if (literal.WaitFor({PeerOffer(k), "\"Ex\":"}, waitMs).empty()) return false;
+    literal.Send("offer " + std::to_string(20 + k));
+    if (ours.WaitFor({PeerOffer(k), "\"Ex\":"}, waitMs).empty()) return false;
+  }
+  // The first confirm is seen by the other side before the second is clicked.
+  for (const bool first : {true, false}) {
+    if (first == c.literalConfirmsFirst) {
+      literal.Send("confirm 1");
+      if (first && ours.WaitFor({ConfirmEvent("peer", 1)}, waitMs).empty()) return false;
+    } else {
+      if (!Act(ours, "confirm 1", ConfirmEvent("own", 1), waitMs)) return false;
+      if (first && literal.WaitFor({ConfirmEvent("peer", 1)}, waitMs).empty()) return false;
+    }
+  }
+  return !ours.WaitFor({Event("committed")}, waitMs).empty() &&
+         !literal.WaitFor({Event("committed")}, waitMs).empty();
+}
+
+TEST(LiteralPeer, RoundsAreWholeOnBothSides) {
   const std::vector<LiteralCase> cases = {
-      {"ours confirms first", false, false, {}},
-      {"the literal peer confirms first", true, true, {}},
-      {"merged writes: the literal peer reads only the first frame of each",
-       false,
-       true,
-       {"--merge", "--seed", "9"}},
+      {"ours confirms first", false, false, {}, true},
+      {"the literal peer confirms first", true, true, {}, true},
+      // The literal peer handles only the first frame of a merged read; every frame still
+      // arrives within 2 s, so no round may be one-sided.
+      {"merged writes", false, true, {"--merge", "--seed", "9"}, false},
   };
   std::vector<std::future<void>> runs;
   for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -47,32 +72,20 @@ TEST(LiteralPeer, RoundsCompleteOnBothSides) {
                               c.literalHosts ? "trade_literal_peer" : "trade_peer",
                               c.literalHosts ? "trade_peer" : "trade_literal_peer"))
           << run.Dump();
+      const bool whole = LiteralRound(run, c, c.completes ? 8000 : 3000);
+      if (c.completes) {
+        EXPECT_TRUE(whole) << run.Dump();
+      }
       tradetest::ChildProcess& ours = c.literalHosts ? *run.joinP : *run.hostP;
-      tradetest::ChildProcess& literal = c.literalHosts ? *run.hostP : *run.joinP;
-      // Two offers each; the literal peer's offers go through its 400 ms pump.
-      for (int k = 1; k <= 2; ++k) {
-        ASSERT_TRUE(Act(ours, "offer " + std::to_string(20 + k), OwnOffer(k)));
-        ASSERT_FALSE(literal.WaitFor({PeerOffer(k), "\"Ex\":"}, 8000).empty()) << run.Dump();
-        literal.Send("offer " + std::to_string(20 + k));
-        ASSERT_FALSE(ours.WaitFor({PeerOffer(k), "\"Ex\":"}, 8000).empty()) << run.Dump();
-      }
-      ours.Send("wait 600");  // the literal peer's last acknowledgement is in
-      tradetest::ChildProcess& first = c.literalConfirmsFirst ? literal : ours;
-      tradetest::ChildProcess& second = c.literalConfirmsFirst ? ours : literal;
-      if (&first == &ours) {
-        ASSERT_TRUE(Act(ours, "confirm 1", ConfirmEvent("own", 1)));
-      } else {
-        first.Send("confirm 1");
-      }
-      ASSERT_FALSE(second.WaitFor({ConfirmEvent("peer", 1)}, 8000).empty()) << run.Dump();
-      second.Send("confirm 1");
-      EXPECT_FALSE(ours.WaitFor({Event("committed")}, 8000).empty()) << run.Dump();
-      EXPECT_FALSE(literal.WaitFor({Event("committed")}, 8000).empty()) << run.Dump();
       ours.Send("wait 500");
       ours.Send("close");
       const auto [h, j] = run.End();
       EXPECT_EQ(c.literalHosts ? j : h, 0);
-      EXPECT_EQ(run.Check(), Outcome::Both) << run.Dump();
+      const Outcome o = run.Check({}, false);
+      EXPECT_NE(o, Outcome::OneSided) << run.Dump();
+      if (c.completes) {
+        EXPECT_EQ(o, Outcome::Both);
+      }
     }));
   }
   for (auto& r : runs) r.get();
@@ -104,7 +117,7 @@ TEST(LiteralPeer, StalledRoundsAreWholeOrInTheJournal) {
       }
       ours.Send("close");
       run.End();
-      const Outcome o = run.Check();
+      const Outcome o = run.Check({}, false);
       if (o == Outcome::OneSided) {
         EXPECT_NE(tradefiles::JournalText(run.host), "") << run.Dump();
       }

@@ -139,7 +139,8 @@ class TradeRun {
   // The checks of every run: each save intact; the items over both saves are the ones
   // before, less `discarded`, unless a round was one-sided, which the journals show.
   enum class Outcome { Neither, Both, OneSided };
-  Outcome Check(const std::multiset<std::string>& discarded = {}) {
+  // checkKept: the side without the write keeps a journal (it is one of ours).
+  Outcome Check(const std::multiset<std::string>& discarded = {}, bool checkKept = true) {
     tradefiles::ExpectIntact(host, hostBefore.save1);
     tradefiles::ExpectIntact(join, joinBefore.save1);
     const FileState h = Snapshot(host), j = Snapshot(join);
@@ -159,6 +160,13 @@ class TradeRun {
     const tradefiles::Party& wrote = hostSame ? join : host;
     EXPECT_NE(tradefiles::JournalText(wrote).find(" begin "), std::string::npos)
         << tradefiles::JournalText(wrote);
+    // The other side, when it is one of ours, had its confirm unanswered or died inside
+    // its own commit.
+    if (checkKept) {
+      const std::string kept = tradefiles::JournalText(hostSame ? host : join);
+      EXPECT_TRUE(kept.find(" unanswered ") != std::string::npos || kept.find(" begin ") != std::string::npos)
+          << "the side without the write: " << kept;
+    }
     return Outcome::OneSided;
   }
 
