@@ -147,6 +147,29 @@ TEST(TradeProcesses, CrossingConfirmsCommitOnBothSides) {
   for (auto& r : runs) r.get();
 }
 
+// The joiner closes right after its confirm: a commit may then be pending on the host's
+// acknowledgement, so the close waits for it (held up here for 1.5 s) and both commit.
+TEST(TradeProcesses, CloseRightAfterTheLastConfirmWaitsForTheCommit) {
+  const std::vector<std::vector<std::string>> faults = {{},
+                                                        {"--stall-ms", "1500", "--stall-after-frames", "9"}};
+  std::vector<std::future<void>> runs;
+  for (std::size_t i = 0; i < faults.size(); ++i) {
+    runs.push_back(std::async(std::launch::async, [&, i] {
+      SCOPED_TRACE("faults " + std::to_string(i));
+      TradeRun run(1, 1, 30 + static_cast<int>(i));
+      ASSERT_TRUE(run.Connect(faults[i], true));
+      ASSERT_TRUE(OneRound(run, false));
+      run.joinP->Send("close");
+      EXPECT_FALSE(run.joinP->WaitFor({trade::kCloseWaitLine}).empty()) << run.Dump();
+      EXPECT_FALSE(run.joinP->WaitFor({Event("committed")}, 8000).empty()) << run.Dump();
+      EXPECT_FALSE(run.hostP->WaitFor({Event("closed"), trade::kPeerLeftText}, 8000).empty()) << run.Dump();
+      EXPECT_EQ(run.End(), std::make_pair(0, 0));
+      EXPECT_EQ(run.Check(), Outcome::Both);
+    }));
+  }
+  for (auto& r : runs) r.get();
+}
+
 // The proxy cuts the link right after frame N, for every N from the last offer's
 // acknowledgement to past the commit (frames counted both ways: 2 greetings, 2 offers with
 // their acknowledgements, then the confirms). Each round completes on both sides or on
