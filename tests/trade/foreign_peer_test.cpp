@@ -1,0 +1,313 @@
+// Our headless peer against peers that are not ours: a literal peer that follows the
+// protocol to the letter, faults included, and a hostile one that sends whatever it likes.
+// Nothing may change in our save that a completed round did not bring.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <future>
+
+#include "platform/net.h"
+#include "trade/trade_run.h"
+
+namespace {
+
+using tradetest::Act;
+using tradetest::ConfirmEvent;
+using tradetest::Event;
+using tradetest::OwnOffer;
+using tradetest::PeerOffer;
+using tradetest::TradeRun;
+using Outcome = TradeRun::Outcome;
+
+// ---------------------------------------------------------------- the literal peer
+
+struct LiteralCase {
+  const char* what;
+  bool literalHosts;
+  bool literalConfirmsFirst;
+  std::vector<std::string> faults;  // through the proxy when not empty
+  bool completes;                   // the round must complete (else: whole or not at all)
+};
+
+// Two offers each, then both confirm, the one after the other; true when every step came.
+bool LiteralRound(TradeRun& run, const LiteralCase& c, int waitMs) {
+  tradetest::ChildProcess& ours = c.literalHosts ? *run.joinP : *run.hostP;
+  tradetest::ChildProcess& literal = c.literalHosts ? *run.hostP : *run.joinP;
+  // The literal peer's offers go through its 400 ms pump.
+  for (int k = 1; k <= 2; ++k) {
+    if (!Act(ours, "offer " + std::to_string(20 + k), OwnOffer(k), waitMs)) return false;
+    if (literal.WaitFor({PeerOffer(k), "\"Ex\":"}, waitMs).empty()) return false;
+    literal.Send("offer " + std::to_string(20 + k));
+    if (ours.WaitFor({PeerOffer(k), "\"Ex\":"}, waitMs).empty()) return false;
+  }
+  // The first confirm is seen by the other side before the second is clicked.
+  for (const bool first : {true, false}) {
+    if (first == c.literalConfirmsFirst) {
+      literal.Send("confirm 1");
+      if (first && ours.WaitFor({ConfirmEvent("peer", 1)}, waitMs).empty()) return false;
+    } else {
+      if (!Act(ours, "confirm 1", ConfirmEvent("own", 1), waitMs)) return false;
+      if (first && literal.WaitFor({ConfirmEvent("peer", 1)}, waitMs).empty()) return false;
+    }
+  }
+  return !ours.WaitFor({Event("committed")}, waitMs).empty() &&
+         !literal.WaitFor({Event("committed")}, waitMs).empty();
+}
+
+TEST(LiteralPeer, RoundsAreWholeOnBothSides) {
+  const std::vector<LiteralCase> cases = {
+      {"ours confirms first", false, false, {}, true},
+      {"the literal peer confirms first", true, true, {}, true},
+      // The literal peer handles only the first frame of a merged read; every frame still
+      // arrives within 2 s, so no round may be one-sided.
+      {"merged writes", false, true, {"--merge", "--seed", "9"}, false},
+  };
+  std::vector<std::future<void>> runs;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    runs.push_back(std::async(std::launch::async, [&, i] {
+      const LiteralCase& c = cases[i];
+      SCOPED_TRACE(c.what);
+      TradeRun run(2, 2, 40 + static_cast<int>(i));
+      ASSERT_TRUE(run.Connect(c.faults, !c.faults.empty(),
+                              c.literalHosts ? "trade_literal_peer" : "trade_peer",
+                              c.literalHosts ? "trade_peer" : "trade_literal_peer"))
+          << run.Dump();
+      const bool whole = LiteralRound(run, c, c.completes ? 8000 : 3000);
+      if (c.completes) {
+        EXPECT_TRUE(whole) << run.Dump();
+      }
+      tradetest::ChildProcess& ours = c.literalHosts ? *run.joinP : *run.hostP;
+      ours.Send("wait 500");
+      ours.Send("close");
+      const auto [h, j] = run.End();
+      EXPECT_EQ(c.literalHosts ? j : h, 0);
+      const Outcome o = run.Check({}, false);
+      EXPECT_NE(o, Outcome::OneSided) << run.Dump();
+      if (c.completes) {
+        EXPECT_EQ(o, Outcome::Both);
+      }
+    }));
+  }
+  for (auto& r : runs) r.get();
+}
+
+// A stall of more than 2 s at each frame of the commit exchange: the literal peer then
+// reads frames merged into one (and misreads all but the first) and re-sends with new
+// digits. A round may then complete on one side only, which no rule of ours can prevent;
+// it must show in the journal of our side.
+TEST(LiteralPeer, StalledRoundsAreWholeOrInTheJournal) {
+  constexpr int kFirst = 5, kLast = 12;
+  std::vector<std::future<void>> runs;
+  for (int n = kFirst; n <= kLast; ++n) {
+    runs.push_back(std::async(std::launch::async, [n] {
+      SCOPED_TRACE("stall after frame " + std::to_string(n));
+      TradeRun run(1, 1, 70 + n);
+      ASSERT_TRUE(run.Connect({"--stall-ms", "2200", "--stall-after-frames", std::to_string(n)}, true,
+                              "trade_peer", "trade_literal_peer"));
+      tradetest::ChildProcess& ours = *run.hostP;
+      tradetest::ChildProcess& literal = *run.joinP;
+      if (Act(ours, "offer 21", OwnOffer(1)) && !literal.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000).empty()) {
+        literal.Send("offer 21");
+        ours.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000);
+        Act(ours, "confirm 1", ConfirmEvent("own", 1), 3000);
+        literal.WaitFor({ConfirmEvent("peer", 1)}, 3000);
+        literal.Send("confirm 1");
+        ours.WaitFor({Event("committed")}, 3000);
+        literal.WaitFor({Event("committed")}, 3000);
+      }
+      ours.Send("close");
+      run.End();
+      const Outcome o = run.Check({}, false);
+      if (o == Outcome::OneSided) {
+        EXPECT_NE(tradefiles::JournalText(run.host), "") << run.Dump();
+      }
+    }));
+  }
+  for (auto& r : runs) r.get();
+}
+
+// ---------------------------------------------------------------- the hostile peer
+
+// A hostile joiner on a raw socket: it writes what it is told and reads what comes.
+class Hostile {
+ public:
+  explicit Hostile(int port) {
+    plat::TcpConnector c;
+    c.Start("127.0.0.1", static_cast<std::uint16_t>(port), 3000);
+    while (c.Poll() == plat::TcpConnector::State::Connecting)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (c.CurrentState() == plat::TcpConnector::State::Connected) stream_ = c.Take();
+  }
+  bool Connected() const { return stream_.IsOpen(); }
+  // Writes the text as CP936 bytes.
+  bool Write(const std::string& text, int timeoutMs = 2000) {
+    return stream_.SendAll(trade::ToCp936Lossy(text), timeoutMs);
+  }
+  bool WriteBytes(const std::string& bytes, int timeoutMs) { return stream_.SendAll(bytes, timeoutMs); }
+  // What came so far, decoded.
+  std::string Received() {
+    stream_.ReadAvailable(received_);
+    return trade::FromCp936(received_);
+  }
+  // Waits for our next frame with the tag and acknowledges it by its digit.
+  bool AckNext(const std::string& tag, int timeoutMs = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      const std::string got = Received();
+      const std::size_t at = got.find(tag, seen_);
+      if (at != std::string::npos && at + 2 < got.size()) {
+        seen_ = at + 3;
+        return Write("YZ" + got.substr(at + 2, 1) + "*");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  void Close() { stream_.Close(0); }
+  void Reset() { stream_.Reset(); }
+
+ private:
+  plat::TcpStream stream_;
+  std::string received_;
+  std::size_t seen_ = 0;  // in the decoded text
+};
+
+// Our peer hosting a trade for a hostile joiner: one bag item, nothing else.
+struct HostileRun {
+  HostileRun() : run(1, 0, 60) {
+    ours = run.Peer("trade_peer", "host", run.host, 0);
+    port = tradetest::JsonNumber(ours->WaitFor({Event("listening")}), "port");
+  }
+  // Our save is exactly as it was, and whole.
+  void ExpectSaveUnchanged() {
+    EXPECT_EQ(plat::ReadAllBytes(run.host.SaveFile()).value_or(std::vector<std::uint8_t>{}),
+              run.hostBefore.bytes);
+    tradefiles::ExpectIntact(run.host, run.hostBefore.save1);
+  }
+  TradeRun run;
+  std::unique_ptr<tradetest::ChildProcess> ours;
+  int port = 0;
+};
+
+// An offer payload in the wire's layout for item `it` in offer slot k.
+std::string Offer(int k, const ItemRecord& it) {
+  const auto p = trade::EncodeOffer(k, it).payload;
+  return p ? *p : std::string();
+}
+
+TEST(HostilePeer, GarbageGreetingClosesTheLink) {
+  HostileRun h;
+  Hostile bad(h.port);
+  ASSERT_TRUE(bad.Connected());
+  bad.Write("GET / HTTP/1.0*OK名字*");
+  EXPECT_FALSE(h.ours->WaitFor({Event("closed")}).empty());
+  EXPECT_TRUE(h.ours->WaitFor({Event("connected")}, 0).empty());
+  EXPECT_EQ(h.ours->Wait(), 3);
+  h.ExpectSaveUnchanged();
+}
+
+// Bad digits and slots, shifted, forged and unknown offers: each is acknowledged or
+// dropped as the wire says, the bad ones leave the peer's slot refused, and a confirm
+// from the peer never makes us write while one stays refused.
+TEST(HostilePeer, BadFramesAndForgedOffersNeverReachTheSave) {
+  HostileRun h;
+  Hostile bad(h.port);
+  ASSERT_TRUE(bad.Connected());
+  ASSERT_TRUE(bad.Write("OK坏人*"));
+  ASSERT_FALSE(h.ours->WaitFor({Event("connected"), "坏人"}).empty());
+
+  const std::vector<ItemRecord> items = tradefiles::TestItems(2, 5000);
+  ItemRecord forged = items[0];
+  forged.dzlevel = 3;
+  ItemRecord unknown = items[0];
+  unknown.Name = "无此道具";
+  ItemRecord wrongPicture = items[0];
+  wrongPicture.Pic1 += 1;
+  std::string shifted = Offer(4, items[0]);
+  shifted.insert(30, "0");  // one field written wider: every later one shifted
+  const std::string frames[] = {
+      "SY0零号*",                        // digit 0: dropped without acknowledgement
+      "JYx1*",                           // not a digit
+      "YZ5*",                            // an acknowledgement for a free slot
+      "JY12*",                           // a confirm that is neither 0 nor 1
+      "WC2" + Offer(1, items[1]) + "*",  // valid: slot 1 holds it
+      "WC3" + Offer(2, forged) + "*",    // forged
+      "WC4" + Offer(3, unknown) + "*",   // not in the item table
+      "WC5" + shifted + "*",             // 91 characters
+      "WC6" + Offer(5, wrongPicture) + "*",
+      "WC7011*",                            // a withdrawal of slot 11
+      "WC81" + std::string(89, '9') + "*",  // nonsense in every field
+      "OVERX*",                             // not exactly OVER
+  };
+  for (const std::string& f : frames) {
+    ASSERT_TRUE(bad.Write(f));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  EXPECT_FALSE(h.ours->WaitFor({PeerOffer(1), items[1].Name}).empty());
+  for (int k : {2, 3, 4, 5}) {
+    EXPECT_FALSE(h.ours->WaitFor({PeerOffer(k), "\"item\":null"}).empty()) << k;
+  }
+  // We offer and confirm; the peer acknowledges both and confirms: no commit, since
+  // slots stay refused, and our confirm is withdrawn.
+  ASSERT_TRUE(bad.Write("YZ9*"));
+  ASSERT_TRUE(Act(*h.ours, "offer 21", OwnOffer(1)));
+  ASSERT_TRUE(bad.AckNext("WC"));
+  ASSERT_TRUE(Act(*h.ours, "confirm 1", ConfirmEvent("own", 1)));
+  ASSERT_TRUE(bad.AckNext("JY"));
+  bad.Write("JY91*");
+  EXPECT_FALSE(h.ours->WaitFor({ConfirmEvent("own", 0)}).empty());
+  EXPECT_TRUE(h.ours->WaitFor({Event("committed")}, 0).empty());
+  EXPECT_TRUE(h.ours->WaitFor({Event("writing")}, 0).empty());
+  // The acknowledgements: every frame with a valid digit, none for the others.
+  const std::string got = bad.Received();
+  for (const char* ack : {"YZ1*", "YZ2*", "YZ3*", "YZ4*", "YZ5*", "YZ6*", "YZ7*", "YZ8*"}) {
+    EXPECT_NE(got.find(ack), std::string::npos) << ack;
+  }
+  EXPECT_EQ(got.find("YZ0*"), std::string::npos);
+  EXPECT_EQ(got.find("YZx*"), std::string::npos);
+  h.ours->Send("close");
+  EXPECT_EQ(h.ours->Wait(), 0);
+  h.ExpectSaveUnchanged();
+}
+
+// A 10 MB frame without "*", and a flood of chat: our memory stays what a plain link
+// takes, and the end of the stream is noticed at once.
+TEST(HostilePeer, HugeFrameAndChatFloodKeepMemoryBounded) {
+  enum class Kind { Plain, Flood, Huge };
+  [[maybe_unused]] long plainKiB = 0;
+  for (const Kind kind : {Kind::Plain, Kind::Flood, Kind::Huge}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    HostileRun h;
+    Hostile bad(h.port);
+    ASSERT_TRUE(bad.Connected());
+    ASSERT_TRUE(bad.Write("OK洪水*"));
+    ASSERT_FALSE(h.ours->WaitFor({Event("connected")}).empty());
+    if (kind == Kind::Huge) {
+      bad.WriteBytes(std::string(10 * 1024 * 1024, 'A'), 3000);  // fails once we close
+      EXPECT_FALSE(h.ours->WaitFor({Event("closed"), trade::kLinkLostText}).empty());
+    } else {
+      if (kind == Kind::Flood) {
+        std::string flood;
+        for (int i = 0; i < 20000; ++i)
+          flood += "SY" + std::to_string(1 + i % 9) + "灌水" + std::to_string(i) + "*";
+        ASSERT_TRUE(bad.Write(flood, 5000));
+        EXPECT_FALSE(h.ours->WaitFor({"灌水19999"}, 15000).empty());
+      }
+      const auto closedAt = std::chrono::steady_clock::now();
+      bad.Close();
+      EXPECT_FALSE(h.ours->WaitFor({Event("closed"), trade::kLinkLostText}, 1000).empty()) << "within 1 s";
+      EXPECT_LT(std::chrono::steady_clock::now() - closedAt, std::chrono::milliseconds(1000));
+    }
+    EXPECT_EQ(h.ours->Wait(), 3);
+    h.ExpectSaveUnchanged();
+    // The largest peer process so far (a plain link first).
+    rusage use{};
+    getrusage(RUSAGE_CHILDREN, &use);
+    if (kind == Kind::Plain) plainKiB = use.ru_maxrss;
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's own allocator keeps freed memory resident
+    EXPECT_LT(use.ru_maxrss, plainKiB + 6 * 1024) << "KiB";
+#endif
+  }
+}
+
+}  // namespace
