@@ -108,6 +108,8 @@ TEST_F(MonstersTest, TheUpkeepAndTheActionStates) {
       {"archer shoots on sight", A, 13, 8, S::Stand, 0, 0, {}, 1, S::Attack, 0, 1, 300, 0},
       {"chase: faces from the east", W, 9, 7, S::Chase, 3, 0, {}, 1, S::Attack, 5, 0, 50, 0},
       {"chase: faces from the south-west", W, 7, 9, S::Chase, 3, 0, {}, 1, S::Attack, 1, 0, 50, 0},
+      {"chase: faces from beside", W, 9, 8, S::Chase, 3, 0, {}, 1, S::Attack, 6, 0, 50, 0},
+      {"chase: faces from below", W, 8, 9, S::Chase, 3, 2, {}, 1, S::Attack, 0, 0, 50, 0},
       {"chase: steps south-west", W, 12, 3, S::Chase, 3, 0, {}, 1, S::Move, 5, 0, 50, 0},
       {"chase: steps east", W, 2, 8, S::Chase, 3, 0, {}, 1, S::Move, 2, 0, 50, 0},
       {"give up after 40 s, HP capped", W, 15, 8, S::Chase, 3, 0, {}, 1, S::Stand, 0, 4, 50, 0,

@@ -158,6 +158,11 @@ TEST_F(SkillsTest, AnAirSlashStrikesTwoAndThreeCellsAheadWithItsEntryBonus) {
       {6, {{6, 8}}, {17}},
       {0, {{8, 6}, {8, 5}}, {14, 17}},
       {3, {{11, 11}}, {17}},
+      {1, {{10, 6}, {11, 5}}, {14, 17}},
+      {3, {{10, 10}, {11, 11}}, {14, 17}},
+      {4, {{8, 10}, {8, 11}}, {14, 17}},
+      {5, {{6, 10}, {5, 11}}, {14, 17}},
+      {7, {{6, 6}, {5, 5}}, {14, 17}},
       {2, {{9, 8}}, {0}},  // the cell next to the player is not the slash's
   };
   for (const AirCase& c : cases) {
