@@ -2,13 +2,11 @@
 // the all-or-nothing commit) driven by commands on standard input (see trade_peer.cpp).
 #include "trade_peer_session.h"
 
-#include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "common/game_state.h"
 #include "platform/clock.h"
-#include "platform/paths.h"
 #include "platform/text.h"
 #include "trade/session.h"
 #include "trade/socket_network.h"
@@ -72,10 +70,6 @@ std::optional<int> Whole(const std::string& text) {
 }  // namespace
 
 int RunSessionPeer(const SessionPeerArgs& args) {
-  const std::filesystem::path root = std::filesystem::u8path(args.folder);
-  plat::SetProgramFolder(root);
-  G.ItemDbPath = plat::ResolvePathIn(root, "\\Date\\Mon\\74.dat");
-
   trade::SocketNetwork net;
   Printer printer;
   trade::SessionOptions options;
@@ -98,32 +92,36 @@ int RunSessionPeer(const SessionPeerArgs& args) {
   if (options.role == trade::Role::Host)
     Emit("\"event\":\"listening\",\"port\":" + std::to_string(net.ListeningPort()));
 
-  tradejson::RunCommands([&](std::int64_t now) { session.Poll(now); }, [&] { return printer.closed; },
-                         [&] { session.Close(plat::Tick()); },
-                         [&](const std::string& command, const std::string& arg) {
-                           const int refusalsBefore = printer.refusals;
-                           bool done = true;
-                           const std::optional<int> number = Whole(arg);
-                           if (command == "offer") {
-                             done = number && session.Offer(*number);
-                           } else if (command == "withdraw") {
-                             done = number && session.Withdraw(*number);
-                           } else if (command == "confirm") {
-                             done =
-                                 number && (*number == 0 || *number == 1) && session.SetConfirm(*number == 1);
-                           } else if (command == "chat") {
-                             done = session.Say(arg);
-                           } else if (command == "discard") {
-                             done = number && session.Discard(*number);
-                           } else if (command == "close") {
-                             session.Close(plat::Tick());
-                           } else {
-                             std::cerr << "trade_peer: unknown command " << command << "\n";
-                           }
-                           // An action that changed nothing and showed nothing still says so.
-                           if (!done && printer.refusals == refusalsBefore)
-                             Emit("\"event\":\"refused\",\"what\":" + Json(command) + ",\"text\":\"\"");
-                         });
+  tradejson::RunCommands(
+      [&](std::int64_t now) { session.Poll(now); }, [&] { return printer.closed; },
+      [&] { session.Close(plat::Tick()); },
+      [&](const std::string& command, const std::string& arg) {
+        const int refusalsBefore = printer.refusals;
+        bool done = true;
+        const std::optional<int> number = Whole(arg);
+        if (command == "offer") {
+          done = number && session.Offer(*number);
+        } else if (command == "withdraw") {
+          done = number && session.Withdraw(*number);
+        } else if (command == "confirm") {
+          done = number && (*number == 0 || *number == 1) && session.SetConfirm(*number == 1);
+        } else if (command == "chat") {
+          done = session.Say(arg);
+        } else if (command == "discard") {
+          done = number && session.Discard(*number);
+        } else if (command == "raw") {
+          if (!session.SendRaw(arg)) {
+            Emit("\"event\":\"refused\",\"what\":\"raw\",\"text\":" + Json(trade::kNotConnectedLine));
+          }
+        } else if (command == "close") {
+          session.Close(plat::Tick());
+        } else {
+          std::cerr << "trade_peer: unknown command " << command << "\n";
+        }
+        // An action that changed nothing and showed nothing still says so.
+        if (!done && printer.refusals == refusalsBefore)
+          Emit("\"event\":\"refused\",\"what\":" + Json(command) + ",\"text\":\"\"");
+      });
   const bool orderly = printer.closedText.empty() || printer.closedText == trade::kPeerLeftText;
   return orderly ? 0 : 3;
 }

@@ -5,6 +5,7 @@
 
 using SessionPeerArgs = tradejson::PeerCommandLine;
 
-// Loads the character's save, listens or connects, and runs the trade on the commands of
+// Loads the character's save (from the program folder, which the caller set, as it set the
+// item table), listens or connects, and runs the trade on the commands of
 // standard input until it ends; the exit status of the program.
 int RunSessionPeer(const SessionPeerArgs& args);

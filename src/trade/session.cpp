@@ -518,6 +518,8 @@ bool Session::Say(const std::string& text) {
   return r.queued;
 }
 
+bool Session::SendRaw(const std::string& text) { return link_ && link_->SendRaw(text); }
+
 bool Session::QuickPhrase(const std::string& text) {
   if (!Trading() || closing_) {
     Refuse("phrase", kNotConnectedLine);

@@ -134,6 +134,9 @@ class Session : private LinkListener {
   bool Discard(int bagSlot);                  // the discard box's "确认": in memory until a trade completes
   bool Say(const std::string& text);          // "发送"
   bool QuickPhrase(const std::string& text);  // a quick phrase
+  // For test peers: text put on the wire as it is (Link::SendRaw), outside the session's
+  // state. False when there is no connection.
+  bool SendRaw(const std::string& text);
 
   // What is shown.
   const ItemRecord& Bag(int slot) const;     // 1..120

@@ -256,20 +256,21 @@ TEST(TradeProcesses, SetUpFailuresEndBeforeAnythingOpens) {
     std::string sql;   // run on the host's save first
     std::string role;  // of the second peer
     std::string address;
-    bool holdSave;  // another peer holds the save
-    bool holdPort;  // something listens on the port
-    bool noTable;   // the item table is missing
+    bool holdSave;        // another peer holds the save
+    bool holdPort;        // something listens on the port
+    std::string removed;  // a file of the host's game folder removed first
     std::string message;
   };
   const std::vector<Case> cases = {
-      {"cheat account", "UPDATE Save1 SET M20 = '作弊'", "host", "127.0.0.1", false, false, false,
+      {"cheat account", "UPDATE Save1 SET M20 = '作弊'", "host", "127.0.0.1", false, false, "",
        trade::kNotTradableText},
-      {"a missing item row", "DELETE FROM Save2 WHERE No = 77", "host", "127.0.0.1", false, false, false,
+      {"a missing item row", "DELETE FROM Save2 WHERE No = 77", "host", "127.0.0.1", false, false, "",
        trade::kBadItemRowsText},
-      {"a second user of the save", "", "join", "127.0.0.1", true, false, false, std::string(kMsgSaveInUse)},
-      {"a port in use", "", "host", "127.0.0.1", false, true, false, trade::kHostInUseText},
-      {"no address to join", "", "join", " 0.0.0.0 ", false, false, false, trade::kBadAddressText},
-      {"no item table", "", "host", "127.0.0.1", false, false, true, "no item table"},
+      {"a second user of the save", "", "join", "127.0.0.1", true, false, "", std::string(kMsgSaveInUse)},
+      {"a port in use", "", "host", "127.0.0.1", false, true, "", trade::kHostInUseText},
+      {"no address to join", "", "join", " 0.0.0.0 ", false, false, "", trade::kBadAddressText},
+      {"no item table", "", "host", "127.0.0.1", false, false, "date/Mon/74.dat", "no item table"},
+      {"no save of the character", "", "join", "127.0.0.1", false, false, "Save/甲.kzs", trade::kBadSaveText},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -278,7 +279,11 @@ TEST(TradeProcesses, SetUpFailuresEndBeforeAnythingOpens) {
       savetest::Modify(run.host.SaveFile(), [&](plat::db::Connection& db) { db.Execute(c.sql); });
       run.hostBefore = TradeRun::Snapshot(run.host);
     }
-    if (c.noTable) std::filesystem::remove(run.host.folder / "date" / "Mon" / "74.dat");
+    const std::filesystem::path removed = run.host.folder / std::filesystem::u8path(c.removed);
+    if (!c.removed.empty()) {
+      ASSERT_TRUE(std::filesystem::remove(removed));
+      run.hostBefore = TradeRun::Snapshot(run.host);
+    }
     std::unique_ptr<tradetest::ChildProcess> holder;
     if (c.holdSave) {
       holder = run.Peer("trade_peer", "host", run.host, 0);
@@ -304,6 +309,9 @@ TEST(TradeProcesses, SetUpFailuresEndBeforeAnythingOpens) {
       EXPECT_EQ(holder->Wait(), 0);
     }
     EXPECT_EQ(TradeRun::Snapshot(run.host).bytes, run.hostBefore.bytes);
+    if (!c.removed.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(removed)) << "made again";
+    }
     std::filesystem::remove(run.dir.path() / "setup.err");
   }
 }

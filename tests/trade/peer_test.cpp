@@ -1,5 +1,5 @@
-// Two headless peers as real processes on loopback, directly and through the
-// fault-injecting proxy.
+// The link between two headless peers as real processes on loopback, each on a game
+// folder and a save of its own, directly and through the fault-injecting proxy.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 #include "trade/link.h"
 #include "trade/peer_process.h"
+#include "trade/trade_run.h"
 
 namespace {
 
@@ -20,37 +21,30 @@ std::string Closed(const std::string& text) { return "{\"event\":\"closed\",\"te
 std::string ChatFrom(const std::string& from, const std::string& text) {
   return "{\"event\":\"chat\",\"from\":\"" + from + "\",\"text\":\"" + text + "\"}";
 }
+std::string Refused(const std::string& what, const std::string& text) {
+  return "{\"event\":\"refused\",\"what\":\"" + what + "\",\"text\":\"" + text + "\"}";
+}
 std::string Connected(const std::string& peer) {
   return "{\"event\":\"connected\",\"peer\":\"" + peer + "\"}";
 }
 
 class TradePeers : public ::testing::Test {
  protected:
+  // A peer on a game folder of its own, with a save of `name` (an empty bag).
   std::unique_ptr<ChildProcess> Peer(const std::string& role, int port, const std::string& name) {
-    auto p = std::make_unique<ChildProcess>(
-        "trade_peer",
-        std::vector<std::string>{role, "--address", "127.0.0.1", "--port", std::to_string(port), "--folder",
-                                 testsupport::GameDir().string(), "--name", name},
-        dir_ / "errors.log");
-    EXPECT_TRUE(p->Started());
-    return p;
+    const tradefiles::Party side =
+        tradefiles::MakeParty(dir_.path() / ("side" + std::to_string(++sides_)), name, {});
+    return tradetest::StartPeer("trade_peer", role, side, port, dir_ / "errors.log");
   }
   // A host on a free port; its port.
   std::unique_ptr<ChildProcess> Host(const std::string& name, int& port) {
     auto h = Peer("host", 0, name);
-    const std::string line = h->WaitFor({"\"listening\""});
-    const std::size_t at = line.find("\"port\":");
-    port = at == std::string::npos ? 0 : std::stoi(line.substr(at + 7));
-    EXPECT_GT(port, 0) << line;
+    port = tradetest::ListeningPort(*h);
+    EXPECT_GT(port, 0);
     return h;
   }
   std::unique_ptr<ChildProcess> Proxy(int target, std::vector<std::string> faults, int& port) {
-    std::vector<std::string> args = {
-        "--listen-port", "0", "--target-host", "127.0.0.1", "--target-port", std::to_string(target)};
-    args.insert(args.end(), faults.begin(), faults.end());
-    auto p = std::make_unique<ChildProcess>("trade_proxy", args, dir_ / "proxy.log");
-    const std::string line = p->WaitFor({"listening "});
-    port = line.empty() ? 0 : std::stoi(line.substr(10));
+    auto p = tradetest::StartProxy(target, faults, dir_ / "proxy.log", port);
     EXPECT_GT(port, 0);
     return p;
   }
@@ -61,6 +55,7 @@ class TradePeers : public ::testing::Test {
     return l.Port();
   }
   testsupport::TempDir dir_;
+  int sides_ = 0;
 };
 
 TEST_F(TradePeers, GreetAndChatBothWaysThenPartInOrder) {
@@ -95,6 +90,9 @@ TEST_F(TradePeers, ALateHostIsReachedByTheRetries) {
   const int port = FreePort();
   auto join = Peer("join", port, "乙");
   EXPECT_FALSE(join->WaitFor({trade::RetryLine(1)}, 4000).empty());
+  // Nothing goes on the wire before there is a link.
+  join->Send("raw JY11*");
+  EXPECT_FALSE(join->WaitFor({Refused("raw", trade::kNotConnectedLine)}).empty());
   auto host = Peer("host", port, "甲");
   EXPECT_FALSE(host->WaitFor({Connected("乙")}, 6000).empty());
   EXPECT_FALSE(join->WaitFor({Connected("甲")}, 6000).empty());
@@ -151,7 +149,9 @@ TEST_F(TradePeers, RawFramesAreCheckedAndAcknowledged) {
   join->Send("raw OVER*");
   EXPECT_FALSE(host->WaitFor({"\"confirm\"", "\"value\":1"}).empty());
   EXPECT_FALSE(host->WaitFor({"\"offer\"", "\"slot\":3", "null"}).empty());
-  EXPECT_FALSE(host->WaitFor({"\"offer_invalid\"", "\"slot\":10"}).empty());
+  // The unreadable offer is refused with its line and leaves the peer's slot 10 empty.
+  EXPECT_FALSE(host->WaitFor({tradetest::Event("refused"), "\"what\":\"peer_offer\""}).empty());
+  EXPECT_FALSE(host->WaitFor({tradetest::PeerOffer(10), "\"item\":null"}).empty());
   EXPECT_FALSE(host->WaitFor({Closed(trade::kPeerLeftText)}).empty());
   EXPECT_TRUE(std::none_of(host->lines.begin(), host->lines.end(),
                            [](const std::string& l) { return l.find("不该显示") != std::string::npos; }));

@@ -36,6 +36,37 @@ inline int JsonNumber(const std::string& line, const std::string& key) {
   return at == std::string::npos ? 0 : std::atoi(line.c_str() + at + key.size() + 3);
 }
 
+// A peer program on loopback, on the party's game folder and save; its errors go to errLog.
+inline std::unique_ptr<ChildProcess> StartPeer(const std::string& program, const std::string& role,
+                                               const tradefiles::Party& p, int port,
+                                               const std::filesystem::path& errLog) {
+  auto c = std::make_unique<ChildProcess>(
+      program,
+      std::vector<std::string>{role, "--address", "127.0.0.1", "--port", std::to_string(port), "--folder",
+                               p.folder.string(), "--name", p.name},
+      errLog);
+  EXPECT_TRUE(c->Started());
+  return c;
+}
+
+// The port a host listens on, once it says so (0 when it did not).
+inline int ListeningPort(ChildProcess& host) {
+  return JsonNumber(host.WaitFor({Event("listening")}), "port");
+}
+
+// The fault-injecting proxy in front of the loopback port `target`, with `faults`; `port`
+// is where it listens (0 when it did not start).
+inline std::unique_ptr<ChildProcess> StartProxy(int target, const std::vector<std::string>& faults,
+                                                const std::filesystem::path& errLog, int& port) {
+  std::vector<std::string> args = {"--listen-port",       "0", "--target-host", "127.0.0.1", "--target-port",
+                                   std::to_string(target)};
+  args.insert(args.end(), faults.begin(), faults.end());
+  auto proxy = std::make_unique<ChildProcess>("trade_proxy", args, errLog);
+  const std::string line = proxy->WaitFor({"listening "});
+  port = line.empty() ? 0 : std::atoi(line.c_str() + 10);
+  return proxy;
+}
+
 // Sends an action and waits for the event that shows it done; an action refused as busy
 // (a state message of ours still unacknowledged) is tried again a moment later. False
 // when it was refused otherwise or nothing came.
@@ -95,13 +126,7 @@ class TradeRun {
 
   std::unique_ptr<ChildProcess> Peer(const std::string& program, const std::string& role,
                                      const tradefiles::Party& p, int port) {
-    auto c = std::make_unique<ChildProcess>(
-        program,
-        std::vector<std::string>{role, "--address", "127.0.0.1", "--port", std::to_string(port), "--folder",
-                                 p.folder.string(), "--name", p.name},
-        dir.path() / (role + ".err"));
-    EXPECT_TRUE(c->Started());
-    return c;
+    return StartPeer(program, role, p, port, dir.path() / (role + ".err"));
   }
 
   // Starts the host, the proxy with `faults` (none: no proxy) and the joiner; true once
@@ -109,16 +134,11 @@ class TradeRun {
   bool Connect(std::vector<std::string> faults, bool useProxy, const std::string& hostProgram = "trade_peer",
                const std::string& joinProgram = "trade_peer") {
     hostP = Peer(hostProgram, "host", host, 0);
-    const int hostPort = JsonNumber(hostP->WaitFor({Event("listening")}), "port");
+    const int hostPort = ListeningPort(*hostP);
     if (hostPort <= 0) return false;
     int port = hostPort;
     if (useProxy) {
-      std::vector<std::string> args = {
-          "--listen-port", "0", "--target-host", "127.0.0.1", "--target-port", std::to_string(hostPort)};
-      args.insert(args.end(), faults.begin(), faults.end());
-      proxy = std::make_unique<ChildProcess>("trade_proxy", args, dir.path() / "proxy.err");
-      const std::string line = proxy->WaitFor({"listening "});
-      port = line.empty() ? 0 : std::atoi(line.c_str() + 10);
+      proxy = StartProxy(hostPort, faults, dir.path() / "proxy.err", port);
       if (port <= 0) return false;
     }
     joinP = Peer(joinProgram, "join", join, port);
