@@ -232,3 +232,17 @@ TEST(TypedGold, ReadsTheLeadingNumberWithin32Bits) {
 }
 
 }  // namespace
+
+TEST_F(StorageTest, TakingTheLastStoredItemLeavesNoPictureOrRowBehind) {
+  for (int r = 0; r < 60; ++r) {
+    Slot(61 + r) = {};
+    Form1.BankList->Items[static_cast<std::size_t>(r)] = "空位";
+  }
+  PutInStorage(59, sword);
+  Form1.BankList->SetListIndex(59);
+  Form1.Ibank->Picture = "shown";
+  Form1.Command6->OnClick();
+  EXPECT_EQ(Slot(120).Name, "");
+  EXPECT_TRUE(Form1.Ibank->Picture.empty());
+  EXPECT_LT(Form1.BankList->ListIndex(), 60);
+}
