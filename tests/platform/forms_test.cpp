@@ -337,12 +337,19 @@ TEST(FormsMouse, AComboOpensItsListAndAClickThereChoosesARow) {
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(underClicks, 0);
 
+  // Choosing the row already chosen puts its text back over what was typed.
+  combo->Text = "攻击上限";
+  ClickAt(*f, 10, 10);
+  ClickAt(*f, 10, 20 + 15 + 5);
+  EXPECT_EQ(combo->Text, "道士");
+  EXPECT_EQ(clicks, 2);
+
   // A press elsewhere closes an open list.
   ClickAt(*f, 10, 10);
   ClickAt(*f, 10, 80);
   EXPECT_FALSE(combo->Dropped);
   EXPECT_EQ(underClicks, 1);
-  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(clicks, 2);
 
   // The arrow keys walk the rows of the focused combo.
   f->Focus = combo;
@@ -350,7 +357,7 @@ TEST(FormsMouse, AComboOpensItsListAndAClickThereChoosesARow) {
   EXPECT_EQ(combo->Text, "法师");
   f->KeyDown(40, 0);
   EXPECT_EQ(combo->ListIndex(), 2);
-  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(clicks, 3);
 }
 
 TEST(FormsMouse, TheWheelScrollsAListWithinItsRows) {
