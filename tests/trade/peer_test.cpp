@@ -136,7 +136,7 @@ TEST_F(TradePeers, AKilledPeerIsNoticedAtOnce) {
   EXPECT_EQ(host->Wait(), 3);
 }
 
-TEST_F(TradePeers, RawFramesAreCheckedAndAcknowledged) {
+TEST_F(TradePeers, RawFramesAreCheckedBeforeTheyAreHandled) {
   int port = 0;
   auto host = Host("甲", port);
   auto join = Peer("join", port, "乙");
