@@ -16,10 +16,10 @@
 #include "e2e/game_driver.h"
 #include "e2e/program_driver.h"
 #include "platform/clock.h"
-#include "platform/net.h"
 #include "platform/paths.h"
 #include "platform/render.h"
 #include "platform/sdl_host.h"
+#include "support/net_support.h"
 #include "support/test_support.h"
 #include "trade/session.h"
 #include "trade/socket_network.h"
@@ -60,12 +60,8 @@ TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
   testsupport::TempDir dir;
   e2e::CopyGameFolder(dir.path());
   e2e::WriteSave(dir.path(), {"阿青", "战士", 7, "2024-03-05 08:09:10", "普通"});
-  std::uint16_t port = 0;
-  {
-    plat::TcpListener probe;
-    ASSERT_EQ(probe.Listen("127.0.0.1", 0), plat::TcpListener::Result::Ok);
-    port = probe.Port();
-  }
+  const std::uint16_t port = testsupport::FreePort();
+  ASSERT_NE(port, 0);
   setenv(trade::kPortVariable, std::to_string(port).c_str(), 1);
 
   const fs::path shot = fs::path(ORVANTH_BINARY_DIR) / "screenshots" / "trade.png";
