@@ -38,11 +38,6 @@ using plat::Color;
 using ui::Form1;
 using ui::Form2;
 
-bool UnderX11() {
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  return driver != nullptr && std::string(driver) == "x11";
-}
-
 // Items of the sample table by name (the program's item database must be open).
 trade::BagSlots Bag(const std::vector<std::pair<int, const char*>>& items) {
   trade::BagSlots bag{};
@@ -55,7 +50,7 @@ trade::BagSlots Bag(const std::vector<std::pair<int, const char*>>& items) {
 }
 
 TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
-  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  if (!e2e::UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
 
   testsupport::TempDir dir;
   e2e::CopyGameFolder(dir.path());
