@@ -24,16 +24,6 @@ struct Box {
 // A control's rectangle in the client pixels of its window.
 Box Place(const plat::Control& c) { return Box{c.ScreenX(), c.ScreenY(), c.PixelWidth(), c.PixelHeight()}; }
 
-// The game path a picture control names, as the builder writes it.
-std::string FilePath(const std::string& gamePath) {
-  std::string path = gamePath;
-  for (char& ch : path) {
-    if (ch == '\\') ch = '/';
-  }
-  while (!path.empty() && path.front() == '/') path.erase(path.begin());
-  return path;
-}
-
 void Heading(Canvas& c, const char* text, int x, int y) {
   c.Text(text, x + 1, y + 1, 12, kTextShadow);
   c.Text(text, x, y, 12, kTitle);
@@ -114,11 +104,11 @@ void WriteButtons(const fs::path& gameDir, const plat::Control& parent) {
       const int w = child->PixelWidth(), h = child->PixelHeight();
       ButtonStyle style;
       style.px = h < 18 ? 11 : 12;
-      Save(gameDir, FilePath(child->Picture), ButtonPicture(w, h, child->Caption, false, style));
+      Save(gameDir, child->Picture, ButtonPicture(w, h, child->Caption, false, style));
       // A confirm box that is set glows amber, so that it reads as set at a glance.
       ButtonStyle down = style;
       if (child->Graphical) down.face = Rgba{168, 110, 36, 255};
-      Save(gameDir, FilePath(child->DownPicture), ButtonPicture(w, h, child->Caption, true, down));
+      Save(gameDir, child->DownPicture, ButtonPicture(w, h, child->Caption, true, down));
     }
     WriteButtons(gameDir, *child);
   }
@@ -130,9 +120,9 @@ void WriteTradePictures(const fs::path& gameDir) {
   ui::BuildTradeWindow();
   const ui::TradeWindow& w = ui::Form2;
   if (w.Form == nullptr) throw std::runtime_error("the trade window has no controls");
-  Save(gameDir, FilePath(w.Form->Picture), Background(w));
-  Save(gameDir, FilePath(w.Plost->Picture), DiscardBox(w));
-  Save(gameDir, FilePath(w.Form->Icon), Icon());
+  Save(gameDir, w.Form->Picture, Background(w));
+  Save(gameDir, w.Plost->Picture, DiscardBox(w));
+  Save(gameDir, w.Form->Icon, Icon());
   WriteButtons(gameDir, *w.Form);
 }
 

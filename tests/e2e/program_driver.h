@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <stdexcept>
@@ -114,6 +115,13 @@ inline plat::Color PixelOf(const std::vector<std::uint8_t>& rgba, int width, int
       (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
   if (i + 3 >= rgba.size()) return plat::Color{0, 0, 0, 0};
   return plat::Color{rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
+}
+
+// Whether the tests run under a real X display (SDL_VIDEODRIVER=x11, as under xvfb-run)
+// rather than SDL's dummy driver.
+inline bool UnderX11() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  return driver != nullptr && std::string(driver) == "x11";
 }
 
 // The window's own picture as it would be shown: drawn into its back buffer, saved as a

@@ -30,13 +30,8 @@ namespace {
 namespace fs = std::filesystem;
 using plat::Color;
 
-bool UnderX11() {
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  return driver != nullptr && std::string(driver) == "x11";
-}
-
 TEST(Screenshot, TheTitleScreenInARealWindow) {
-  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  if (!e2e::UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
 
   testsupport::TempDir dir;
   e2e::CopyGameFolder(dir.path());
@@ -104,7 +99,7 @@ TEST(Screenshot, TheTitleScreenInARealWindow) {
 // A new warrior in the town, its first frames after the intro: the player on view cell
 // (7, 7), the village elder with his name, and the head-up display.
 TEST(Screenshot, TheTownInARealWindow) {
-  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  if (!e2e::UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
 
   testsupport::TempDir dir;
   e2e::CopyGameFolder(dir.path());
@@ -205,7 +200,7 @@ TEST(Screenshot, TheTownInARealWindow) {
 }
 
 TEST(Screenshot, AnAreaSpellAmongMonstersInARealWindow) {
-  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  if (!e2e::UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
 
   testsupport::TempDir dir;
   e2e::CopyGameFolder(dir.path());
@@ -344,7 +339,7 @@ TEST(Screenshot, AnAreaSpellAmongMonstersInARealWindow) {
 // (the option that shows them all), the warrior's damage floating over the monster it
 // struck, and the spirit companion summoned with its key.
 TEST(Screenshot, AFightInARealWindow) {
-  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  if (!e2e::UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
 
   testsupport::TempDir dir;
   e2e::CopyGameFolder(dir.path());
@@ -506,7 +501,7 @@ TEST(Screenshot, AFightInARealWindow) {
 // the sell panel with a bag item's description over its buttons: a click on "卖掉"
 // reaches the button. Both views are kept as pictures.
 TEST(Screenshot, TheCheatPanelAndASaleUnderTheDescriptionInARealWindow) {
-  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  if (!e2e::UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
   using ui::Form1;
 
   testsupport::TempDir dir;
@@ -554,9 +549,7 @@ TEST(Screenshot, TheCheatPanelAndASaleUnderTheDescriptionInARealWindow) {
     if (G.Player.DcMax != 77) return false;
     dcMax = G.Player.DcMax;
     mode = G.Player.M[20];
-    host.DrawForm();
-    host.Render().SetTarget(plat::Texture{});
-    cheatSaved = host.Render().SavePng((shots / "cheat_panel.png").string());
+    cheatSaved = e2e::SnapWindow(host, shots / "cheat_panel.png").saved;
     // The sell panel, with a bag item pointed at.
     e2e::PushKey(SDLK_HOME);
     auto& items = G.Player.Items;
@@ -575,9 +568,7 @@ TEST(Screenshot, TheCheatPanelAndASaleUnderTheDescriptionInARealWindow) {
   });
   driver.steps.push_back([&](plat::SdlHost& host) {
     if (!Form1.PItemInf->Visible) return false;
-    host.DrawForm();
-    host.Render().SetTarget(plat::Texture{});
-    saleSaved = host.Render().SavePng((shots / "sell_under_description.png").string());
+    saleSaved = e2e::SnapWindow(host, shots / "sell_under_description.png").saved;
     const plat::Control* b = Form1.Command10;
     e2e::PushMotion(b->ScreenX() + b->PixelWidth() / 2, b->ScreenY() + b->PixelHeight() / 2);
     e2e::ClickOn(b);

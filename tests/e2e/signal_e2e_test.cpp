@@ -3,9 +3,7 @@
 // message box, and the program on the title screen and in a game (this test program run
 // again as a child, driven into that place).
 #include <SDL.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,8 +28,6 @@
 #include "platform/sdl_host.h"
 #include "support/test_support.h"
 #include "ui/program.h"
-
-extern char** environ;
 
 namespace {
 

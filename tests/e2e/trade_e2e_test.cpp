@@ -19,9 +19,9 @@
 #include "e2e/game_driver.h"
 #include "e2e/program_driver.h"
 #include "platform/files.h"
-#include "platform/net.h"
 #include "platform/paths.h"
 #include "platform/sdl_host.h"
+#include "support/net_support.h"
 #include "support/test_support.h"
 #include "trade/trade_setup.h"
 #include "trade/trade_window.h"
@@ -161,12 +161,8 @@ TEST(TradeE2e, TwoProgramsTradeAnItemEachByClicksAndBothSavesChange) {
   testsupport::TempDir hostDir, joinDir;
   PrepareFolder(hostDir.path(), "甲", kHostItem);
   PrepareFolder(joinDir.path(), "乙", kJoinItem);
-  std::uint16_t port = 0;
-  {
-    plat::TcpListener probe;  // a port free now
-    ASSERT_EQ(probe.Listen("127.0.0.1", 0), plat::TcpListener::Result::Ok);
-    port = probe.Port();
-  }
+  const std::uint16_t port = testsupport::FreePort();
+  ASSERT_NE(port, 0);
   setenv(trade::kPortVariable, std::to_string(port).c_str(), 1);
   e2e::Child joiner({fs::read_symlink("/proc/self/exe").string(), "--gtest_filter=TradeE2eChild.Joins"},
                     {std::string(kChildFolderVar) + "=" + joinDir.path().string(),

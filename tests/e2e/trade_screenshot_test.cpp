@@ -16,10 +16,10 @@
 #include "e2e/game_driver.h"
 #include "e2e/program_driver.h"
 #include "platform/clock.h"
-#include "platform/net.h"
 #include "platform/paths.h"
 #include "platform/render.h"
 #include "platform/sdl_host.h"
+#include "support/net_support.h"
 #include "support/test_support.h"
 #include "trade/session.h"
 #include "trade/socket_network.h"
@@ -38,11 +38,6 @@ using plat::Color;
 using ui::Form1;
 using ui::Form2;
 
-bool UnderX11() {
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  return driver != nullptr && std::string(driver) == "x11";
-}
-
 // Items of the sample table by name (the program's item database must be open).
 trade::BagSlots Bag(const std::vector<std::pair<int, const char*>>& items) {
   trade::BagSlots bag{};
@@ -55,17 +50,13 @@ trade::BagSlots Bag(const std::vector<std::pair<int, const char*>>& items) {
 }
 
 TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
-  if (!UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
+  if (!e2e::UnderX11()) GTEST_SKIP() << "needs a real X display: run with SDL_VIDEODRIVER=x11 (xvfb-run)";
 
   testsupport::TempDir dir;
   e2e::CopyGameFolder(dir.path());
   e2e::WriteSave(dir.path(), {"阿青", "战士", 7, "2024-03-05 08:09:10", "普通"});
-  std::uint16_t port = 0;
-  {
-    plat::TcpListener probe;
-    ASSERT_EQ(probe.Listen("127.0.0.1", 0), plat::TcpListener::Result::Ok);
-    port = probe.Port();
-  }
+  const std::uint16_t port = testsupport::FreePort();
+  ASSERT_NE(port, 0);
   setenv(trade::kPortVariable, std::to_string(port).c_str(), 1);
 
   const fs::path shot = fs::path(ORVANTH_BINARY_DIR) / "screenshots" / "trade.png";

@@ -162,12 +162,8 @@ struct SilentPort {
 };
 
 TEST(Net, FailedConnectionAttempts) {
-  std::uint16_t closedPort = 0;
-  {
-    TcpListener l;
-    ASSERT_EQ(l.Listen("127.0.0.1", 0), TcpListener::Result::Ok);
-    closedPort = l.Port();
-  }
+  const std::uint16_t closedPort = testsupport::FreePort();
+  ASSERT_NE(closedPort, 0);
   SilentPort silent;
   struct Case {
     const char* host;

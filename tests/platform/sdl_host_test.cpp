@@ -66,6 +66,12 @@ class HostTest : public ::testing::Test {
     e.key.keysym.mod = mod;
     Send(e);
   }
+  void Typed(const char* utf8) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
+    Send(e);
+  }
   void Mouse(int x, int y, Uint8 button, bool down) {
     SDL_Event e{};
     e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
@@ -426,10 +432,7 @@ TEST_F(HostTest, TextCloseAndMinimiseEvents) {
   StartHeadless();
   host->OnMinimize = [&] { ++minimised; };
   host->OnRestore = [&] { ++restored; };
-  SDL_Event t{};
-  t.type = SDL_TEXTINPUT;
-  std::snprintf(t.text.text, sizeof t.text.text, "%s", "张三");
-  Send(t);
+  Typed("张三");
   SDL_Event w{};
   w.type = SDL_WINDOWEVENT;
   w.window.event = SDL_WINDOWEVENT_CLOSE;
@@ -612,10 +615,7 @@ TEST_F(HostTest, AFocusedComboBoxTakesTypedText) {
   EXPECT_TRUE(SDL_IsTextInputActive());
   EXPECT_NE(look(), unfocused);  // the caret
   Key(SDLK_BACKSPACE, true);
-  SDL_Event t{};
-  t.type = SDL_TEXTINPUT;
-  std::snprintf(t.text.text, sizeof t.text.text, "%s", "攻击上限");
-  Send(t);
+  Typed("攻击上限");
   Pump();
   EXPECT_EQ(combo->Text, "攻击上限");
   Click(20, 70);  // the focus moves on, and text input ends

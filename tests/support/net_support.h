@@ -4,6 +4,7 @@
 #include <poll.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/net.h"
@@ -23,6 +24,12 @@ inline plat::TcpStream::ReadStatus ReadUntil(plat::TcpStream& s, std::string& ou
     if (status == plat::TcpStream::ReadStatus::Closed) break;
   }
   return status;
+}
+
+// A loopback port that nobody listens on right now (0 when no listener could be made).
+inline std::uint16_t FreePort() {
+  plat::TcpListener probe;
+  return probe.Listen("127.0.0.1", 0) == plat::TcpListener::Result::Ok ? probe.Port() : 0;
 }
 
 }  // namespace testsupport

@@ -39,6 +39,13 @@ ScriptedDraws::~ScriptedDraws() { plat::SetRandomSource(nullptr); }
 fs::path GameDir() { return fs::path(ORVANTH_GAME_DIR); }
 fs::path DataDir() { return fs::path(ORVANTH_SOURCE_DIR) / "data"; }
 
+long EndedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
 bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work,
                       std::mt19937& draw, unsigned maxMicros) {
   int ready[2];

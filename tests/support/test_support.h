@@ -78,6 +78,9 @@ class ScopedEndThrows {
 bool KillWhileRunning(const std::function<void(const std::function<void()>& started)>& work,
                       std::mt19937& draw, unsigned maxMicros);
 
+// A process number that no process has: that of a child that has ended and been reaped.
+long EndedProcess();
+
 // The built sample game folder (next to the executable).
 fs::path GameDir();
 // The source tree's data/ folder.

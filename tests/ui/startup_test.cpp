@@ -1,6 +1,5 @@
 // The main window's start-up, its quit confirmation, its three timers and the hide key.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -89,10 +88,8 @@ TEST_F(StartupTest, FormLoadEndsOnTheTitleScreen) {
 // folder the program writes; those of a running program and the saves stay.
 TEST_F(StartupTest, FormLoadRemovesTheLeftoversOfEndedRuns) {
   testpics::WriteStartupFolder(dir.path());
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  ::waitpid(child, nullptr, 0);
-  const std::string ended = std::to_string(child), alive = std::to_string(::getpid());
+  const std::string ended = std::to_string(testsupport::EndedProcess());
+  const std::string alive = std::to_string(::getpid());
   const std::vector<std::filesystem::path> gone = {
       dir / "Save" / "张三.kzs.saving",
       dir / "Save" / ("张三.kzs.saving." + ended),

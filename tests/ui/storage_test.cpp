@@ -50,6 +50,11 @@ class StorageTest : public sampleitems::SampleItemsTest {
     Slot(61 + row) = item;
     Form1.BankList->Items[static_cast<std::size_t>(row)] = item.Name;
   }
+  // Storage row `row` (0..59) empty, as the list shows it.
+  static void EmptyRow(int row) {
+    Slot(61 + row) = {};
+    Form1.BankList->Items[static_cast<std::size_t>(row)] = "空位";
+  }
   // Item names by slot, 1..120.
   static std::map<int, std::string> Names() {
     std::map<int, std::string> out;
@@ -197,10 +202,7 @@ TEST_F(StorageTest, TheReceivingRowIsSelectedAndDescribed) {
     SCOPED_TRACE(chosen);
     Slot(21) = sword;
     for (int r = 0; r < 60; ++r) {
-      if (r != 2) {
-        Slot(61 + r) = {};
-        Form1.BankList->Items[static_cast<std::size_t>(r)] = "空位";
-      }
+      if (r != 2) EmptyRow(r);
     }
     Form1.BankList->SetListIndex(chosen);
     Form1.PItemInf->Visible = false;
@@ -231,13 +233,8 @@ TEST(TypedGold, ReadsTheLeadingNumberWithin32Bits) {
   for (const auto& c : cases) EXPECT_EQ(ui::TypedGold(c.typed), c.n) << c.typed;
 }
 
-}  // namespace
-
 TEST_F(StorageTest, TakingTheLastStoredItemLeavesNoPictureOrRowBehind) {
-  for (int r = 0; r < 60; ++r) {
-    Slot(61 + r) = {};
-    Form1.BankList->Items[static_cast<std::size_t>(r)] = "空位";
-  }
+  for (int r = 0; r < 60; ++r) EmptyRow(r);
   PutInStorage(59, sword);
   Form1.BankList->SetListIndex(59);
   Form1.Ibank->Picture = "shown";
@@ -246,3 +243,5 @@ TEST_F(StorageTest, TakingTheLastStoredItemLeavesNoPictureOrRowBehind) {
   EXPECT_TRUE(Form1.Ibank->Picture.empty());
   EXPECT_LT(Form1.BankList->ListIndex(), 60);
 }
+
+}  // namespace

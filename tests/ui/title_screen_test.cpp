@@ -651,8 +651,6 @@ TEST_F(TitleScreenTest, QuitButtonAsksFirst) {
   EXPECT_EQ(Shown().size(), 2u);
 }
 
-}  // namespace
-
 TEST_F(TitleScreenTest, ACharacterInUseElsewhereIsNeitherContinuedNorDeleted) {
   Create("甲", "战士");
   plat::FileLock elsewhere;  // another running copy of the game plays or trades 甲
@@ -677,3 +675,5 @@ TEST_F(TitleScreenTest, ACharacterInUseElsewhereIsNeitherContinuedNorDeleted) {
   ASSERT_TRUE(G.SaveInUse && G.SaveInUse->Held());
   EXPECT_EQ(LockSave("甲", elsewhere), plat::FileLock::Result::Busy);
 }
+
+}  // namespace

@@ -2,8 +2,6 @@
 #include "world/file_marker.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -261,15 +259,6 @@ TEST(MarkedDatabase, EveryInjectedFailureKeepsTheOriginal) {
 // ---------------------------------------------------------------------------------------
 // Leftovers of ended runs
 
-// A process number that no process has: a child that has ended and been reaped.
-long EndedProcess() {
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return child;
-}
-
 TEST(WorkLeftovers, TheOwnerIsReadFromTheNameOnly) {
   const struct {
     const char* name;
@@ -308,7 +297,7 @@ TEST(WorkLeftovers, TheOwnerIsReadFromTheNameOnly) {
 
 TEST(WorkLeftovers, OnlyTheFilesOfEndedProcessesAreRemoved) {
   testsupport::TempDir dir;
-  const std::string ended = std::to_string(EndedProcess());
+  const std::string ended = std::to_string(testsupport::EndedProcess());
   const std::string alive = std::to_string(::getpid());
   const std::vector<std::string> stay = {"a.kzs",
                                          "x.saving.12.kzs",
