@@ -347,7 +347,6 @@ void Link::Resend(std::int64_t now) {
     if (s.state != SlotState::OnWire || now - s.sentAt <= kResendMs) continue;
     // In place, with the same digit: a re-queued copy could overtake a later state.
     s.state = SlotState::Pending;
-    s.resent = true;
     outbox_.push_back(Out{ToCp936Lossy(QueuedFrameText(s.message, d)), d});
   }
 }
