@@ -395,7 +395,7 @@ void Session::SendConfirm(bool value) { Queued(link_ ? link_->Confirm(value) : 0
 
 void Session::Queued(std::uint64_t id, bool offer, bool value) {
   if (id == 0) return;  // not trading
-  sent_.push_back(Sent{id, offer, value});
+  sent_.push_back(Sent{id, offer});
   // Any offer or confirm of ours voids the JY1 before it.
   jy1Id_ = !offer && value ? id : 0;
   jy1Acked_ = false;

@@ -207,7 +207,6 @@ class Session : private LinkListener {
   struct Sent {
     std::uint64_t id = 0;
     bool offer = false;  // an offer or a withdrawal; else a confirm
-    bool value = false;  // the confirm's value
   };
   std::deque<Sent> sent_;
   bool lastAckedOffer_ = false;  // the last one acknowledged was an offer or a withdrawal
