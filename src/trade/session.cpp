@@ -19,13 +19,6 @@ const ItemRecord& NoItem() {
   return none;
 }
 
-// The name as the set-up shows it: its first four characters, blanks after a shorter one.
-std::string Name4(const std::string& name) {
-  std::string s = plat::Left(name, 4);
-  for (long n = plat::Len(s); n < 4; ++n) s += ' ';
-  return s;
-}
-
 // Items of a journal line: each in its offer form (every field but X and Y).
 std::string JournalItems(const std::vector<ItemRecord>& items) {
   std::string out = "[";
@@ -111,7 +104,7 @@ bool Session::Open(std::int64_t now, std::string* error) {
   open_ = true;
   closing_ = false;
   const std::string local = options_.localAddress.empty() ? plat::LocalIpv4Address() : options_.localAddress;
-  listener_.OnLog("您选择使用『 " + Name4(name_) + " 』进行交易");
+  listener_.OnLog("您选择使用『 " + plat::FixedWidth(name_, 4) + " 』进行交易");
   listener_.OnLog("您的IP地址：" + local);
   listener_.OnLog(options_.role == Role::Host ? std::string("等待加入 …") : "连接到：" + options_.address);
   return true;
