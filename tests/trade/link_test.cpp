@@ -77,6 +77,16 @@ struct HostLink {
   }
 };
 
+// A joiner's options: its address, its name and the table that checks received offers.
+trade::LinkOptions JoinOptions(std::string address, std::string name, trade::ItemLookup table) {
+  trade::LinkOptions o;
+  o.role = trade::Role::Join;
+  o.address = std::move(address);
+  o.ownName = std::move(name);
+  o.table = std::move(table);
+  return o;
+}
+
 TEST(TradeLink, GreetingStartsTheTrade) {
   HostLink h;
   h.Connect();
@@ -306,11 +316,8 @@ TEST(TradeLink, OwnCloseSendsWaitingAcksThenOver) {
 TEST(TradeLink, JoinerRetriesWithNewAttempts) {
   FakeNetwork net;
   Recorder rec;
-  trade::LinkOptions o;
-  o.role = trade::Role::Join;
-  o.address = " 10.0.0.9 ";
-  o.ownName = "乙";
-  o.table = [](const std::string&, ItemRecord&) { return false; };
+  const trade::LinkOptions o =
+      JoinOptions(" 10.0.0.9 ", "乙", [](const std::string&, ItemRecord&) { return false; });
   Link link(net, rec, o);
   std::int64_t now = 1000;
   ASSERT_TRUE(link.Start(now, nullptr));
@@ -371,10 +378,6 @@ TEST(TradeLink, LongPeerChatIsCutWhenShown) {
   EXPECT_EQ(sent.back(), "SY1" + plat::Left(text, 500) + "*");
 }
 
-}  // namespace
-
-namespace {
-
 TEST(TradeLink, AfterTheDecisionToCloseOnlyAcknowledgementsCount) {
   HostLink h;
   h.Connect();
@@ -390,8 +393,9 @@ TEST(TradeLink, AfterTheDecisionToCloseOnlyAcknowledgementsCount) {
   h.Run(150);
   EXPECT_TRUE(h.link->StateIdle());
   EXPECT_EQ(h.rec.events.back(), "acked:" + std::to_string(id) + ":JY1");
-  EXPECT_EQ(std::count_if(h.rec.events.begin(), h.rec.events.end(),
-                          [](const std::string& e) { return e.rfind("chat:", 0) == 0 || e.rfind("confirm:", 0) == 0; }),
+  EXPECT_EQ(std::count_if(
+                h.rec.events.begin(), h.rec.events.end(),
+                [](const std::string& e) { return e.rfind("chat:", 0) == 0 || e.rfind("confirm:", 0) == 0; }),
             0);
 }
 
@@ -420,12 +424,8 @@ TEST(TradeLink, ALinkThatGoesAwaySaysGoodbyeAndFreesWhatItHeld) {
   {
     FakeNetwork net;
     Recorder rec;
-    trade::LinkOptions o;
-    o.role = trade::Role::Join;
-    o.address = "127.0.0.1";
-    o.ownName = "甲";
-    o.table = tradetest::TableOf({Cloth()});
-    auto link = std::make_unique<Link>(net, rec, o);
+    auto link =
+        std::make_unique<Link>(net, rec, JoinOptions("127.0.0.1", "甲", tradetest::TableOf({Cloth()})));
     ASSERT_TRUE(link->Start(86'400'000, nullptr));
     link.reset();
     EXPECT_EQ(net.cancels, 1);
