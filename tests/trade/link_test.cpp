@@ -8,6 +8,7 @@
 
 #include "platform/text.h"
 #include "trade/fake_network.h"
+#include "trade/host_link.h"
 
 namespace {
 
@@ -15,67 +16,8 @@ using trade::Link;
 using tradetest::Cloth;
 using tradetest::Connection;
 using tradetest::FakeNetwork;
+using tradetest::HostLink;
 using tradetest::Recorder;
-
-// A host link with the test as its peer: the test writes into `in` and reads the frames
-// the link wrote (each write one frame, decoded).
-struct HostLink {
-  FakeNetwork net;
-  Recorder rec;
-  Connection conn;
-  std::unique_ptr<Link> link;
-  std::int64_t now = 86'400'000;
-  std::int64_t slept = 0;
-  std::size_t seen = 0;  // frames already taken by Sent()
-  tradetest::PipeStream* stream = nullptr;
-
-  explicit HostLink(std::string name = "甲") {
-    trade::LinkOptions o;
-    o.role = trade::Role::Host;
-    o.ownName = std::move(name);
-    o.table = tradetest::TableOf({Cloth()});
-    o.sleep = [this](std::int64_t ms) { slept += ms; };
-    link = std::make_unique<Link>(net, rec, o);
-    std::string error;
-    EXPECT_TRUE(link->Start(now, &error)) << error;
-    auto end = conn.EndA();
-    stream = end.get();
-    net.incoming = std::move(end);
-  }
-  void Peer(const std::string& text) { conn.bToA->bytes += trade::ToCp936Lossy(text); }
-  void At(std::int64_t t) {
-    now = t;
-    link->Poll(now);
-  }
-  // Polls every 10 ms for ms milliseconds.
-  void Run(std::int64_t ms) {
-    for (std::int64_t end = now + ms; now < end;) At(now + 10);
-  }
-  // The frames written since the last call.
-  std::vector<std::string> Sent() {
-    std::vector<std::string> out;
-    for (; seen < conn.aToB->writes.size(); ++seen) out.push_back(trade::FromCp936(conn.aToB->writes[seen]));
-    return out;
-  }
-  void Connect() {
-    At(now);
-    Peer("OK乙*");
-    Run(100);
-    ASSERT_TRUE(link->Trading());
-    ASSERT_EQ(Sent(), std::vector<std::string>{"OK甲*"});
-  }
-  // Gets one chat frame on the wire without acknowledging it.
-  std::string ChatOut(const std::string& text) {
-    EXPECT_TRUE(link->Say(text).queued);
-    for (int i = 0; i < 60; ++i) {
-      At(now + 10);
-      for (const std::string& f : Sent()) {
-        if (f.size() > text.size() && f.compare(f.size() - text.size() - 1, text.size(), text) == 0) return f;
-      }
-    }
-    return "";
-  }
-};
 
 // A joiner's options: its address, its name and the table that checks received offers.
 trade::LinkOptions JoinOptions(std::string address, std::string name, trade::ItemLookup table) {
