@@ -66,7 +66,7 @@ bool Link::Start(std::int64_t now, std::string* error) {
     return false;
   }
   if (plat::Trim(options_.address).empty()) {
-    if (error != nullptr) *error = "请正确填写对方的IP地址";
+    if (error != nullptr) *error = kBadAddressText;
     state_ = State::Closed;
     return false;
   }

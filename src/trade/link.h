@@ -40,6 +40,7 @@ inline constexpr const char* kLinkLostText = "连接已断开";
 inline constexpr const char* kSlotsFullText = "网络不通畅，连接被迫断开";
 inline constexpr const char* kPeerLeftText = "对方已断开连接，交易结束。";
 inline constexpr const char* kHostInUseText = "不能创建两个交易主机";
+inline constexpr const char* kBadAddressText = "请正确填写对方的IP地址";
 std::string RetryLine(int n);  // "■ 连接主机失败，进行第" + n + "次重试 ■"
 
 // A connected byte stream.
