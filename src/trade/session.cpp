@@ -32,6 +32,11 @@ std::string JournalItems(const std::vector<ItemRecord>& items) {
 
 }  // namespace
 
+bool UsableJoinAddress(const std::string& typed) {
+  const std::string address = plat::Trim(typed);
+  return !address.empty() && address != "0.0.0.0";
+}
+
 Session::Session(Network& network, SessionListener& listener, SessionOptions options)
     : net_(network), listener_(listener), options_(std::move(options)) {
   if (!options_.load)
@@ -61,10 +66,7 @@ bool Session::Open(std::int64_t now, std::string* error) {
   };
   if (open_) return fail("交易已经开始");
   now_ = now;
-  if (options_.role == Role::Join) {
-    const std::string typed = plat::Trim(options_.address);
-    if (typed.empty() || typed == "0.0.0.0") return fail(kBadAddressText);
-  }
+  if (options_.role == Role::Join && !UsableJoinAddress(options_.address)) return fail(kBadAddressText);
   TradeSave save;
   plat::FileLock lock;
   switch (options_.load(options_.name, save, lock)) {

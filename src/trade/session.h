@@ -89,6 +89,10 @@ class SessionListener {
 
 using BagSlots = FixedArray<ItemRecord, kItemSlots + 1>;
 
+// A joiner's address as typed names a host: blanks around it are allowed, nothing and
+// "0.0.0.0" are not an address (kBadAddressText).
+bool UsableJoinAddress(const std::string& typed);
+
 struct SessionOptions {
   Role role = Role::Host;
   std::string address;  // host: the address to listen on; join: the host's address as typed
