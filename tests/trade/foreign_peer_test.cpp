@@ -165,7 +165,7 @@ class Hostile {
 struct HostileRun {
   HostileRun() : run(1, 0, 60) {
     ours = run.Peer("trade_peer", "host", run.host, 0);
-    port = tradetest::JsonNumber(ours->WaitFor({Event("listening")}), "port");
+    port = tradetest::ListeningPort(*ours);
   }
   // Our save is exactly as it was, and whole.
   void ExpectSaveUnchanged() {
