@@ -66,7 +66,7 @@ bool Link::Start(std::int64_t now, std::string* error) {
     return false;
   }
   if (plat::Trim(options_.address).empty()) {
-    if (error != nullptr) *error = "请正确填写对方的IP地址";
+    if (error != nullptr) *error = kBadAddressText;
     state_ = State::Closed;
     return false;
   }
@@ -347,7 +347,6 @@ void Link::Resend(std::int64_t now) {
     if (s.state != SlotState::OnWire || now - s.sentAt <= kResendMs) continue;
     // In place, with the same digit: a re-queued copy could overtake a later state.
     s.state = SlotState::Pending;
-    s.resent = true;
     outbox_.push_back(Out{ToCp936Lossy(QueuedFrameText(s.message, d)), d});
   }
 }

@@ -40,6 +40,7 @@ inline constexpr const char* kLinkLostText = "连接已断开";
 inline constexpr const char* kSlotsFullText = "网络不通畅，连接被迫断开";
 inline constexpr const char* kPeerLeftText = "对方已断开连接，交易结束。";
 inline constexpr const char* kHostInUseText = "不能创建两个交易主机";
+inline constexpr const char* kBadAddressText = "请正确填写对方的IP地址";
 std::string RetryLine(int n);  // "■ 连接主机失败，进行第" + n + "次重试 ■"
 
 // A connected byte stream.
@@ -145,8 +146,6 @@ class Link {
   // anything we send after it, so the next state message waits for its acknowledgement
   // (or kLostCopyMs).
   bool StateCopiesOut() const;
-  // The state message on the wire and not yet acknowledged (0: none).
-  std::uint64_t UnacknowledgedState() const { return stateSlot_ == 0 ? 0 : slots_[stateSlot_].stateId; }
 
   // State messages, sent one at a time in order, each once the one before is
   // acknowledged. Each returns the message's id (0: not queued, since not trading or
@@ -178,7 +177,6 @@ class Link {
     std::string message;
     std::uint64_t stateId = 0;  // 0: chat
     std::int64_t sentAt = 0;
-    bool resent = false;
     int unanswered = 0;           // copies written and not acknowledged: the slot is not reused before
                                   // each is, so that every acknowledgement names one frame ...
     std::int64_t quietUntil = 0;  // ... or this time passed (a peer that reads each read as

@@ -19,13 +19,6 @@ const ItemRecord& NoItem() {
   return none;
 }
 
-// The name as the set-up shows it: its first four characters, blanks after a shorter one.
-std::string Name4(const std::string& name) {
-  std::string s = plat::Left(name, 4);
-  for (long n = plat::Len(s); n < 4; ++n) s += ' ';
-  return s;
-}
-
 // Items of a journal line: each in its offer form (every field but X and Y).
 std::string JournalItems(const std::vector<ItemRecord>& items) {
   std::string out = "[";
@@ -38,6 +31,11 @@ std::string JournalItems(const std::vector<ItemRecord>& items) {
 }
 
 }  // namespace
+
+bool UsableJoinAddress(const std::string& typed) {
+  const std::string address = plat::Trim(typed);
+  return !address.empty() && address != "0.0.0.0";
+}
 
 Session::Session(Network& network, SessionListener& listener, SessionOptions options)
     : net_(network), listener_(listener), options_(std::move(options)) {
@@ -68,10 +66,7 @@ bool Session::Open(std::int64_t now, std::string* error) {
   };
   if (open_) return fail("交易已经开始");
   now_ = now;
-  if (options_.role == Role::Join) {
-    const std::string typed = plat::Trim(options_.address);
-    if (typed.empty() || typed == "0.0.0.0") return fail(kBadAddressText);
-  }
+  if (options_.role == Role::Join && !UsableJoinAddress(options_.address)) return fail(kBadAddressText);
   TradeSave save;
   plat::FileLock lock;
   switch (options_.load(options_.name, save, lock)) {
@@ -111,7 +106,7 @@ bool Session::Open(std::int64_t now, std::string* error) {
   open_ = true;
   closing_ = false;
   const std::string local = options_.localAddress.empty() ? plat::LocalIpv4Address() : options_.localAddress;
-  listener_.OnLog("您选择使用『 " + Name4(name_) + " 』进行交易");
+  listener_.OnLog("您选择使用『 " + plat::FixedWidth(name_, 4) + " 』进行交易");
   listener_.OnLog("您的IP地址：" + local);
   listener_.OnLog(options_.role == Role::Host ? std::string("等待加入 …") : "连接到：" + options_.address);
   return true;
@@ -395,7 +390,7 @@ void Session::SendConfirm(bool value) { Queued(link_ ? link_->Confirm(value) : 0
 
 void Session::Queued(std::uint64_t id, bool offer, bool value) {
   if (id == 0) return;  // not trading
-  sent_.push_back(Sent{id, offer, value});
+  sent_.push_back(Sent{id, offer});
   // Any offer or confirm of ours voids the JY1 before it.
   jy1Id_ = !offer && value ? id : 0;
   jy1Acked_ = false;

@@ -44,7 +44,6 @@ inline constexpr const char* kNoRoomLine = "■ 你的道具栏剩余容量不�
 inline constexpr const char* kForgedLine = "★ 不能交易锻造后的装备 ★";
 inline constexpr const char* kStateBusyLine = "■ 任务忙 请放慢速度  ■";  // offers, withdrawals, confirm
 inline constexpr const char* kPhraseBusyLine = "■ 任务忙 请放慢速度 ■";  // quick phrases
-inline constexpr const char* kBadAddressText = "请正确填写对方的IP地址";
 inline constexpr const char* kNotTradableText = "作弊帐号和旧版本记录帐号不能交易！";
 inline constexpr const char* kBadSaveText = "存档文件无法读取，不能进行交易！";
 inline constexpr const char* kBadItemRowsText = "存档中的道具记录不完整，不能进行交易！";
@@ -89,6 +88,10 @@ class SessionListener {
 };
 
 using BagSlots = FixedArray<ItemRecord, kItemSlots + 1>;
+
+// A joiner's address as typed names a host: blanks around it are allowed, nothing and
+// "0.0.0.0" are not an address (kBadAddressText).
+bool UsableJoinAddress(const std::string& typed);
 
 struct SessionOptions {
   Role role = Role::Host;
@@ -207,7 +210,6 @@ class Session : private LinkListener {
   struct Sent {
     std::uint64_t id = 0;
     bool offer = false;  // an offer or a withdrawal; else a confirm
-    bool value = false;  // the confirm's value
   };
   std::deque<Sent> sent_;
   bool lastAckedOffer_ = false;  // the last one acknowledged was an offer or a withdrawal

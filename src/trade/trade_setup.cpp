@@ -70,13 +70,10 @@ void O2_Click() {
 void Command15_Click() {
   const bool join = Form1.O2 != nullptr && Form1.O2->Value() == 1;
   const std::string typed = Form1.DIP != nullptr ? Form1.DIP->Text : std::string();
-  if (join) {
-    const std::string address = plat::Trim(typed);
-    if (address.empty() || address == "0.0.0.0") {
-      plat::MsgBox(kBadAddressText, plat::kOkOnly, kErrorTitle);
-      FocusAddress();
-      return;
-    }
+  if (join && !UsableJoinAddress(typed)) {
+    plat::MsgBox(kBadAddressText, plat::kOkOnly, kErrorTitle);
+    FocusAddress();
+    return;
   }
   // The row chosen now names the character; its account is checked again here and once
   // more on the save as loaded.

@@ -106,9 +106,8 @@ class FakeNetwork : public trade::Network {
     return std::move(incoming);
   }
   void StopListening() override { listening = false; }
-  void StartConnect(const std::string& address, std::uint16_t, int timeoutMs) override {
+  void StartConnect(const std::string&, std::uint16_t, int timeoutMs) override {
     ++attempts;
-    lastAddress = address;
     lastTimeout = timeoutMs;
   }
   ConnectState PollConnect(std::unique_ptr<trade::Stream>& out) override {
@@ -124,7 +123,6 @@ class FakeNetwork : public trade::Network {
   bool listening = false;
   int listens = 0, attempts = 0, cancels = 0, lastTimeout = 0;
   int connectOnAttempt = 0;  // 0: never
-  std::string lastAddress;
   std::unique_ptr<trade::Stream> incoming;
 };
 

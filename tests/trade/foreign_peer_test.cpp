@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <future>
-
 #include "platform/net.h"
 #include "trade/trade_run.h"
 
@@ -62,33 +60,28 @@ TEST(LiteralPeer, RoundsAreWholeOnBothSides) {
       // arrives within 2 s, so no round may be one-sided.
       {"merged writes", false, true, {"--merge", "--seed", "9"}, false},
   };
-  std::vector<std::future<void>> runs;
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    runs.push_back(std::async(std::launch::async, [&, i] {
-      const LiteralCase& c = cases[i];
-      SCOPED_TRACE(c.what);
-      TradeRun run(2, 2, 40 + static_cast<int>(i));
-      ASSERT_TRUE(run.Connect(c.faults, !c.faults.empty(),
-                              c.literalHosts ? "trade_literal_peer" : "trade_peer",
-                              c.literalHosts ? "trade_peer" : "trade_literal_peer"))
-          << run.Dump();
-      const bool whole = LiteralRound(run, c, c.completes ? 8000 : 3000);
-      if (c.completes) {
-        EXPECT_TRUE(whole) << run.Dump();
-      }
-      tradetest::ChildProcess& ours = c.literalHosts ? *run.joinP : *run.hostP;
-      ours.Send("wait 500");
-      ours.Send("close");
-      const auto [h, j] = run.End();
-      EXPECT_EQ(c.literalHosts ? j : h, 0);
-      const Outcome o = run.Check({}, false);
-      EXPECT_NE(o, Outcome::OneSided) << run.Dump();
-      if (c.completes) {
-        EXPECT_EQ(o, Outcome::Both);
-      }
-    }));
-  }
-  for (auto& r : runs) r.get();
+  tradetest::InParallel(0, static_cast<int>(cases.size()) - 1, [&](int i) {
+    const LiteralCase& c = cases[static_cast<std::size_t>(i)];
+    SCOPED_TRACE(c.what);
+    TradeRun run(2, 2, 40 + i);
+    ASSERT_TRUE(run.Connect(c.faults, !c.faults.empty(), c.literalHosts ? "trade_literal_peer" : "trade_peer",
+                            c.literalHosts ? "trade_peer" : "trade_literal_peer"))
+        << run.Dump();
+    const bool whole = LiteralRound(run, c, c.completes ? 8000 : 3000);
+    if (c.completes) {
+      EXPECT_TRUE(whole) << run.Dump();
+    }
+    tradetest::ChildProcess& ours = c.literalHosts ? *run.joinP : *run.hostP;
+    ours.Send("wait 500");
+    ours.Send("close");
+    const auto [h, j] = run.End();
+    EXPECT_EQ(c.literalHosts ? j : h, 0);
+    const Outcome o = run.Check({}, false);
+    EXPECT_NE(o, Outcome::OneSided) << run.Dump();
+    if (c.completes) {
+      EXPECT_EQ(o, Outcome::Both);
+    }
+  });
 }
 
 // A stall of more than 2 s at each frame of the commit exchange: the literal peer then
@@ -97,33 +90,29 @@ TEST(LiteralPeer, RoundsAreWholeOnBothSides) {
 // it must show in the journal of our side.
 TEST(LiteralPeer, StalledRoundsAreWholeOrInTheJournal) {
   constexpr int kFirst = 5, kLast = 12;
-  std::vector<std::future<void>> runs;
-  for (int n = kFirst; n <= kLast; ++n) {
-    runs.push_back(std::async(std::launch::async, [n] {
-      SCOPED_TRACE("stall after frame " + std::to_string(n));
-      TradeRun run(1, 1, 70 + n);
-      ASSERT_TRUE(run.Connect({"--stall-ms", "2200", "--stall-after-frames", std::to_string(n)}, true,
-                              "trade_peer", "trade_literal_peer"));
-      tradetest::ChildProcess& ours = *run.hostP;
-      tradetest::ChildProcess& literal = *run.joinP;
-      if (Act(ours, "offer 21", OwnOffer(1)) && !literal.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000).empty()) {
-        literal.Send("offer 21");
-        ours.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000);
-        Act(ours, "confirm 1", ConfirmEvent("own", 1), 3000);
-        literal.WaitFor({ConfirmEvent("peer", 1)}, 3000);
-        literal.Send("confirm 1");
-        ours.WaitFor({Event("committed")}, 3000);
-        literal.WaitFor({Event("committed")}, 3000);
-      }
-      ours.Send("close");
-      run.End();
-      const Outcome o = run.Check({}, false);
-      if (o == Outcome::OneSided) {
-        EXPECT_NE(tradefiles::JournalText(run.host), "") << run.Dump();
-      }
-    }));
-  }
-  for (auto& r : runs) r.get();
+  tradetest::InParallel(kFirst, kLast, [](int n) {
+    SCOPED_TRACE("stall after frame " + std::to_string(n));
+    TradeRun run(1, 1, 70 + n);
+    ASSERT_TRUE(run.Connect({"--stall-ms", "2200", "--stall-after-frames", std::to_string(n)}, true,
+                            "trade_peer", "trade_literal_peer"));
+    tradetest::ChildProcess& ours = *run.hostP;
+    tradetest::ChildProcess& literal = *run.joinP;
+    if (Act(ours, "offer 21", OwnOffer(1)) && !literal.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000).empty()) {
+      literal.Send("offer 21");
+      ours.WaitFor({PeerOffer(1), "\"Ex\":"}, 5000);
+      Act(ours, "confirm 1", ConfirmEvent("own", 1), 3000);
+      literal.WaitFor({ConfirmEvent("peer", 1)}, 3000);
+      literal.Send("confirm 1");
+      ours.WaitFor({Event("committed")}, 3000);
+      literal.WaitFor({Event("committed")}, 3000);
+    }
+    ours.Send("close");
+    run.End();
+    const Outcome o = run.Check({}, false);
+    if (o == Outcome::OneSided) {
+      EXPECT_NE(tradefiles::JournalText(run.host), "") << run.Dump();
+    }
+  });
 }
 
 // ---------------------------------------------------------------- the hostile peer
@@ -176,7 +165,7 @@ class Hostile {
 struct HostileRun {
   HostileRun() : run(1, 0, 60) {
     ours = run.Peer("trade_peer", "host", run.host, 0);
-    port = tradetest::JsonNumber(ours->WaitFor({Event("listening")}), "port");
+    port = tradetest::ListeningPort(*ours);
   }
   // Our save is exactly as it was, and whole.
   void ExpectSaveUnchanged() {

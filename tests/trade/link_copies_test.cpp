@@ -7,45 +7,24 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "trade/fake_network.h"
+#include "trade/host_link.h"
 #include "trade/link.h"
 
 namespace {
 
-// A host link whose peer is the test.
-struct Host {
+// A host link whose peer is the test, trading; every text from the peer is followed by
+// 120 ms of polling.
+struct Host : tradetest::HostLink {
   Host() {
-    trade::LinkOptions o;
-    o.ownName = "甲";
-    o.table = [](const std::string&, ItemRecord&) { return false; };
-    o.sleep = [](std::int64_t) {};
-    link = std::make_unique<trade::Link>(net, rec, o);
-    net.incoming = conn.EndA();
-    std::string error;
-    EXPECT_TRUE(link->Start(now, &error)) << error;
     Run(10);
     Peer("OK乙*");
     EXPECT_TRUE(link->Trading());
     Sent();
   }
   void Peer(const std::string& text) {
-    conn.bToA->bytes += trade::ToCp936Lossy(text);
+    HostLink::Peer(text);
     Run(120);
   }
-  void Run(std::int64_t ms) {
-    for (std::int64_t end = now + ms; now < end;) link->Poll(now += 10);
-  }
-  std::vector<std::string> Sent() {
-    std::vector<std::string> out;
-    for (; seen < conn.aToB->writes.size(); ++seen) out.push_back(trade::FromCp936(conn.aToB->writes[seen]));
-    return out;
-  }
-  tradetest::FakeNetwork net;
-  tradetest::Recorder rec;
-  tradetest::Connection conn;
-  std::unique_ptr<trade::Link> link;
-  std::int64_t now = 86'400'000;
-  std::size_t seen = 0;
 };
 
 TEST(TradeLinkCopies, EveryCopyIsAnsweredAndWhatFollowsAnOfferWaitsForItsCopies) {

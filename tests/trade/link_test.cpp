@@ -8,6 +8,7 @@
 
 #include "platform/text.h"
 #include "trade/fake_network.h"
+#include "trade/host_link.h"
 
 namespace {
 
@@ -15,67 +16,18 @@ using trade::Link;
 using tradetest::Cloth;
 using tradetest::Connection;
 using tradetest::FakeNetwork;
+using tradetest::HostLink;
 using tradetest::Recorder;
 
-// A host link with the test as its peer: the test writes into `in` and reads the frames
-// the link wrote (each write one frame, decoded).
-struct HostLink {
-  FakeNetwork net;
-  Recorder rec;
-  Connection conn;
-  std::unique_ptr<Link> link;
-  std::int64_t now = 86'400'000;
-  std::int64_t slept = 0;
-  std::size_t seen = 0;  // frames already taken by Sent()
-  tradetest::PipeStream* stream = nullptr;
-
-  explicit HostLink(std::string name = "甲") {
-    trade::LinkOptions o;
-    o.role = trade::Role::Host;
-    o.ownName = std::move(name);
-    o.table = tradetest::TableOf({Cloth()});
-    o.sleep = [this](std::int64_t ms) { slept += ms; };
-    link = std::make_unique<Link>(net, rec, o);
-    std::string error;
-    EXPECT_TRUE(link->Start(now, &error)) << error;
-    auto end = conn.EndA();
-    stream = end.get();
-    net.incoming = std::move(end);
-  }
-  void Peer(const std::string& text) { conn.bToA->bytes += trade::ToCp936Lossy(text); }
-  void At(std::int64_t t) {
-    now = t;
-    link->Poll(now);
-  }
-  // Polls every 10 ms for ms milliseconds.
-  void Run(std::int64_t ms) {
-    for (std::int64_t end = now + ms; now < end;) At(now + 10);
-  }
-  // The frames written since the last call.
-  std::vector<std::string> Sent() {
-    std::vector<std::string> out;
-    for (; seen < conn.aToB->writes.size(); ++seen) out.push_back(trade::FromCp936(conn.aToB->writes[seen]));
-    return out;
-  }
-  void Connect() {
-    At(now);
-    Peer("OK乙*");
-    Run(100);
-    ASSERT_TRUE(link->Trading());
-    ASSERT_EQ(Sent(), std::vector<std::string>{"OK甲*"});
-  }
-  // Gets one chat frame on the wire without acknowledging it.
-  std::string ChatOut(const std::string& text) {
-    EXPECT_TRUE(link->Say(text).queued);
-    for (int i = 0; i < 60; ++i) {
-      At(now + 10);
-      for (const std::string& f : Sent()) {
-        if (f.size() > text.size() && f.compare(f.size() - text.size() - 1, text.size(), text) == 0) return f;
-      }
-    }
-    return "";
-  }
-};
+// A joiner's options: its address, its name and the table that checks received offers.
+trade::LinkOptions JoinOptions(std::string address, std::string name, trade::ItemLookup table) {
+  trade::LinkOptions o;
+  o.role = trade::Role::Join;
+  o.address = std::move(address);
+  o.ownName = std::move(name);
+  o.table = std::move(table);
+  return o;
+}
 
 TEST(TradeLink, GreetingStartsTheTrade) {
   HostLink h;
@@ -306,11 +258,8 @@ TEST(TradeLink, OwnCloseSendsWaitingAcksThenOver) {
 TEST(TradeLink, JoinerRetriesWithNewAttempts) {
   FakeNetwork net;
   Recorder rec;
-  trade::LinkOptions o;
-  o.role = trade::Role::Join;
-  o.address = " 10.0.0.9 ";
-  o.ownName = "乙";
-  o.table = [](const std::string&, ItemRecord&) { return false; };
+  const trade::LinkOptions o =
+      JoinOptions(" 10.0.0.9 ", "乙", [](const std::string&, ItemRecord&) { return false; });
   Link link(net, rec, o);
   std::int64_t now = 1000;
   ASSERT_TRUE(link.Start(now, nullptr));
@@ -371,10 +320,6 @@ TEST(TradeLink, LongPeerChatIsCutWhenShown) {
   EXPECT_EQ(sent.back(), "SY1" + plat::Left(text, 500) + "*");
 }
 
-}  // namespace
-
-namespace {
-
 TEST(TradeLink, AfterTheDecisionToCloseOnlyAcknowledgementsCount) {
   HostLink h;
   h.Connect();
@@ -390,8 +335,9 @@ TEST(TradeLink, AfterTheDecisionToCloseOnlyAcknowledgementsCount) {
   h.Run(150);
   EXPECT_TRUE(h.link->StateIdle());
   EXPECT_EQ(h.rec.events.back(), "acked:" + std::to_string(id) + ":JY1");
-  EXPECT_EQ(std::count_if(h.rec.events.begin(), h.rec.events.end(),
-                          [](const std::string& e) { return e.rfind("chat:", 0) == 0 || e.rfind("confirm:", 0) == 0; }),
+  EXPECT_EQ(std::count_if(
+                h.rec.events.begin(), h.rec.events.end(),
+                [](const std::string& e) { return e.rfind("chat:", 0) == 0 || e.rfind("confirm:", 0) == 0; }),
             0);
 }
 
@@ -420,12 +366,8 @@ TEST(TradeLink, ALinkThatGoesAwaySaysGoodbyeAndFreesWhatItHeld) {
   {
     FakeNetwork net;
     Recorder rec;
-    trade::LinkOptions o;
-    o.role = trade::Role::Join;
-    o.address = "127.0.0.1";
-    o.ownName = "甲";
-    o.table = tradetest::TableOf({Cloth()});
-    auto link = std::make_unique<Link>(net, rec, o);
+    auto link =
+        std::make_unique<Link>(net, rec, JoinOptions("127.0.0.1", "甲", tradetest::TableOf({Cloth()})));
     ASSERT_TRUE(link->Start(86'400'000, nullptr));
     link.reset();
     EXPECT_EQ(net.cancels, 1);

@@ -126,25 +126,21 @@ TEST(TradeProcesses, CrossingConfirmsCommitOnBothSides) {
                                                         {"--merge", "--seed", "3"},
                                                         {"--split", "--seed", "5"},
                                                         {"--stall-ms", "2500", "--stall-after-frames", "6"}};
-  std::vector<std::future<void>> runs;
-  for (std::size_t i = 0; i < faults.size(); ++i) {
-    runs.push_back(std::async(std::launch::async, [&, i] {
-      SCOPED_TRACE("faults " + std::to_string(i));
-      TradeRun run(1, 1, static_cast<int>(i));
-      ASSERT_TRUE(run.Connect(faults[i], true));
-      ASSERT_TRUE(OneRound(run, true));
-      EXPECT_FALSE(run.hostP->WaitFor({Event("committed")}, 10000).empty()) << run.Dump();
-      EXPECT_FALSE(run.joinP->WaitFor({Event("committed")}, 10000).empty());
-      // Both boxes end clear on both sides, and a second round may follow.
-      EXPECT_FALSE(run.hostP->WaitFor({ConfirmEvent("peer", 0)}).empty());
-      EXPECT_FALSE(run.joinP->WaitFor({ConfirmEvent("peer", 0)}).empty());
-      EXPECT_EQ(run.End(), std::make_pair(0, 0));
-      EXPECT_EQ(run.Check(), Outcome::Both);
-      EXPECT_EQ(tradefiles::BagText(tradefiles::ReadBag(run.host.SaveFile(), run.host.name)),
-                tradefiles::BagText(AfterRound(run.hostBefore.bag, run.joinBefore.bag)));
-    }));
-  }
-  for (auto& r : runs) r.get();
+  tradetest::InParallel(0, static_cast<int>(faults.size()) - 1, [&](int i) {
+    SCOPED_TRACE("faults " + std::to_string(i));
+    TradeRun run(1, 1, i);
+    ASSERT_TRUE(run.Connect(faults[static_cast<std::size_t>(i)], true));
+    ASSERT_TRUE(OneRound(run, true));
+    EXPECT_FALSE(run.hostP->WaitFor({Event("committed")}, 10000).empty()) << run.Dump();
+    EXPECT_FALSE(run.joinP->WaitFor({Event("committed")}, 10000).empty());
+    // Both boxes end clear on both sides, and a second round may follow.
+    EXPECT_FALSE(run.hostP->WaitFor({ConfirmEvent("peer", 0)}).empty());
+    EXPECT_FALSE(run.joinP->WaitFor({ConfirmEvent("peer", 0)}).empty());
+    EXPECT_EQ(run.End(), std::make_pair(0, 0));
+    EXPECT_EQ(run.Check(), Outcome::Both);
+    EXPECT_EQ(tradefiles::BagText(tradefiles::ReadBag(run.host.SaveFile(), run.host.name)),
+              tradefiles::BagText(AfterRound(run.hostBefore.bag, run.joinBefore.bag)));
+  });
 }
 
 // The joiner closes right after its confirm: a commit may then be pending on the host's
@@ -152,22 +148,18 @@ TEST(TradeProcesses, CrossingConfirmsCommitOnBothSides) {
 TEST(TradeProcesses, CloseRightAfterTheLastConfirmWaitsForTheCommit) {
   const std::vector<std::vector<std::string>> faults = {{},
                                                         {"--stall-ms", "1500", "--stall-after-frames", "9"}};
-  std::vector<std::future<void>> runs;
-  for (std::size_t i = 0; i < faults.size(); ++i) {
-    runs.push_back(std::async(std::launch::async, [&, i] {
-      SCOPED_TRACE("faults " + std::to_string(i));
-      TradeRun run(1, 1, 30 + static_cast<int>(i));
-      ASSERT_TRUE(run.Connect(faults[i], true));
-      ASSERT_TRUE(OneRound(run, false));
-      run.joinP->Send("close");
-      EXPECT_FALSE(run.joinP->WaitFor({trade::kCloseWaitLine}).empty()) << run.Dump();
-      EXPECT_FALSE(run.joinP->WaitFor({Event("committed")}, 8000).empty()) << run.Dump();
-      EXPECT_FALSE(run.hostP->WaitFor({Event("closed"), trade::kPeerLeftText}, 8000).empty()) << run.Dump();
-      EXPECT_EQ(run.End(), std::make_pair(0, 0));
-      EXPECT_EQ(run.Check(), Outcome::Both);
-    }));
-  }
-  for (auto& r : runs) r.get();
+  tradetest::InParallel(0, static_cast<int>(faults.size()) - 1, [&](int i) {
+    SCOPED_TRACE("faults " + std::to_string(i));
+    TradeRun run(1, 1, 30 + i);
+    ASSERT_TRUE(run.Connect(faults[static_cast<std::size_t>(i)], true));
+    ASSERT_TRUE(OneRound(run, false));
+    run.joinP->Send("close");
+    EXPECT_FALSE(run.joinP->WaitFor({trade::kCloseWaitLine}).empty()) << run.Dump();
+    EXPECT_FALSE(run.joinP->WaitFor({Event("committed")}, 8000).empty()) << run.Dump();
+    EXPECT_FALSE(run.hostP->WaitFor({Event("closed"), trade::kPeerLeftText}, 8000).empty()) << run.Dump();
+    EXPECT_EQ(run.End(), std::make_pair(0, 0));
+    EXPECT_EQ(run.Check(), Outcome::Both);
+  });
 }
 
 // The proxy cuts the link right after frame N, for every N from the last offer's
@@ -178,26 +170,22 @@ TEST(TradeProcesses, CloseRightAfterTheLastConfirmWaitsForTheCommit) {
 TEST(TradeProcesses, CutAtEveryFrameOfTheCommitExchange) {
   constexpr int kFirst = 6, kLast = 14;
   std::vector<Outcome> outcomes(kLast + 1);
-  std::vector<std::future<void>> runs;
-  for (int n = kFirst; n <= kLast; ++n) {
-    runs.push_back(std::async(std::launch::async, [&, n] {
-      SCOPED_TRACE("cut after frame " + std::to_string(n));
-      TradeRun run(1, 1, n);
-      ASSERT_TRUE(run.Connect(
-          {"--cut-after-frames", std::to_string(n), "--cut-mode", n % 2 == 0 ? "close" : "reset"}, true));
-      if (OneRound(run, false, 1500)) {
-        // The round ends in a commit, or in the link's end.
-        run.joinP->WaitFor({Event("closed")}, 1500);
-      }
-      run.End();
-      outcomes[static_cast<std::size_t>(n)] = run.Check();
-      const auto hostBag = tradefiles::ReadBag(run.host.SaveFile(), run.host.name);
-      EXPECT_TRUE(hostBag == run.hostBefore.bag ||
-                  hostBag == AfterRound(run.hostBefore.bag, run.joinBefore.bag))
-          << tradefiles::BagText(hostBag);
-    }));
-  }
-  for (auto& r : runs) r.get();
+  tradetest::InParallel(kFirst, kLast, [&](int n) {
+    SCOPED_TRACE("cut after frame " + std::to_string(n));
+    TradeRun run(1, 1, n);
+    ASSERT_TRUE(run.Connect(
+        {"--cut-after-frames", std::to_string(n), "--cut-mode", n % 2 == 0 ? "close" : "reset"}, true));
+    if (OneRound(run, false, 1500)) {
+      // The round ends in a commit, or in the link's end.
+      run.joinP->WaitFor({Event("closed")}, 1500);
+    }
+    run.End();
+    outcomes[static_cast<std::size_t>(n)] = run.Check();
+    const auto hostBag = tradefiles::ReadBag(run.host.SaveFile(), run.host.name);
+    EXPECT_TRUE(hostBag == run.hostBefore.bag ||
+                hostBag == AfterRound(run.hostBefore.bag, run.joinBefore.bag))
+        << tradefiles::BagText(hostBag);
+  });
   EXPECT_EQ(outcomes[kFirst], Outcome::Neither);
   EXPECT_EQ(outcomes[kLast], Outcome::Both);
   for (int n = kFirst; n <= kLast; ++n) {
@@ -214,38 +202,34 @@ TEST(TradeProcesses, KillNineInsideTheCommit) {
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 draw(seed);
   constexpr int kRuns = 6;
-  std::vector<std::future<void>> runs;
-  for (int i = 0; i < kRuns; ++i) {
+  std::vector<int> delaysUs(kRuns);
+  for (int& d : delaysUs) d = std::uniform_int_distribution<int>(0, 12000)(draw);
+  tradetest::InParallel(0, kRuns - 1, [&delaysUs](int i) {
     const bool killHost = i % 2 == 0;
-    const int delayUs = std::uniform_int_distribution<int>(0, 12000)(draw);
-    runs.push_back(std::async(std::launch::async, [killHost, delayUs, i] {
-      SCOPED_TRACE(std::string(killHost ? "host" : "joiner") + " killed " + std::to_string(delayUs) +
-                   " us in");
-      TradeRun run(1, 1, 20 + i);
-      ASSERT_TRUE(run.Connect({}, false));
-      ASSERT_TRUE(OneRound(run, false));
-      tradetest::ChildProcess& victim = killHost ? *run.hostP : *run.joinP;
-      ASSERT_FALSE(victim.WaitFor({Event("writing")}, 8000).empty());
-      std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
-      victim.Signal(SIGKILL);
-      victim.Wait();
-      const bool written = !victim.WaitFor({Event("written")}, 0).empty();
-      run.End();
-      run.Check();
-      const tradefiles::Party& p = killHost ? run.host : run.join;
-      const auto& before = killHost ? run.hostBefore : run.joinBefore;
-      const auto bag = tradefiles::ReadBag(p.SaveFile(), p.name);
-      const tradefiles::Bag after =
-          AfterRound(before.bag, killHost ? run.joinBefore.bag : run.hostBefore.bag);
-      EXPECT_TRUE(bag == after || (!written && bag == before.bag)) << tradefiles::BagText(bag);
-      // A save left by a killed trade opens again.
-      auto again = run.Peer("trade_peer", "host", p, 0);
-      EXPECT_FALSE(again->WaitFor({Event("listening")}).empty());
-      again->CloseInput();
-      EXPECT_EQ(again->Wait(), 0);
-    }));
-  }
-  for (auto& r : runs) r.get();
+    const int delayUs = delaysUs[static_cast<std::size_t>(i)];
+    SCOPED_TRACE(std::string(killHost ? "host" : "joiner") + " killed " + std::to_string(delayUs) + " us in");
+    TradeRun run(1, 1, 20 + i);
+    ASSERT_TRUE(run.Connect({}, false));
+    ASSERT_TRUE(OneRound(run, false));
+    tradetest::ChildProcess& victim = killHost ? *run.hostP : *run.joinP;
+    ASSERT_FALSE(victim.WaitFor({Event("writing")}, 8000).empty());
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+    victim.Signal(SIGKILL);
+    victim.Wait();
+    const bool written = !victim.WaitFor({Event("written")}, 0).empty();
+    run.End();
+    run.Check();
+    const tradefiles::Party& p = killHost ? run.host : run.join;
+    const auto& before = killHost ? run.hostBefore : run.joinBefore;
+    const auto bag = tradefiles::ReadBag(p.SaveFile(), p.name);
+    const tradefiles::Bag after = AfterRound(before.bag, killHost ? run.joinBefore.bag : run.hostBefore.bag);
+    EXPECT_TRUE(bag == after || (!written && bag == before.bag)) << tradefiles::BagText(bag);
+    // A save left by a killed trade opens again.
+    auto again = run.Peer("trade_peer", "host", p, 0);
+    EXPECT_FALSE(again->WaitFor({Event("listening")}).empty());
+    again->CloseInput();
+    EXPECT_EQ(again->Wait(), 0);
+  });
 }
 
 // A set-up that fails ends the peer with its message before anything is opened, and

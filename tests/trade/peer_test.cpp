@@ -48,6 +48,12 @@ class TradePeers : public ::testing::Test {
     EXPECT_GT(port, 0);
     return p;
   }
+  // A host on a free port and a joiner on it; true once both say they are connected.
+  bool Trading(const std::string& hostName, const std::string& joinName) {
+    host = Host(hostName, hostPort);
+    join = Peer("join", hostPort, joinName);
+    return !host->WaitFor({Connected(joinName)}).empty() && !join->WaitFor({Connected(hostName)}).empty();
+  }
   // A port nobody listens on right now.
   static int FreePort() {
     plat::TcpListener l;
@@ -56,14 +62,13 @@ class TradePeers : public ::testing::Test {
   }
   testsupport::TempDir dir_;
   int sides_ = 0;
+  // The peers of the test and the port the host listens on.
+  int hostPort = 0;
+  std::unique_ptr<ChildProcess> host, join;
 };
 
 TEST_F(TradePeers, GreetAndChatBothWaysThenPartInOrder) {
-  int port = 0;
-  auto host = Host("甲", port);
-  auto join = Peer("join", port, "乙二");
-  ASSERT_FALSE(host->WaitFor({Connected("乙二")}).empty());
-  ASSERT_FALSE(join->WaitFor({Connected("甲")}).empty());
+  ASSERT_TRUE(Trading("甲", "乙二"));
   host->Send("chat 你好，朋友*星");
   join->Send("chat 果然是好东西！");
   join->Send("chat \"引号\"\\");
@@ -77,9 +82,8 @@ TEST_F(TradePeers, GreetAndChatBothWaysThenPartInOrder) {
 }
 
 TEST_F(TradePeers, EqualNamesAreRefusedOnBothSides) {
-  int port = 0;
-  auto host = Host("同名", port);
-  auto join = Peer("join", port, "同名");
+  host = Host("同名", hostPort);
+  join = Peer("join", hostPort, "同名");
   EXPECT_FALSE(host->WaitFor({Closed(trade::kSameNameText)}).empty());
   EXPECT_FALSE(join->WaitFor({Closed(trade::kSameNameText)}).empty());
   EXPECT_EQ(host->Wait(), 3);
@@ -87,13 +91,13 @@ TEST_F(TradePeers, EqualNamesAreRefusedOnBothSides) {
 }
 
 TEST_F(TradePeers, ALateHostIsReachedByTheRetries) {
-  const int port = FreePort();
-  auto join = Peer("join", port, "乙");
+  hostPort = FreePort();
+  join = Peer("join", hostPort, "乙");
   EXPECT_FALSE(join->WaitFor({trade::RetryLine(1)}, 4000).empty());
   // Nothing goes on the wire before there is a link.
   join->Send("raw JY11*");
   EXPECT_FALSE(join->WaitFor({Refused("raw", trade::kNotConnectedLine)}).empty());
-  auto host = Peer("host", port, "甲");
+  host = Peer("host", hostPort, "甲");
   EXPECT_FALSE(host->WaitFor({Connected("乙")}, 6000).empty());
   EXPECT_FALSE(join->WaitFor({Connected("甲")}, 6000).empty());
   host->Send("close");
@@ -102,11 +106,8 @@ TEST_F(TradePeers, ALateHostIsReachedByTheRetries) {
 }
 
 TEST_F(TradePeers, ASecondJoinerAndASecondHostAreRefused) {
-  int port = 0;
-  auto host = Host("甲", port);
-  auto join = Peer("join", port, "乙");
-  ASSERT_FALSE(host->WaitFor({Connected("乙")}).empty());
-  auto second = Peer("join", port, "丙");
+  ASSERT_TRUE(Trading("甲", "乙"));
+  auto second = Peer("join", hostPort, "丙");
   EXPECT_FALSE(second->WaitFor({trade::RetryLine(1)}, 4000).empty());
   EXPECT_TRUE(std::none_of(second->lines.begin(), second->lines.end(),
                            [](const std::string& l) { return l.find("connected") != std::string::npos; }));
@@ -127,21 +128,14 @@ TEST_F(TradePeers, ASecondJoinerAndASecondHostAreRefused) {
 }
 
 TEST_F(TradePeers, AKilledPeerIsNoticedAtOnce) {
-  int port = 0;
-  auto host = Host("甲", port);
-  auto join = Peer("join", port, "乙");
-  ASSERT_FALSE(host->WaitFor({Connected("乙")}).empty());
+  ASSERT_TRUE(Trading("甲", "乙"));
   join->Signal(SIGKILL);
   EXPECT_FALSE(host->WaitFor({Closed(trade::kLinkLostText)}, 1000).empty());
   EXPECT_EQ(host->Wait(), 3);
 }
 
 TEST_F(TradePeers, RawFramesAreCheckedBeforeTheyAreHandled) {
-  int port = 0;
-  auto host = Host("甲", port);
-  auto join = Peer("join", port, "乙");
-  ASSERT_FALSE(join->WaitFor({Connected("甲")}).empty());
-  ASSERT_FALSE(host->WaitFor({Connected("乙")}).empty());
+  ASSERT_TRUE(Trading("甲", "乙"));
   join->Send("raw JY11*");
   join->Send("raw WC2003*");
   join->Send("raw WC3110abc*");
@@ -172,10 +166,10 @@ class TradePeersThroughProxy : public TradePeers, public ::testing::WithParamInt
 
 TEST_P(TradePeersThroughProxy, ChatArrivesWholeAndInOrder) {
   const ProxyCase& c = GetParam();
-  int port = 0, proxyPort = 0;
-  auto host = Host("甲", port);
-  auto proxy = Proxy(port, c.faults, proxyPort);
-  auto join = Peer("join", proxyPort, "乙");
+  int proxyPort = 0;
+  host = Host("甲", hostPort);
+  auto proxy = Proxy(hostPort, c.faults, proxyPort);
+  join = Peer("join", proxyPort, "乙");
   ASSERT_FALSE(join->WaitFor({Connected("甲")}, 6000).empty());
   std::vector<std::string> sent;
   for (int i = 1; i <= 4; ++i) {
@@ -233,10 +227,10 @@ INSTANTIATE_TEST_SUITE_P(
 // A proxy that swallows everything after the greetings: the joiner's slots fill up with
 // unacknowledged chat and the link gives up.
 TEST_F(TradePeers, ASilentPathFillsTheSlotsAndCloses) {
-  int port = 0, proxyPort = 0;
-  auto host = Host("甲", port);
-  auto proxy = Proxy(port, {"--blackhole-after-frames", "2"}, proxyPort);
-  auto join = Peer("join", proxyPort, "乙");
+  int proxyPort = 0;
+  host = Host("甲", hostPort);
+  auto proxy = Proxy(hostPort, {"--blackhole-after-frames", "2"}, proxyPort);
+  join = Peer("join", proxyPort, "乙");
   ASSERT_FALSE(join->WaitFor({Connected("甲")}, 6000).empty());
   for (int i = 0; i < 11; ++i) {
     join->Send("chat 喂" + std::to_string(i));

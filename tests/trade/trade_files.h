@@ -252,10 +252,4 @@ inline std::string JournalText(const Party& p) {
   return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
-inline int CountOf(const std::string& text, const std::string& needle) {
-  int n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
-
 }  // namespace tradefiles

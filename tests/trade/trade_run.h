@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -88,6 +89,15 @@ inline bool Act(ChildProcess& p, const std::string& command, const std::string& 
     }
   }
   return false;
+}
+
+// Runs each(i) for every i from first to last, each on a thread of its own, and waits for
+// them all.
+template <typename Each>
+void InParallel(int first, int last, Each each) {
+  std::vector<std::future<void>> runs;
+  for (int i = first; i <= last; ++i) runs.push_back(std::async(std::launch::async, [&each, i] { each(i); }));
+  for (auto& r : runs) r.get();
 }
 
 // Two parties, their saves as made, and the processes of one run.
