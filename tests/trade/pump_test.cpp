@@ -5,7 +5,7 @@
 #include "platform/forms.h"
 #include "platform/sdl_host.h"
 #include "trade/fake_network.h"
-#include "trade/link_pump.h"
+#include "trade/link.h"
 
 namespace {
 
@@ -36,7 +36,8 @@ TEST(TradeLinkPump, EveryPumpPassPollsTheLink) {
   trade::Link link(net, rec, o);
   ASSERT_TRUE(link.Start(plat::Tick(), nullptr));
   {
-    trade::PumpedLink pumped(link);
+    // The link polled from the pump, as the trade window polls its session.
+    const int pumping = app.AddIdleHook([&link] { link.Poll(plat::Tick()); });
     int calls = 0;
     const int counting = app.AddIdleHook([&] { ++calls; });
     app.DoEvents();
@@ -51,8 +52,9 @@ TEST(TradeLinkPump, EveryPumpPassPollsTheLink) {
     app.RemoveIdleHook(counting);
     app.DoEvents();
     EXPECT_EQ(calls, 2);
+    app.RemoveIdleHook(pumping);
   }
-  // Once the pumped link is gone, the pump leaves the link alone.
+  // Once its hook is gone, the pump leaves the link alone.
   conn.bToA->bytes = "OVER*";
   app.DoEvents();
   EXPECT_TRUE(link.Trading());
