@@ -558,7 +558,7 @@ struct GameState {
   std::filesystem::path SavePath;
   // The lock of the save in play, held until the program ends, so a second running copy
   // of the game cannot play or trade the same character.
-  std::shared_ptr<plat::FileLock> SaveInUse;
+  plat::FileLock SaveInUse;
   std::filesystem::path NpcDbPath;
   std::filesystem::path MonDbPath;
   std::filesystem::path ItemDbPath;

@@ -121,6 +121,9 @@ class Statement {
     }
   }
 
+  // Back to the start, for another run with new parameters.
+  void Reset() { sqlite3_reset(stmt_); }
+
   int ColumnCount() const { return sqlite3_column_count(stmt_); }
   std::string ColumnName(int i) const {
     const char* n = sqlite3_column_name(stmt_, i);
@@ -410,7 +413,26 @@ Value Connection::Scalar(std::string_view sql, const std::vector<Value>& params)
   return v;
 }
 
-long long Connection::Changes() const { return db_ == nullptr ? 0 : sqlite3_changes64(db_); }
+struct PreparedStatement::Prepared {
+  Prepared(sqlite3* db, std::string_view sql) : db(db), st(db, sql) {}
+  sqlite3* db;
+  Statement st;
+};
+
+PreparedStatement::PreparedStatement(Connection& conn, std::string_view sql)
+    : prepared_(std::make_unique<Prepared>(conn.Raw(), sql)) {}
+
+PreparedStatement::~PreparedStatement() = default;
+
+long long PreparedStatement::Run(const std::vector<Value>& params) {
+  Statement& st = prepared_->st;
+  st.Reset();  // a run that failed half way starts over too
+  st.Bind(params);
+  st.RunToEnd();
+  const long long changed = sqlite3_changes64(prepared_->db);
+  st.Reset();
+  return changed;
+}
 
 bool Connection::HasTable(std::string_view table) {
   Statement st(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");

@@ -81,8 +81,6 @@ class Connection {
   // The first column of the first row of a query, or null.
   Value Scalar(std::string_view sql, const std::vector<Value>& params = {});
   bool HasTable(std::string_view table);
-  // Rows changed by the last INSERT, UPDATE or DELETE.
-  long long Changes() const;
   // Column names of a table in their declared order.
   std::vector<std::string> ColumnsOf(std::string_view table);
 
@@ -90,6 +88,26 @@ class Connection {
 
  private:
   sqlite3* db_ = nullptr;
+};
+
+// One statement prepared once on an open connection and run many times with other
+// parameters, such as an update of many rows inside one transaction. It must not outlive
+// the connection.
+class PreparedStatement {
+ public:
+  // Throws Error when the statement cannot be prepared.
+  PreparedStatement(Connection& conn, std::string_view sql);
+  PreparedStatement(const PreparedStatement&) = delete;
+  PreparedStatement& operator=(const PreparedStatement&) = delete;
+  ~PreparedStatement();
+
+  // Runs the statement to its end with these parameters; the rows it changed (INSERT,
+  // UPDATE or DELETE). Throws Error on failure.
+  long long Run(const std::vector<Value>& params);
+
+ private:
+  struct Prepared;  // the connection and its prepared statement
+  std::unique_ptr<Prepared> prepared_;
 };
 
 // A keyset recordset over one table: "Select * from T [where ...]" with bound

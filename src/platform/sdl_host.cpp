@@ -468,27 +468,29 @@ struct SdlHost::Impl {
     if (c->HasBorder) R().DrawRectOutline(r, Color{0, 0, 0, 255});
   }
 
-  // A button's picture: the down picture while pressed, when it has one.
-  bool DrawButtonPicture(Control* c, const Rect& r, bool pressed) {
-    const std::string& path = pressed && !c->DownPicture.empty() ? c->DownPicture : c->Picture;
-    if (path.empty()) return false;
-    Texture t = Picture(path);
-    if (!t) return false;
-    DrawPicture(path, t, r);
-    return true;
-  }
-
-  void DrawButton(Control* c, const Rect& r) {
-    const bool pressed = Pressed(c);
-    if (DrawButtonPicture(c, r, pressed)) return;
-    R().FillRect(r, c->BackTransparent ? kFace : Col(c->BackColor));
-    Bevel(r, pressed);
+  // A push button's face: its picture (the down picture while down, when it has one),
+  // or a bevelled face with the caption, which moves with the face while down.
+  void DrawPushFace(Control* c, const Rect& r, bool down, Color face, Color caption) {
+    const std::string& path = down && !c->DownPicture.empty() ? c->DownPicture : c->Picture;
+    if (!path.empty()) {
+      if (Texture t = Picture(path)) {
+        DrawPicture(path, t, r);
+        return;
+      }
+    }
+    R().FillRect(r, face);
+    Bevel(r, down);
     Rect text = Inset(r, 2);
-    if (pressed) {
+    if (down) {
       text.x += 1;
       text.y += 1;
     }
-    CentredText(c->Caption, c->Enabled ? Col(c->ForeColor) : kGreyText, text);
+    CentredText(c->Caption, caption, text);
+  }
+
+  void DrawButton(Control* c, const Rect& r) {
+    DrawPushFace(c, r, Pressed(c), c->BackTransparent ? kFace : Col(c->BackColor),
+                 c->Enabled ? Col(c->ForeColor) : kGreyText);
   }
 
   // Geometry of a list's scroll bar; false when the list needs none.
@@ -662,16 +664,7 @@ struct SdlHost::Impl {
 
   // A check box drawn as a push button: down while ticked (or pressed).
   void DrawPushCheck(Control* c, const Rect& r) {
-    const bool down = c->Value() != 0 || Pressed(c);
-    if (DrawButtonPicture(c, r, down)) return;
-    R().FillRect(r, kFace);
-    Bevel(r, down);
-    Rect text = Inset(r, 2);
-    if (down) {
-      text.x += 1;
-      text.y += 1;
-    }
-    CentredText(c->Caption, c->Enabled ? Color{0, 0, 0, 255} : kGreyText, text);
+    DrawPushFace(c, r, c->Value() != 0 || Pressed(c), kFace, c->Enabled ? Color{0, 0, 0, 255} : kGreyText);
   }
 
   void DrawCheck(Control* c, const Rect& r, bool option) {

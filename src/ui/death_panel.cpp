@@ -47,7 +47,7 @@ void ApplyRevivalLoss(const RevivalLoss& loss) {
   // negative, and the loss only ever lowers the experience, never below 0.
   const double exLoss = std::floor(static_cast<double>(SquareTimes(p.Level, 8)) * loss.exShare);
   const double ex = static_cast<double>(p.Ex) - std::max(exLoss, 0.0);
-  p.Ex = ex < 0 ? 0 : static_cast<std::int32_t>(std::min(ex, static_cast<double>(p.Ex)));
+  p.Ex = ex < 0 ? 0 : static_cast<std::int32_t>(ex);
   const double moneyLoss = std::floor(static_cast<double>(p.Money) * loss.moneyShare);
   const double money = std::clamp(static_cast<double>(p.Money) - moneyLoss,
                                   static_cast<double>(std::numeric_limits<std::int32_t>::min()),

@@ -149,8 +149,8 @@ void Command2_Click() {
   if (row.empty()) return;
   // One user of a save: a character played or traded by another running copy of the
   // game stays there.
-  auto lock = std::make_shared<plat::FileLock>();
-  if (LockSave(plat::Trim(RowName(row)), *lock) == plat::FileLock::Result::Busy) {
+  plat::FileLock lock;
+  if (LockSave(plat::Trim(RowName(row)), lock) == plat::FileLock::Result::Busy) {
     plat::MsgBox(std::string(kMsgSaveInUse));
     return;
   }

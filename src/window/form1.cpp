@@ -8,12 +8,16 @@
 #include <utility>
 #include <vector>
 
+#include "window/builders.h"
+
 namespace ui {
 
 MainWindow Form1;
 
 namespace {
 
+using build::Button;
+using build::Put;
 using plat::Control;
 using plat::ControlKind;
 
@@ -23,13 +27,6 @@ std::unique_ptr<plat::Form> gWindow;
 // Panels without their background picture yet show a dark fill; their texts are light.
 constexpr std::uint32_t kPanelBack = 0x202020;
 constexpr std::uint32_t kText = 0xE0E0E0;
-
-Control* Put(Control* parent, ControlKind kind, const std::string& name, int l, int t, int w, int h,
-             int index = -1) {
-  Control* c = parent->Add(kind, name, index);
-  c->Move(l, t, w, h);
-  return c;
-}
 
 Control* Panel(Control* parent, const std::string& name, int l, int t, int w, int h, bool visible) {
   Control* c = Put(parent, ControlKind::Panel, name, l, t, w, h);
@@ -49,15 +46,6 @@ Control* Label(Control* parent, const std::string& name, const std::string& capt
 
 Control* Image(Control* parent, const std::string& name, int l, int t, int w, int h, int index = -1) {
   return Put(parent, ControlKind::Image, name, l, t, w, h, index);
-}
-
-Control* Button(Control* parent, const std::string& name, const std::string& caption, int l, int t, int w,
-                int h) {
-  Control* c = Put(parent, ControlKind::Button, name, l, t, w, h);
-  c->Caption = caption;
-  c->BackColor = 0xC0C0C0;
-  c->BackTransparent = false;
-  return c;
 }
 
 Control* Check(Control* parent, const std::string& name, const std::string& caption, int l, int t, int w,

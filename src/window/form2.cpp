@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "window/builders.h"
+
 namespace ui {
 
 TradeWindow Form2;
@@ -15,6 +17,7 @@ const char* const kQuickPhraseCaptions[kQuickPhrases] = {"朋友你好",       "
 
 namespace {
 
+using build::Put;
 using plat::Control;
 using plat::ControlKind;
 
@@ -24,21 +27,11 @@ std::unique_ptr<plat::Form> gWindow;
 constexpr std::uint32_t kText = 0xE0E0E0;
 constexpr std::uint32_t kPhrase = 0x80E0FF;  // quick phrases, a warm yellow (0xBBGGRR)
 
-Control* Put(Control* parent, ControlKind kind, const std::string& name, int l, int t, int w, int h,
-             int index = -1) {
-  Control* c = parent->Add(kind, name, index);
-  c->Move(l, t, w, h);
-  return c;
-}
-
 // A button drawn from its pair of pictures "\date\button\<base>1.dat" (up) and "2.dat"
 // (down); its caption stays for a host without the pictures.
-Control* Button(Control* parent, const std::string& name, const std::string& caption, int l, int t, int w,
-                int h, const std::string& base) {
-  Control* c = Put(parent, ControlKind::Button, name, l, t, w, h);
-  c->Caption = caption;
-  c->BackColor = 0xC0C0C0;
-  c->BackTransparent = false;
+Control* PictureButton(Control* parent, const std::string& name, const std::string& caption, int l, int t,
+                       int w, int h, const std::string& base) {
+  Control* c = build::Button(parent, name, caption, l, t, w, h);
   c->Picture = "\\date\\button\\" + base + "1.dat";
   c->DownPicture = "\\date\\button\\" + base + "2.dat";
   return c;
@@ -119,9 +112,9 @@ void BuildTradeWindow() {
   }
   w.Tsay = Put(f, ControlKind::TextBox, "Tsay", 240, 5370, 4815, 300);
   w.Tsay->BackTransparent = false;
-  w.Command1 = Button(f, "Command1", "发送", 5160, 5370, 975, 285, "tfs");
-  w.Command3 = Button(f, "Command3", "交易帮助", 6510, 5400, 1395, 255, "tbz");
-  w.Command6 = Button(f, "Command6", "结束交易", 7890, 5400, 1485, 255, "tjs");
+  w.Command1 = PictureButton(f, "Command1", "发送", 5160, 5370, 975, 285, "tfs");
+  w.Command3 = PictureButton(f, "Command3", "交易帮助", 6510, 5400, 1395, 255, "tbz");
+  w.Command6 = PictureButton(f, "Command6", "结束交易", 7890, 5400, 1485, 255, "tjs");
 
   // Added last: the discard box lies over the whole bag grid.
   w.Plost = Put(f, ControlKind::Panel, "Plost", 6390, 210, 3045, 2775);
@@ -131,8 +124,8 @@ void BuildTradeWindow() {
   w.Plost->Picture = "\\date\\Panel\\Plost.bmp";
   w.Label2 = AutoLabel(w.Plost, "Label2", "确实要丢弃这件道具？", 390, 510, 2300);
   w.Ilost = Slot(w.Plost, "Ilost", 1230, 1170, -1);
-  w.Command2 = Button(w.Plost, "Command2", "确认", 360, 2040, 1125, 285, "tqr");
-  w.Command4 = Button(w.Plost, "Command4", "取消", 1470, 2040, 1125, 285, "tqx");
+  w.Command2 = PictureButton(w.Plost, "Command2", "确认", 360, 2040, 1125, 285, "tqr");
+  w.Command4 = PictureButton(w.Plost, "Command4", "取消", 1470, 2040, 1125, 285, "tqx");
 
   gWindow = std::move(form);
 }

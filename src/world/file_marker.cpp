@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -79,13 +80,7 @@ std::optional<long> ProcessNumber(std::string_view digits) {
 }
 
 bool EndsWithNoCase(std::string_view s, std::string_view tail) {
-  if (s.size() < tail.size()) return false;
-  for (std::size_t i = 0; i < tail.size(); ++i) {
-    char c = s[s.size() - tail.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != tail[i]) return false;
-  }
-  return true;
+  return s.size() >= tail.size() && plat::EqualsNoCase(s.substr(s.size() - tail.size()), tail);
 }
 
 // "<something><tag><process>": the process; nothing for any other name.
@@ -135,7 +130,7 @@ std::optional<long> WorkFileOwner(std::string_view fileName) {
   if (auto p = plat::TempFileOwner(fileName)) return p;
   std::string_view name = fileName;
   for (std::string_view companion : {"-journal", "-wal", "-shm"}) {
-    if (name.size() > companion.size() && name.substr(name.size() - companion.size()) == companion) {
+    if (name.size() > companion.size() && name.ends_with(companion)) {
       name.remove_suffix(companion.size());
       break;
     }
@@ -143,7 +138,7 @@ std::optional<long> WorkFileOwner(std::string_view fileName) {
   if (auto p = ReadingCopyOwner(name)) return p;
   if (auto p = ProcessAfter(name, ".saving.")) return p;
   if (auto p = ProcessAfter(name, ".kzs.new.")) return p;
-  const bool unnumbered = (name.size() > 7 && name.substr(name.size() - 7) == ".saving") ||
+  const bool unnumbered = (name.size() > 7 && name.ends_with(".saving")) ||
                           (name.size() > 8 && EndsWithNoCase(name, ".kzs.new"));
   if (unnumbered) return 0;
   return std::nullopt;

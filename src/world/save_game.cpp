@@ -424,14 +424,14 @@ bool WriteItemRows(std::string_view id, const FixedArray<ItemRecord, kItemSlots 
   sql += " WHERE ID = ? AND No = ?";
   const std::string key(id);
   return WriteSaveFile(SaveFilePath(id), [&](MarkedDatabase& db) {
+    plat::db::PreparedStatement update(db.Db(), sql);  // one statement for the 120 rows
     for (int slot = 1; slot <= kItemSlots; ++slot) {
       db.BeforeWrite();
       std::vector<Value> params;
       for (auto& [column, value] : ItemColumns(items[static_cast<std::size_t>(slot)])) params.push_back(std::move(value));
       params.emplace_back(key);
       params.emplace_back(static_cast<long long>(slot));
-      db.Db().Execute(sql, params);
-      if (db.Db().Changes() != 1) {
+      if (update.Run(params) != 1) {
         throw SaveFormatError("not exactly one item row for slot " + std::to_string(slot));
       }
     }

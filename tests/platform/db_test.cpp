@@ -322,6 +322,26 @@ TEST_F(DbFile, EveryRowRewrittenInTurn) {
             "1slot1,2slot2,3slot3,4slot4,5slot5,6slot6");
 }
 
+// One prepared update runs for many rows, says how many rows each run changed, and goes
+// on after a run that failed; it keeps nothing open once it is gone.
+TEST_F(DbFile, PreparedStatementRunsAgainWithNewParameters) {
+  OpenConn();
+  conn.Execute("INSERT INTO Save2 (ID, No) VALUES ('Z', 1), ('Z', 2), ('Z', 2), ('Y', 1)");
+  {
+    plat::db::PreparedStatement update(conn, "UPDATE Save2 SET Name = ? WHERE ID = ? AND No = ?");
+    EXPECT_EQ(update.Run({"one", "Z", 1}), 1);
+    EXPECT_EQ(update.Run({"two", "Z", 2}), 2);
+    EXPECT_EQ(update.Run({"none", "Z", 3}), 0);
+    EXPECT_THROW(update.Run({"too few"}), Error);
+    EXPECT_EQ(update.Run({"y", "Y", 1}), 1);
+  }
+  EXPECT_EQ(conn.Scalar("SELECT group_concat(ID || No || Name, ',') FROM (SELECT * FROM Save2 ORDER BY ID, No)")
+                .AsText(),
+            "Y1y,Z1one,Z2two,Z2two");
+  ExpectNoOpenStatements(conn);
+  EXPECT_THROW(plat::db::PreparedStatement(conn, "UPDATE Nowhere SET a = 1"), Error);
+}
+
 TEST_F(DbFile, LeavingAnEditedRowSavesIt) {
   OpenConn();
   conn.Execute("INSERT INTO Save1 (ID, Name) VALUES ('A', 'a'), ('B', 'b')");

@@ -672,7 +672,7 @@ TEST_F(TitleScreenTest, ACharacterInUseElsewhereIsNeitherContinuedNorDeleted) {
   elsewhere.Unlock();
   Form1.Command2->OnClick();
   EXPECT_EQ(G.Player.ID, "甲");
-  ASSERT_TRUE(G.SaveInUse && G.SaveInUse->Held());
+  ASSERT_TRUE(G.SaveInUse.Held());
   EXPECT_EQ(LockSave("甲", elsewhere), plat::FileLock::Result::Busy);
 }
 
