@@ -34,6 +34,7 @@ Link::Link(Network& network, LinkListener& listener, LinkOptions options)
     : net_(network), listener_(listener), options_(std::move(options)) {
   if (!options_.table) options_.table = GameItemTable();
   if (!options_.sleep) options_.sleep = [](std::int64_t ms) { plat::SleepMs(ms); };
+  if (!options_.clock) options_.clock = [] { return plat::Tick(); };
 }
 
 Link::~Link() {
@@ -48,7 +49,7 @@ Link::~Link() {
 
 bool Link::Start(std::int64_t now, std::string* error) {
   if (state_ != State::Idle) return false;
-  lastNow_ = now;
+  SetTime(now);
   if (options_.role == Role::Host) {
     std::string why;
     switch (net_.Listen(options_.address, options_.port, &why)) {
@@ -70,8 +71,8 @@ bool Link::Start(std::int64_t now, std::string* error) {
     state_ = State::Closed;
     return false;
   }
+  // The first attempt is made at the first tick.
   state_ = State::Connecting;
-  net_.StartConnect(options_.address, options_.port, kConnectAttemptMs);
   connectTick_ = now + kConnectTickMs;
   return true;
 }
@@ -82,14 +83,14 @@ void Link::Greet(std::unique_ptr<Stream> stream, std::int64_t now) {
   greetingDeadline_ = now + kGreetingMs;
   // At once: a peer with our name closes as soon as it has our greeting and its own is
   // out, and it must not find us gone before ours arrived.
-  lastWrite_ = now;
+  lastWrite_ = std::max(now, Current());
   wroteAny_ = true;
   if (!stream_->Write(ToCp936Lossy("OK" + options_.ownName + "*"))) Fail(kLinkLostText, false);
 }
 
 void Link::Poll(std::int64_t now) {
   if (polling_ || state_ == State::Closed || state_ == State::Idle) return;
-  lastNow_ = std::max(lastNow_, now);
+  SetTime(now);
   polling_ = true;
   struct Reset {
     bool& flag;
@@ -103,19 +104,22 @@ void Link::Poll(std::int64_t now) {
     }
   } else if (state_ == State::Connecting) {
     std::unique_ptr<Stream> s;
-    const Network::ConnectState cs = net_.PollConnect(s);
+    const Network::ConnectState cs = attempted_ ? net_.PollConnect(s) : Network::ConnectState::Pending;
     if (cs == Network::ConnectState::Connected && s) {
       Greet(std::move(s), now);
     } else if (now >= connectTick_) {
-      // This tick's attempt did not get through: count it and make a new one.
       connectTick_ = std::max(connectTick_ + kConnectTickMs, now + 1);
-      if (retries_ >= kConnectRetries) {
-        Fail(kConnectFailedText, false);
-        return;
+      if (attempted_) {
+        // This tick's attempt did not get through: count it and make a new one.
+        if (retries_ >= kConnectRetries) {
+          Fail(kConnectFailedText, false);
+          return;
+        }
+        ++retries_;
+        Log(RetryLine(retries_));
+        if (state_ != State::Connecting) return;
       }
-      ++retries_;
-      Log(RetryLine(retries_));
-      if (state_ != State::Connecting) return;
+      attempted_ = true;
       net_.StartConnect(options_.address, options_.port, kConnectAttemptMs);
     }
   }
@@ -148,7 +152,7 @@ void Link::ReadAndHandle(std::int64_t now) {
     const Stream::ReadResult r = stream_->Read(bytes);
     if (r == Stream::ReadResult::NoData) return;
     if (r == Stream::ReadResult::Closed) {
-      Fail(kLinkLostText, false);
+      Fail(kLinkLostText, true);  // a peer that only stopped writing may still read it
       return;
     }
     taken += bytes.size();
@@ -159,7 +163,7 @@ void Link::ReadAndHandle(std::int64_t now) {
       if (state_ == State::Closed) return;
     }
     if (!fits) {
-      Fail(kLinkLostText, false);
+      Fail(kLinkLostText, true);
       return;
     }
   }
@@ -177,7 +181,7 @@ void Link::HandleFrame(const std::string& bytes, std::int64_t now) {
       return;
     }
     if (f.payload == options_.ownName) {
-      Fail(kSameNameText, false);
+      Fail(kSameNameText, true);
       return;
     }
     peerName_ = f.payload;
@@ -191,13 +195,16 @@ void Link::HandleFrame(const std::string& bytes, std::int64_t now) {
   switch (f.tag) {
     case Tag::Chat:
     case Tag::Confirm:
-    case Tag::Offer:
+    case Tag::Offer: {
+      // The acknowledgement takes its place among our frames as of the frame's arrival:
+      // state messages decided before it go first (the peer reads it in their light),
+      // whatever the handler decides goes after it (unless put first).
+      const std::uint64_t seq = nextSeq_++;
       HandleQueued(f);
-      // A state message the handler queued (a JY0 after a failed commit) goes out before
-      // the acknowledgement.
       if (state_ == State::Trading) SendNextState(now);
-      if (state_ == State::Trading) QueueAck(f.slot);
+      if (state_ == State::Trading) QueueAck(f.slot, seq, f.tag == Tag::Confirm);
       break;
+    }
     case Tag::Ack:
       HandleAck(f.slot, now);
       break;
@@ -244,17 +251,20 @@ void Link::HandleQueued(const Frame& f) {
   }
 }
 
-void Link::QueueAck(int d) {
-  // One acknowledgement for every copy handled: the sender counts them, and reuses the
-  // slot only when each copy it wrote is answered.
-  Out ack{std::string("YZ") + static_cast<char>('0' + d) + "*", 0};
-  // A state message waiting for a free slot goes first: the peer reads the
-  // acknowledgement in its light (a JY0 before it says that our confirm no longer stands).
-  if (!states_.empty() && stateSlot_ == 0) {
-    heldAcks_.push_back(std::move(ack));
-  } else {
-    outbox_.push_back(std::move(ack));
+void Link::QueueAck(int d, std::uint64_t seq, bool ofConfirm) {
+  // One owed acknowledgement a digit: "YZ" + d frees the peer's slot d once, however many
+  // copies of its frame came, so a flood of frames costs nothing here.
+  if (d < 1 || d > kSendSlots) return;
+  std::string bytes = std::string("YZ") + static_cast<char>('0' + d) + "*";
+  for (Out& o : outbox_) {
+    if (o.kind == OutKind::Ack && o.bytes == bytes) {
+      o.ofConfirm = o.ofConfirm || ofConfirm;
+      return;
+    }
   }
+  Out ack{std::move(bytes), 0, OutKind::Ack, seq};
+  ack.ofConfirm = ofConfirm;
+  outbox_.push_back(std::move(ack));
 }
 
 void Link::HandleAck(int d, std::int64_t now) {
@@ -272,20 +282,26 @@ void Link::HandleAck(int d, std::int64_t now) {
   // A frame sent more than once is acknowledged once for each copy: its slot stays out
   // of use until every copy is, so a late acknowledgement cannot free a newer frame.
   s.unanswered = unanswered;
-  if (unanswered > 0) s.quietUntil = now + kLostCopyMs;
+  if (unanswered > 0) {
+    s.quietUntil = now + kLostCopyMs;
+    s.holdUntil = now + kCopyHoldMs;
+  }
   if (id != 0 && stateSlot_ == d) {
     stateSlot_ = 0;
     // A copy of an offer still on its way clears the peer's confirm once more when it
     // arrives: nothing newer goes before it is answered.
     copiesSlot_ = message.rfind("WC", 0) == 0 ? d : 0;
     listener_.OnStateAcknowledged(id, message);
+    // The next state message takes its place among our frames now, before the
+    // acknowledgements of frames that come after this one.
+    if (state_ == State::Trading && !acksOnly_) SendNextState(now);
   }
 }
 
 bool Link::StateCopiesOut() const {
   if (copiesSlot_ == 0) return false;
   const Slot& s = slots_[copiesSlot_];
-  return s.state == SlotState::Free && s.unanswered > 0 && lastNow_ < s.quietUntil;
+  return s.state == SlotState::Free && s.unanswered > 0 && lastNow_ < s.holdUntil;
 }
 
 int Link::FreeSlot(std::int64_t now) const {
@@ -303,13 +319,14 @@ bool Link::AllSlotsBusy() const {
   return true;
 }
 
-void Link::Assign(int d, std::string message, std::uint64_t stateId) {
+void Link::Assign(int d, std::string message, std::uint64_t stateId, bool first) {
   if (d == copiesSlot_) copiesSlot_ = 0;  // every copy of its last frame was answered (or lost)
   Slot& s = slots_[d];
   s = Slot{};
   s.state = SlotState::Pending;
   s.stateId = stateId;
-  outbox_.push_back(Out{ToCp936Lossy(QueuedFrameText(message, d)), d});
+  const OutKind kind = first ? OutKind::First : stateId != 0 ? OutKind::State : OutKind::Other;
+  outbox_.push_back(Out{ToCp936Lossy(QueuedFrameText(message, d)), d, kind, nextSeq_++});
   s.message = std::move(message);
 }
 
@@ -336,9 +353,6 @@ void Link::SendNextState(std::int64_t now) {
   states_.pop_front();
   stateSlot_ = d;
   Assign(d, std::move(m), id);
-  // The acknowledgements that waited behind it follow it.
-  for (Out& o : heldAcks_) outbox_.push_back(std::move(o));
-  heldAcks_.clear();
 }
 
 void Link::Resend(std::int64_t now) {
@@ -347,20 +361,23 @@ void Link::Resend(std::int64_t now) {
     if (s.state != SlotState::OnWire || now - s.sentAt <= kResendMs) continue;
     // In place, with the same digit: a re-queued copy could overtake a later state.
     s.state = SlotState::Pending;
-    outbox_.push_back(Out{ToCp936Lossy(QueuedFrameText(s.message, d)), d});
+    outbox_.push_back(Out{ToCp936Lossy(QueuedFrameText(s.message, d)), d, OutKind::Other, nextSeq_++});
   }
 }
 
-void Link::Flush(std::int64_t now) {
+void Link::Flush(std::int64_t /*now*/) {
   if (outbox_.empty() || !stream_) return;
-  if (wroteAny_ && now - lastWrite_ < kFrameGapMs) return;
-  Out o = std::move(outbox_.front());
-  outbox_.pop_front();
-  lastWrite_ = now;
+  // The gap counts from when the last frame really left.
+  const std::int64_t t = Current();
+  if (wroteAny_ && t - lastWrite_ < kFrameGapMs) return;
+  const auto next = NextOut();
+  Out o = std::move(*next);
+  outbox_.erase(next);
+  lastWrite_ = t;
   wroteAny_ = true;
   if (o.slot != 0) {
     slots_[o.slot].state = SlotState::OnWire;
-    slots_[o.slot].sentAt = now;
+    slots_[o.slot].sentAt = t;
     ++slots_[o.slot].unanswered;
   }
   if (!stream_->Write(o.bytes)) Fail(kLinkLostText, false);
@@ -385,9 +402,31 @@ Link::SayResult Link::Say(const std::string& text) {
 
 std::uint64_t Link::QueueState(std::string message) {
   if (state_ != State::Trading || message.size() < 2) return 0;
+  if (message == "JY0") {
+    // Our confirm withdrawn before it left: it never goes.
+    if (!states_.empty() && states_.back().second == "JY1") states_.pop_back();
+    if (states_.empty() && stateSlot_ != 0 && slots_[stateSlot_].message == "JY1") return Supersede(std::move(message));
+  }
   const std::uint64_t id = nextStateId_++;
   states_.emplace_back(id, std::move(message));
   return id;
+}
+
+std::uint64_t Link::Supersede(std::string message) {
+  // Our confirm, still unacknowledged, is withdrawn: the JY0 follows it at once instead of
+  // waiting for its answer, so that every acknowledgement we give after this reaches the
+  // peer behind it. The JY1 is not sent again (a copy after the JY0 would undo it); a JY1
+  // that never left is dropped.
+  const int old = stateSlot_;
+  Slot& j = slots_[old];
+  outbox_.erase(std::remove_if(outbox_.begin(), outbox_.end(), [old](const Out& o) { return o.slot == old; }),
+                outbox_.end());
+  const int unanswered = j.unanswered;
+  j = Slot{};
+  j.unanswered = unanswered;
+  if (unanswered > 0) j.quietUntil = lastNow_ + kLostCopyMs;
+  stateSlot_ = 0;
+  return QueueStateFirst(std::move(message));
 }
 
 std::uint64_t Link::Offer(int slot, const ItemRecord& item, std::string* refusal) {
@@ -408,53 +447,89 @@ std::uint64_t Link::Withdraw(int slot) {
 
 bool Link::SendRaw(const std::string& text) {
   if (!stream_ || (state_ != State::Greeting && state_ != State::Trading)) return false;
-  outbox_.push_back(Out{ToCp936Lossy(text), 0});
+  outbox_.push_back(Out{ToCp936Lossy(text), 0, OutKind::Other, nextSeq_++});
   return true;
 }
 
 std::uint64_t Link::Confirm(bool value) { return QueueState(value ? "JY1" : "JY0"); }
 
+std::uint64_t Link::QueueStateFirst(std::string message) {
+  if (state_ != State::Trading || message.size() < 2) return 0;
+  if (stateSlot_ != 0 || !states_.empty()) return QueueState(std::move(message));
+  // Any digit not carrying a frame will do: it goes out before anything else.
+  int d = FreeSlot(lastNow_);
+  for (int i = 1; d == 0 && i <= kSendSlots; ++i) {
+    if (slots_[i].state == SlotState::Free) d = i;
+  }
+  if (d == 0) {
+    Fail(kSlotsFullText, true);
+    return 0;
+  }
+  const std::uint64_t id = nextStateId_++;
+  stateSlot_ = d;
+  Assign(d, std::move(message), id, true);
+  return id;
+}
+
 void Link::Close(std::int64_t now) {
   if (state_ == State::Closed) return;
+  SetTime(now);
   if (stream_ && (state_ == State::Greeting || state_ == State::Trading)) {
-    // Acknowledgements still waiting leave first (the peer may act on them), each after
-    // the gap, then the farewell. What waits before an acknowledgement leaves with it, in
-    // order: the peer reads the acknowledgement in its light (a JY0 before it says that
-    // our confirm no longer stands).
-    std::vector<std::string> last;
-    std::size_t upTo = 0;
-    for (std::size_t i = 0; i < outbox_.size(); ++i) {
-      if (outbox_[i].slot == 0 && outbox_[i].bytes.rfind("YZ", 0) == 0) upTo = i + 1;
+    // The farewell goes out almost at once: what still waits is dropped, so that no
+    // backlog a peer piled up can hold the close. Only an owed acknowledgement of the
+    // peer's confirm leaves first (the peer may complete on it, as we may have), with
+    // the state messages decided before it: at most a few frames.
+    std::uint64_t upTo = 0;
+    for (const Out& o : outbox_) {
+      if (o.kind == OutKind::Ack && o.ofConfirm) upTo = std::max(upTo, o.seq);
     }
-    for (std::size_t i = 0; i < upTo; ++i) last.push_back(outbox_[i].bytes);
-    last.push_back("OVER*");
-    for (const std::string& bytes : last) {
-      if (!WriteAfterGap(bytes, now)) break;
+    bool ok = true;
+    while (ok && upTo != 0 && !outbox_.empty()) {
+      const auto next = NextOut();
+      if (next->kind == OutKind::Other || next->seq > upTo) break;
+      const std::string bytes = std::move(next->bytes);
+      outbox_.erase(next);
+      ok = WriteAfterGap(bytes);
     }
+    if (ok) WriteAfterGap("OVER*");
   }
   Shut();
   listener_.OnClosed("");
 }
 
-bool Link::WriteAfterGap(const std::string& bytes, std::int64_t& now) {
-  now = std::max(now, lastNow_);
-  if (wroteAny_ && now - lastWrite_ < kFrameGapMs) {
-    const std::int64_t wait = kFrameGapMs - (now - lastWrite_);
-    options_.sleep(wait);
-    now += wait;
+std::deque<Link::Out>::iterator Link::NextOut() {
+  // What must go first, then state messages and acknowledgements in the order they were
+  // decided, then chat and re-sent copies.
+  auto rank = [](const Out& o) { return o.kind == OutKind::First ? 0 : o.kind == OutKind::Other ? 2 : 1; };
+  auto next = outbox_.begin();
+  for (auto it = outbox_.begin(); it != outbox_.end(); ++it) {
+    if (rank(*it) < rank(*next) || (rank(*it) == rank(*next) && it->seq < next->seq)) next = it;
   }
-  lastNow_ = now;
-  lastWrite_ = now;
+  return next;
+}
+
+void Link::SetTime(std::int64_t now) {
+  lastNow_ = std::max(lastNow_, now);
+  lastClock_ = options_.clock();
+}
+
+std::int64_t Link::Current() const { return lastNow_ + std::max<std::int64_t>(0, options_.clock() - lastClock_); }
+
+bool Link::WriteAfterGap(const std::string& bytes) {
+  std::int64_t t = Current();
+  if (wroteAny_ && t - lastWrite_ < kFrameGapMs) {
+    const std::int64_t wait = kFrameGapMs - (t - lastWrite_);
+    options_.sleep(wait);
+    t = std::max(Current(), t + wait);
+  }
+  lastWrite_ = t;
   wroteAny_ = true;
   return stream_->Write(bytes);
 }
 
 void Link::Fail(const std::string& message, bool sayOver) {
   if (state_ == State::Closed) return;
-  if (sayOver && stream_) {
-    std::int64_t now = lastNow_;
-    WriteAfterGap("OVER*", now);
-  }
+  if (sayOver && stream_ && (state_ == State::Greeting || state_ == State::Trading)) WriteAfterGap("OVER*");
   Shut();
   listener_.OnClosed(message);
 }
@@ -473,17 +548,19 @@ void Link::Shut() {
   states_.clear();
   stateSlot_ = 0;
   copiesSlot_ = 0;
-  heldAcks_.clear();
   for (Slot& s : slots_) s = Slot{};
 }
 
 std::size_t Link::BufferedBytes() const {
   std::size_t n = framer_.Pending();
   for (const Out& o : outbox_) n += o.bytes.size();
-  for (const Out& o : heldAcks_) n += o.bytes.size();
   for (const std::string& m : chat_) n += m.size();
   for (const auto& m : states_) n += m.second.size();
   return n;
+}
+
+int Link::OwedAcks() const {
+  return static_cast<int>(std::count_if(outbox_.begin(), outbox_.end(), [](const Out& o) { return o.kind == OutKind::Ack; }));
 }
 
 void Link::Log(const std::string& line) { listener_.OnLog(line); }

@@ -23,6 +23,7 @@ constexpr int kSendSlots = 9;
 constexpr std::int64_t kPumpMs = 400;          // one chat frame a tick
 constexpr std::int64_t kResendMs = 2000;       // unacknowledged longer than this: sent again
 constexpr std::int64_t kLostCopyMs = 60000;    // a copy unanswered this long after the first answer is lost
+constexpr std::int64_t kCopyHoldMs = 3000;     // the next state message waits this long at most for such a copy
 constexpr std::int64_t kFrameGapMs = 100;      // between any two frames we send
 constexpr std::int64_t kConnectTickMs = 2000;  // one connection attempt a tick
 constexpr int kConnectAttemptMs = 1900;        // each attempt's own time limit
@@ -106,6 +107,9 @@ struct LinkOptions {
   ItemLookup table;     // checks received offers; the game's item table when empty
   // Waits during a close (the gap before the last frames); the game's sleep when empty.
   std::function<void(std::int64_t)> sleep;
+  // The millisecond clock, read when a frame really leaves (a handler may take long, a
+  // save write for one); the game's tick when empty.
+  std::function<std::int64_t()> clock;
 };
 
 class Link {
@@ -143,8 +147,9 @@ class Link {
   bool StateIdle() const { return states_.empty() && stateSlot_ == 0 && !StateCopiesOut(); }
   // The last state message, an offer or a withdrawal, was acknowledged, but a re-sent copy
   // of it is still on its way: the peer handles it again (and clears both confirms) before
-  // anything we send after it, so the next state message waits for its acknowledgement
-  // (or kLostCopyMs).
+  // anything we send after it, so the next state message waits for its acknowledgement,
+  // or kCopyHoldMs after the first answer (a peer that read both copies as one never
+  // answers the second).
   bool StateCopiesOut() const;
 
   // State messages, sent one at a time in order, each once the one before is
@@ -154,6 +159,11 @@ class Link {
   std::uint64_t Offer(int slot, const ItemRecord& item, std::string* refusal = nullptr);
   std::uint64_t Withdraw(int slot);
   std::uint64_t Confirm(bool value);
+  // A state message that goes on the wire before anything else we owe, acknowledgements
+  // included (a JY0 that must reach the peer before the acknowledgement of its confirm).
+  // Only when no state message of ours waits or is unacknowledged; otherwise it goes in
+  // turn, like QueueState.
+  std::uint64_t QueueStateFirst(std::string message);
 
   // Puts text on the wire as it is (encoded, no terminator added), in turn with the other
   // frames; for test peers. False when there is no connection.
@@ -161,14 +171,17 @@ class Link {
 
   // After the decision to close: only acknowledgements are still handled.
   void HandleAcksOnly() { acksOnly_ = true; }
-  // Orderly end: the acknowledgements still waiting, then "OVER*", shutdown, drain,
-  // close. Reports OnClosed(""). Nothing when already closed.
+  // Orderly end: an owed acknowledgement of the peer's confirm (with the state messages
+  // decided before it), then "OVER*", each after the gap; everything else still waiting
+  // is dropped; shutdown, drain, close. Reports OnClosed(""). Nothing when already closed.
   void Close(std::int64_t now);
 
   // Bytes held for the link: the part of a frame still coming and the frames to write.
   std::size_t BufferedBytes() const;
   // For tests: slot d (1..9) carries a frame not yet acknowledged.
   bool SlotBusy(int d) const { return d >= 1 && d <= kSendSlots && slots_[d].state != SlotState::Free; }
+  // Acknowledgements owed and not yet written (at most one a digit).
+  int OwedAcks() const;
 
  private:
   enum class SlotState { Free, Pending, OnWire };
@@ -181,27 +194,40 @@ class Link {
                                   // each is, so that every acknowledgement names one frame ...
     std::int64_t quietUntil = 0;  // ... or this time passed (a peer that reads each read as
                                   // one message drops a split frame without answer)
+    std::int64_t holdUntil = 0;   // the next state message waits for those copies until then
   };
+  // What is written first: a state message put first; then state messages and
+  // acknowledgements in the order they were decided; then chat and re-sent copies.
+  enum class OutKind { First, State, Ack, Other };
   struct Out {
     std::string bytes;
     int slot = 0;  // 1..9 for queued frames
+    OutKind kind = OutKind::Other;
+    std::uint64_t seq = 0;
+    bool ofConfirm = false;  // an acknowledgement of the peer's confirm
   };
+  std::deque<Out>::iterator NextOut();  // the frame to write next (the outbox is not empty)
 
   void Greet(std::unique_ptr<Stream> stream, std::int64_t now);
   void ReadAndHandle(std::int64_t now);
   void HandleFrame(const std::string& bytes, std::int64_t now);
   void HandleQueued(const Frame& f);
   void HandleAck(int d, std::int64_t now);
-  void QueueAck(int d);
+  void QueueAck(int d, std::uint64_t seq, bool ofConfirm);
+  std::uint64_t Supersede(std::string message);
   int FreeSlot(std::int64_t now) const;
   bool AllSlotsBusy() const;
-  void Assign(int d, std::string message, std::uint64_t stateId);
+  void Assign(int d, std::string message, std::uint64_t stateId, bool first = false);
   void Pump(std::int64_t now);
   void SendNextState(std::int64_t now);
   void Resend(std::int64_t now);
   void Flush(std::int64_t now);
   // Writes after the gap since the last frame (waiting for it); false when the write fails.
-  bool WriteAfterGap(const std::string& bytes, std::int64_t& now);
+  bool WriteAfterGap(const std::string& bytes);
+  // The time now: the time the link was last given, plus what the clock says has passed
+  // since (a handler inside the same pass may have taken long).
+  std::int64_t Current() const;
+  void SetTime(std::int64_t now);
   void Fail(const std::string& message, bool sayOver);
   void Shut();
   void Log(const std::string& line);
@@ -220,14 +246,16 @@ class Link {
   int copiesSlot_ = 0;  // the slot of the last acknowledged state message
   std::uint64_t nextStateId_ = 1;
   std::deque<Out> outbox_;
-  std::deque<Out> heldAcks_;  // behind a state message that waits for a free slot
-  std::int64_t lastWrite_ = 0;
-  std::int64_t lastNow_ = 0;  // the latest time the link was given
+  std::uint64_t nextSeq_ = 1;
+  std::int64_t lastWrite_ = 0;  // when the last frame really left
+  std::int64_t lastNow_ = 0;    // the latest time the link was given ...
+  std::int64_t lastClock_ = 0;  // ... and the clock's reading then
   bool wroteAny_ = false;
   std::int64_t pumpDue_ = 0;
   std::int64_t greetingDeadline_ = 0;
   std::int64_t connectTick_ = 0;
   int retries_ = 0;
+  bool attempted_ = false;  // a joiner's first attempt is made (at the first tick)
   bool acksOnly_ = false;
   bool polling_ = false;
 };

@@ -1,5 +1,6 @@
 #include "trade/session.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/file_lock.h"
@@ -158,11 +159,10 @@ void Session::ClearLists() {
   theirs_.fill(ItemRecord{});
   theirsValid_.fill(true);
   unreadablePeerOffer_ = false;
-  cmy_ = cdf_ = cdfFresh_ = false;
+  cmy_ = cdf_ = cdfFresh_ = peerJy1Last_ = false;
   jy1Id_ = 0;
   jy1Acked_ = false;
-  sent_.clear();
-  lastAckedOffer_ = false;
+  offersOut_.clear();
   jy0AfterAck_ = false;
 }
 
@@ -225,23 +225,24 @@ void Session::PeerOfferChanged() {
 }
 
 void Session::OnPeerConfirm(bool value) {
+  const bool again = value && peerJy1Last_;
+  peerJy1Last_ = value;
+  if (again) {
+    // A second JY1 without a JY0 between may be a re-sent copy of a stale one: the box
+    // shows it, but it neither counts nor completes anything. (A busy peer that cleared
+    // its box without saying so sends just this when it confirms again; it must clear and
+    // confirm once more, and our own confirm is refused until it does.)
+    if (!cdf_) SetPeerConfirm(true, false);
+    return;
+  }
   // The peer's confirm counts only when none of our offers was on its way: it may have
   // been given before the peer saw them.
-  // A second JY1 without a JY0 between is a re-sent copy: it neither refreshes a confirm
-  // that arrived behind our offer nor completes anything.
-  if (value && cdf_) return;
   SetPeerConfirm(value, value && !OfferInFlight());
   if (value) Evaluate(Case::PeerConfirmed);
 }
 
 void Session::OnStateAcknowledged(std::uint64_t id, const std::string& /*message*/) {
-  for (auto it = sent_.begin(); it != sent_.end(); ++it) {
-    if (it->id == id) {
-      lastAckedOffer_ = it->offer;
-      sent_.erase(it);
-      break;
-    }
-  }
+  offersOut_.erase(std::remove(offersOut_.begin(), offersOut_.end(), id), offersOut_.end());
   if (id != 0 && id == jy1Id_) {
     jy1Acked_ = true;
     Evaluate(Case::OwnConfirmAcknowledged);
@@ -256,20 +257,26 @@ bool Session::CommitMayBePending() const {
 
 void Session::Evaluate(Case c) {
   if (!cmy_ || !jy1Acked_ || !cdf_ || !cdfFresh_ || !Trading()) return;
-  bool valid = !unreadablePeerOffer_;
-  for (int k = 1; k <= kOfferSlots; ++k) valid = valid && theirsValid_[k];
-  if (!valid) {
-    // The refusal was logged when the offer came; our confirm is withdrawn, so that the
-    // peer cannot complete either.
-    SendConfirm(false);
-    return;
-  }
-  if (PeerOfferCount() > FreeBagSlots()) {
-    listener_.OnLog(kNoRoomLine);
-    SendConfirm(false);
+  // Our JY1 goes out only when these hold, and every change since withdrew it; should
+  // they fail all the same, our confirm is withdrawn before the peer can complete on it.
+  const bool valid = PeerOffersValid();
+  const bool room = PeerOfferCount() <= FreeBagSlots();
+  if (!valid || !room) {
+    if (!room) listener_.OnLog(kNoRoomLine);
+    if (c == Case::PeerConfirmed) {
+      SendClearFirst();
+    } else {
+      SendConfirm(false);
+    }
     return;
   }
   Commit(c);
+}
+
+bool Session::PeerOffersValid() const {
+  bool valid = !unreadablePeerOffer_;
+  for (int k = 1; k <= kOfferSlots; ++k) valid = valid && theirsValid_[k];
+  return valid;
 }
 
 void Session::Commit(Case c) {
@@ -296,7 +303,7 @@ void Session::Commit(Case c) {
     // Nothing changes; our box is cleared on the wire before the acknowledgement leaves,
     // so the peer does not complete either.
     Journal("failed", gave, got);
-    SendConfirm(false);
+    SendClearFirst();
     listener_.OnCommitFailed(kCommitFailedText);
     return;
   }
@@ -388,9 +395,11 @@ bool Session::StateIdle() const { return link_ && link_->StateIdle() && !jy0Afte
 
 void Session::SendConfirm(bool value) { Queued(link_ ? link_->Confirm(value) : 0, false, value); }
 
+void Session::SendClearFirst() { Queued(link_ ? link_->QueueStateFirst("JY0") : 0, false, false); }
+
 void Session::Queued(std::uint64_t id, bool offer, bool value) {
   if (id == 0) return;  // not trading
-  sent_.push_back(Sent{id, offer});
+  if (offer) offersOut_.push_back(id);
   // Any offer or confirm of ours voids the JY1 before it.
   jy1Id_ = !offer && value ? id : 0;
   jy1Acked_ = false;
@@ -398,11 +407,8 @@ void Session::Queued(std::uint64_t id, bool offer, bool value) {
 }
 
 bool Session::OfferInFlight() const {
-  for (const Sent& s : sent_) {
-    if (s.offer) return true;
-  }
   // A re-sent copy of our last offer still on its way clears the peer's confirm again.
-  return lastAckedOffer_ && link_ && link_->StateCopiesOut();
+  return !offersOut_.empty() || (link_ && link_->StateCopiesOut());
 }
 
 void Session::SetOwnConfirm(bool value) {
@@ -487,9 +493,21 @@ bool Session::SetConfirm(bool value) {
     Refuse("confirm", kStateBusyLine);
     return false;
   }
-  if (value && PeerOfferCount() > FreeBagSlots()) {
-    Refuse("confirm", kNoRoomLine);
-    return false;
+  if (value) {
+    // Our JY1 goes on the wire only if, were the peer to complete on it, we would
+    // complete too.
+    if (!PeerOffersValid()) {
+      Refuse("confirm", kPeerOfferRefusedLine);
+      return false;
+    }
+    if (PeerOfferCount() > FreeBagSlots()) {
+      Refuse("confirm", kNoRoomLine);
+      return false;
+    }
+    if (cdf_ && !cdfFresh_) {
+      Refuse("confirm", kConfirmAgainLine);
+      return false;
+    }
   }
   SendConfirm(value);  // completion waits for the acknowledgement, never the click
   return true;

@@ -48,6 +48,9 @@ inline constexpr const char* kNotTradableText = "作弊帐号和旧版本记录�
 inline constexpr const char* kBadSaveText = "存档文件无法读取，不能进行交易！";
 inline constexpr const char* kBadItemRowsText = "存档中的道具记录不完整，不能进行交易！";
 inline constexpr const char* kCloseWaitLine = "■ 正在等待对方确认交易 请稍候 ■";
+// A confirm click refused because we would not complete on it.
+inline constexpr const char* kPeerOfferRefusedLine = "■ 对方放入的道具无法接收 不能确认交易 ■";
+inline constexpr const char* kConfirmAgainLine = "■ 对方的确认已失效 请对方取消后重新确认交易 ■";
 // Message boxes of a commit that could not be written.
 inline constexpr const char* kCommitFailedText = "交易未能写入存档，本次交易已取消，道具没有变动。";
 inline constexpr const char* kCommitUnsavedText =
@@ -175,6 +178,9 @@ class Session : private LinkListener {
   bool CommitMayBePending() const;
   void PeerOfferChanged();
   void SendConfirm(bool value);
+  // A JY0 that must reach the peer before the acknowledgement of the frame being handled.
+  void SendClearFirst();
+  bool PeerOffersValid() const;
   void Queued(std::uint64_t id, bool offer, bool value);
   bool OfferInFlight() const;
   void SetOwnConfirm(bool value);
@@ -206,18 +212,14 @@ class Session : private LinkListener {
   std::array<bool, kOfferSlots + 1> theirsValid_{};
   bool unreadablePeerOffer_ = false;  // an offer whose slot could not be read: no commit
 
-  // Our state messages not yet acknowledged, in order (the link sends them one at a time).
-  struct Sent {
-    std::uint64_t id = 0;
-    bool offer = false;  // an offer or a withdrawal; else a confirm
-  };
-  std::deque<Sent> sent_;
-  bool lastAckedOffer_ = false;  // the last one acknowledged was an offer or a withdrawal
+  // Our offers and withdrawals not yet acknowledged (their ids).
+  std::vector<std::uint64_t> offersOut_;
   bool cmy_ = false;             // our box: the last confirm we put on (or queued for) the wire
   std::uint64_t jy1Id_ = 0;      // our latest JY1, while no WC or JY0 of ours followed it
   bool jy1Acked_ = false;        // ... and the peer acknowledged it
   bool cdf_ = false;             // the peer's box as last announced
   bool cdfFresh_ = false;        // ... and it came while none of our offers was in flight
+  bool peerJy1Last_ = false;     // the peer's last confirm message on the wire was JY1
   bool jy0AfterAck_ = false;     // the JY0 after a commit, sent after the acknowledgement
 
   struct Round {

@@ -236,15 +236,16 @@ TEST(HostilePeer, BadFramesAndForgedOffersNeverReachTheSave) {
   for (int k : {2, 3, 4, 5}) {
     EXPECT_FALSE(h.ours->WaitFor({PeerOffer(k), "\"item\":null"}).empty()) << k;
   }
-  // We offer and confirm; the peer acknowledges both and confirms: no commit, since
-  // slots stay refused, and our confirm is withdrawn.
+  // We offer and try to confirm: refused while slots of the peer stay refused, so that
+  // the peer cannot complete on a confirm of ours; the peer's confirm completes nothing.
   ASSERT_TRUE(bad.Write("YZ9*"));
   ASSERT_TRUE(Act(*h.ours, "offer 21", OwnOffer(1)));
   ASSERT_TRUE(bad.AckNext("WC"));
-  ASSERT_TRUE(Act(*h.ours, "confirm 1", ConfirmEvent("own", 1)));
-  ASSERT_TRUE(bad.AckNext("JY"));
+  ASSERT_TRUE(Act(*h.ours, "confirm 1", tradetest::Refused("confirm", trade::kPeerOfferRefusedLine)));
   bad.Write("JY91*");
-  EXPECT_FALSE(h.ours->WaitFor({ConfirmEvent("own", 0)}).empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(h.ours->WaitFor({ConfirmEvent("own", 1)}, 0).empty());
+  EXPECT_EQ(bad.Received().find("JY"), std::string::npos);
   EXPECT_TRUE(h.ours->WaitFor({Event("committed")}, 0).empty());
   EXPECT_TRUE(h.ours->WaitFor({Event("writing")}, 0).empty());
   // The acknowledgements: every frame with a valid digit, none for the others.

@@ -32,6 +32,7 @@ struct HostLink {
     o.ownName = std::move(name);
     o.table = TableOf({Cloth()});
     o.sleep = [this](std::int64_t ms) { slept += ms; };
+    o.clock = [this] { return now; };
     link = std::make_unique<trade::Link>(net, rec, o);
     std::string error;
     EXPECT_TRUE(link->Start(now, &error)) << error;

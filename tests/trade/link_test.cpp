@@ -48,7 +48,7 @@ TEST(TradeLink, BadGreetingsClose) {
     bool over;
   };
   const std::vector<Case> cases = {
-      {"OK甲*", trade::kSameNameText, false},        {"SY1你好*", trade::kLinkLostText, true},
+      {"OK甲*", trade::kSameNameText, true},         {"SY1你好*", trade::kLinkLostText, true},
       {"OK五个字的名*", trade::kLinkLostText, true}, {"OK*", trade::kLinkLostText, true},
       {"OKa\x01*", trade::kLinkLostText, true},      {"garbage*", trade::kLinkLostText, true},
   };
@@ -187,7 +187,7 @@ TEST(TradeLink, FramesLeaveAtLeastAGapApart) {
   HostLink h;
   h.Connect();
   h.link->Confirm(true);
-  h.Peer("SY1a*SY2b*SY2b*");  // each copy of slot 2 is answered
+  h.Peer("SY1a*SY2b*SY3b*");
   std::vector<std::int64_t> times;
   for (int i = 0; i < 60; ++i) {
     h.At(h.now + 7);
@@ -197,15 +197,25 @@ TEST(TradeLink, FramesLeaveAtLeastAGapApart) {
   for (std::size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], trade::kFrameGapMs);
 }
 
-TEST(TradeLink, WhatAHandlerSendsGoesBeforeTheAck) {
-  HostLink h;
-  h.Connect();
-  h.rec.onConfirm = [&](bool v) {
-    if (v) h.link->Confirm(false);
+TEST(TradeLink, AnAckLeavesFirstUnlessAHandlerPutsAStateMessageBeforeIt) {
+  struct Case {
+    bool first;
+    std::vector<std::string> sent;
   };
-  h.Peer("JY31*");
-  h.Run(300);
-  EXPECT_EQ(h.Sent(), (std::vector<std::string>{"JY10*", "YZ3*"}));
+  for (const Case& c : {Case{false, {"YZ3*", "JY10*"}}, Case{true, {"JY10*", "YZ3*"}}}) {
+    SCOPED_TRACE(c.first);
+    HostLink h;
+    h.Connect();
+    h.link->Say("早");  // our chat waits for the pump: the acknowledgement does not wait for it
+    h.rec.onConfirm = [&](bool v) {
+      if (v) c.first ? h.link->QueueStateFirst("JY0") : h.link->Confirm(false);
+    };
+    h.Peer("JY31*");
+    h.Run(150);
+    EXPECT_EQ(h.Sent(), c.sent);
+    h.Run(400);
+    EXPECT_EQ(h.Sent(), std::vector<std::string>{"SY2早*"});
+  }
 }
 
 TEST(TradeLink, EndsOfTheLink) {
@@ -213,18 +223,19 @@ TEST(TradeLink, EndsOfTheLink) {
     const char* what;
     std::function<void(HostLink&)> act;
     std::string message;
+    bool over;  // a link that can still write says goodbye
   };
   const std::vector<Case> cases = {
-      {"OVER", [](HostLink& h) { h.Peer("SY1再见*OVER*"); }, trade::kPeerLeftText},
-      {"end of stream", [](HostLink& h) { h.conn.bToA->ended = true; }, trade::kLinkLostText},
+      {"OVER", [](HostLink& h) { h.Peer("SY1再见*OVER*"); }, trade::kPeerLeftText, false},
+      {"end of stream", [](HostLink& h) { h.conn.bToA->ended = true; }, trade::kLinkLostText, true},
       {"64 KiB without terminator",
-       [](HostLink& h) { h.Peer(std::string(trade::Framer::kMaxPending + 1, 'S')); }, trade::kLinkLostText},
+       [](HostLink& h) { h.Peer(std::string(trade::Framer::kMaxPending + 1, 'S')); }, trade::kLinkLostText, true},
       {"write fails",
        [](HostLink& h) {
          h.stream->broken = true;
          h.link->Confirm(true);
        },
-       trade::kLinkLostText},
+       trade::kLinkLostText, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -236,19 +247,21 @@ TEST(TradeLink, EndsOfTheLink) {
     EXPECT_EQ(h.link->CurrentState(), Link::State::Closed);
     EXPECT_TRUE(h.conn.aToB->ended);
     EXPECT_EQ(h.link->BufferedBytes(), 0u);
+    const auto sent = h.Sent();
+    EXPECT_EQ(!sent.empty() && sent.back() == "OVER*", c.over);
   }
 }
 
-TEST(TradeLink, OwnCloseSendsWaitingAcksThenOver) {
+TEST(TradeLink, OwnCloseSaysOverAtOnceLeavingOwedAcksBehind) {
   HostLink h;
   h.Connect();
-  h.Peer("SY1a*SY2b*");
+  h.Peer("SY1a*SY2b*SY3c*");
   h.At(h.now + 100);
-  h.Sent();
+  EXPECT_EQ(h.Sent(), std::vector<std::string>{"YZ1*"});
   h.link->Close(h.now + 1);
   const auto sent = h.Sent();
-  EXPECT_EQ(sent, (std::vector<std::string>{"YZ2*", "OVER*"}));
-  EXPECT_GE(h.slept, 2 * trade::kFrameGapMs - 1);
+  EXPECT_EQ(sent, std::vector<std::string>{"OVER*"});
+  EXPECT_EQ(h.slept, trade::kFrameGapMs - 1);  // only the gap after the last frame
   EXPECT_EQ(h.rec.events.back(), "closed:");
   EXPECT_TRUE(h.conn.aToB->ended);
   h.link->Close(h.now + 500);  // twice is harmless
@@ -261,11 +274,17 @@ TEST(TradeLink, JoinerRetriesWithNewAttempts) {
   const trade::LinkOptions o =
       JoinOptions(" 10.0.0.9 ", "乙", [](const std::string&, ItemRecord&) { return false; });
   Link link(net, rec, o);
-  std::int64_t now = 1000;
+  const std::int64_t start = 1000;
+  std::int64_t now = start;
   ASSERT_TRUE(link.Start(now, nullptr));
+  // The first attempt is made at the first tick, 2000 ms after the start.
+  link.Poll(now += trade::kConnectTickMs - 1);
+  EXPECT_EQ(net.attempts, 0);
+  link.Poll(now += 1);
   EXPECT_EQ(net.attempts, 1);
   EXPECT_LT(net.lastTimeout, trade::kConnectTickMs);
-  for (int tick = 1; tick <= 11; ++tick) {
+  EXPECT_TRUE(rec.logs.empty());
+  for (int tick = 1; tick <= 11 && link.CurrentState() != Link::State::Closed; ++tick) {
     for (int i = 0; i < 200; ++i) link.Poll(now += 10);
     if (tick <= 10) {
       EXPECT_EQ(net.attempts, tick + 1);
@@ -275,6 +294,7 @@ TEST(TradeLink, JoinerRetriesWithNewAttempts) {
   EXPECT_EQ(rec.logs.size(), 10u);
   EXPECT_EQ(rec.events.back(), std::string("closed:") + trade::kConnectFailedText);
   EXPECT_EQ(link.CurrentState(), Link::State::Closed);
+  EXPECT_EQ(now - start, 12 * trade::kConnectTickMs);  // the eleventh failing tick: 24 s
 
   // A host that comes up late is reached by a later attempt; counting stops there.
   FakeNetwork net2;
@@ -284,7 +304,7 @@ TEST(TradeLink, JoinerRetriesWithNewAttempts) {
   net2.connectOnAttempt = 3;
   Link late(net2, rec2, o);
   ASSERT_TRUE(late.Start(now, nullptr));
-  for (int i = 0; i < 600; ++i) late.Poll(now += 10);
+  for (int i = 0; i < 700; ++i) late.Poll(now += 10);
   EXPECT_EQ(late.CurrentState(), Link::State::Greeting);
   EXPECT_EQ(rec2.logs, (std::vector<std::string>{trade::RetryLine(1), trade::RetryLine(2)}));
   EXPECT_EQ(conn.aToB->writes, std::vector<std::string>{trade::ToCp936Lossy("OK乙*")});

@@ -16,13 +16,11 @@
 namespace {
 
 using tradetest::ChildProcess;
+using tradetest::Refused;
 
 std::string Closed(const std::string& text) { return "{\"event\":\"closed\",\"text\":\"" + text + "\"}"; }
 std::string ChatFrom(const std::string& from, const std::string& text) {
   return "{\"event\":\"chat\",\"from\":\"" + from + "\",\"text\":\"" + text + "\"}";
-}
-std::string Refused(const std::string& what, const std::string& text) {
-  return "{\"event\":\"refused\",\"what\":\"" + what + "\",\"text\":\"" + text + "\"}";
 }
 std::string Connected(const std::string& peer) {
   return "{\"event\":\"connected\",\"peer\":\"" + peer + "\"}";
@@ -93,7 +91,7 @@ TEST_F(TradePeers, EqualNamesAreRefusedOnBothSides) {
 TEST_F(TradePeers, ALateHostIsReachedByTheRetries) {
   hostPort = FreePort();
   join = Peer("join", hostPort, "乙");
-  EXPECT_FALSE(join->WaitFor({trade::RetryLine(1)}, 4000).empty());
+  EXPECT_FALSE(join->WaitFor({trade::RetryLine(1)}, 6000).empty());
   // Nothing goes on the wire before there is a link.
   join->Send("raw JY11*");
   EXPECT_FALSE(join->WaitFor({Refused("raw", trade::kNotConnectedLine)}).empty());
@@ -108,7 +106,7 @@ TEST_F(TradePeers, ALateHostIsReachedByTheRetries) {
 TEST_F(TradePeers, ASecondJoinerAndASecondHostAreRefused) {
   ASSERT_TRUE(Trading("甲", "乙"));
   auto second = Peer("join", hostPort, "丙");
-  EXPECT_FALSE(second->WaitFor({trade::RetryLine(1)}, 4000).empty());
+  EXPECT_FALSE(second->WaitFor({trade::RetryLine(1)}, 6000).empty());
   EXPECT_TRUE(std::none_of(second->lines.begin(), second->lines.end(),
                            [](const std::string& l) { return l.find("connected") != std::string::npos; }));
   second->Send("close");

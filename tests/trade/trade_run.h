@@ -27,6 +27,9 @@ inline std::string OwnOffer(int k) {
 inline std::string PeerOffer(int k) {
   return "\"event\":\"offer\",\"side\":\"peer\",\"slot\":" + std::to_string(k) + ",";
 }
+inline std::string Refused(const std::string& what, const std::string& text) {
+  return "{\"event\":\"refused\",\"what\":\"" + what + "\",\"text\":\"" + text + "\"}";
+}
 inline std::string ConfirmEvent(const std::string& side, int value) {
   return "\"event\":\"confirm\",\"side\":\"" + side + "\",\"value\":" + std::to_string(value);
 }

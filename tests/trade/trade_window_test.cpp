@@ -183,7 +183,7 @@ class TradeWindowTest : public ::testing::Test {
   void Connect() {
     std::string error;
     ASSERT_TRUE(peer->Open(plat::Tick(), &error)) << error;
-    Run(500);
+    Run(2500);  // the joiner's first attempt comes at its first tick
     ASSERT_TRUE(trade::CurrentTradeSession()->Trading());
   }
   // The event pump runs the window's session; the peer is polled beside it.
