@@ -158,7 +158,9 @@ void TcpStream::Close(int drain_ms) {
   char buf[16384];
   while (!peer_ended_ && !broken_) {
     ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-    if (n > 0) continue;
+    // A peer that keeps sending cannot hold the close past its time.
+    if (n > 0 && SteadyMs() < deadline) continue;
+    if (n > 0) break;
     if (n == 0) break;
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) break;

@@ -58,6 +58,19 @@ class WindowState : public SessionListener {
 std::unique_ptr<WindowState> gState;
 // Set while the window writes the session's boxes into CMY and CDF: the change is not a click.
 bool gSyncing = false;
+// The picture whose item the two description lines show (nullptr: none).
+const plat::Control* gDescribed = nullptr;
+
+void ClearDescription() {
+  gDescribed = nullptr;
+  if (Form2.ItemInf(1) != nullptr) Form2.ItemInf(1)->Caption.clear();
+  if (Form2.ItemInf(2) != nullptr) Form2.ItemInf(2)->Caption.clear();
+}
+
+// An item that left the slot whose description shows takes the description with it.
+void SlotChanged(const plat::Control* image) {
+  if (image != nullptr && image == gDescribed) ClearDescription();
+}
 
 Session* LiveSession() {
   return gState && gState->session && !gState->ended ? gState->session.get() : nullptr;
@@ -77,11 +90,13 @@ void SyncConfirmBoxes() {
 
 void WindowState::OnBagChanged(int slot) {
   if (session) SetPicture(Form2.Iitem(slot), session->Bag(slot));
+  SlotChanged(Form2.Iitem(slot));
 }
 
 void WindowState::OnOffer(Side side, int k, const ItemRecord* item) {
   plat::Control* image = side == Side::Own ? Form2.Imy(k) : Form2.Idf(k);
   SetPicture(image, item != nullptr ? *item : ItemRecord{});
+  SlotChanged(image);
 }
 
 void WindowState::OnConfirm(Side, bool) { SyncConfirmBoxes(); }
@@ -118,9 +133,17 @@ void AfterSessionCall() {
   for (const std::string& text : boxes) plat::MsgBox(text);
 }
 
-void Describe(const ItemRecord& item) {
+void Describe(const plat::Control* image, const ItemRecord& item) {
   if (item.Name.empty()) return;  // over an empty slot the lines stay as they are
+  gDescribed = image;
   ui::ShowItemDescription(Form2.ItemInf(1), Form2.ItemInf(2), item);
+}
+
+// Every control of the window that shows no item clears the description when the
+// pointer comes over it, as the background does.
+void ClearOnPointer(plat::Control& c) {
+  if (!c.OnMouseMove) c.OnMouseMove = [](int, int, int, int) { Form_MouseMove(); };
+  for (const auto& child : c.Children()) ClearOnPointer(*child);
 }
 
 int LostSlot() {
@@ -158,6 +181,7 @@ void AttachHandlers() {
   w.Command6->OnClick = [] { Command6_Click(); };
   w.Form->OnMouseMove = [](int, int, int, int) { Form_MouseMove(); };
   w.Form->OnUnload = [](int& cancel) { Form_Unload(cancel); };
+  ClearOnPointer(*w.Form);
 }
 
 }  // namespace
@@ -193,8 +217,7 @@ bool OpenTradeWindow(SessionOptions options, std::string* error, std::unique_ptr
   });
 
   // Form_Load: the window shows with both description lines empty.
-  Form2.ItemInf(1)->Caption.clear();
-  Form2.ItemInf(2)->Caption.clear();
+  ClearDescription();
   ShowTradePictures();
   SyncConfirmBoxes();
   Form2.Form->Visible = true;
@@ -232,17 +255,10 @@ void ShowTradePictures() {
 
 namespace {
 
-// Keeps the log within kLogMaxChars, whole lines leaving from the front (a cut after a
-// line break never splits a character), and brings the newest line into view.
+// Keeps the log short: over kLogMaxChars characters it is cut to its last kLogKeptChars;
+// the newest line is brought into view.
 void KeepLogShort(plat::Control* t) {
-  if (t->Text.size() > static_cast<std::size_t>(kLogMaxChars) * 4) {
-    std::size_t cut = t->Text.find(kCrLf, t->Text.size() - static_cast<std::size_t>(kLogMaxChars) * 4);
-    t->Text.erase(0, cut == std::string::npos ? t->Text.size() : cut + 2);
-  }
-  while (plat::Len(t->Text) > kLogMaxChars) {
-    const std::size_t cut = t->Text.find(kCrLf);
-    t->Text.erase(0, cut == std::string::npos ? t->Text.size() : cut + 2);
-  }
+  if (plat::Len(t->Text) > kLogMaxChars) t->Text = plat::Right(t->Text, kLogKeptChars);
   t->ScrolledBack = 0;
 }
 
@@ -313,6 +329,7 @@ void Command2_Click() {
   const int n = LostSlot();
   if (Session* s = LiveSession()) s->Discard(n);
   if (Form2.Plost != nullptr) Form2.Plost->Visible = false;
+  SlotChanged(Form2.Ilost);
   AfterSessionCall();
 }
 
@@ -334,25 +351,22 @@ void Form_Unload(int& cancel) {
 
 // ---------------------------------------------------------------- descriptions
 
-void Form_MouseMove() {
-  if (Form2.ItemInf(1) != nullptr) Form2.ItemInf(1)->Caption.clear();
-  if (Form2.ItemInf(2) != nullptr) Form2.ItemInf(2)->Caption.clear();
-}
+void Form_MouseMove() { ClearDescription(); }
 
 void Iitem_MouseMove(int index) {
-  if (const Session* s = LiveSession()) Describe(s->Bag(index));
+  if (const Session* s = LiveSession()) Describe(Form2.Iitem(index), s->Bag(index));
 }
 
 void Imy_MouseMove(int index) {
-  if (const Session* s = LiveSession()) Describe(s->OwnOffer(index));
+  if (const Session* s = LiveSession()) Describe(Form2.Imy(index), s->OwnOffer(index));
 }
 
 void Idf_MouseMove(int index) {
-  if (const Session* s = LiveSession()) Describe(s->PeerOffer(index));
+  if (const Session* s = LiveSession()) Describe(Form2.Idf(index), s->PeerOffer(index));
 }
 
 void Ilost_MouseMove() {
-  if (const Session* s = LiveSession()) Describe(s->Bag(LostSlot()));
+  if (const Session* s = LiveSession()) Describe(Form2.Ilost, s->Bag(LostSlot()));
 }
 
 }  // namespace trade

@@ -17,8 +17,9 @@
 
 namespace trade {
 
-// The log keeps at most this many characters; the oldest lines go first.
-constexpr long kLogMaxChars = 20000;
+// A log longer than kLogMaxChars characters is cut to its last kLogKeptChars.
+constexpr long kLogMaxChars = 8000;
+constexpr long kLogKeptChars = 5000;
 
 // The help text written by "交易帮助".
 extern const char* const kTradeHelpLines[7];
@@ -42,8 +43,9 @@ void PollTradeWindow();
 // no picture.
 void ShowTradePictures();
 
-// Appends a line to the log T (a line break before it unless the log is empty), keeps
-// the log within kLogMaxChars and brings the newest line into view.
+// Appends a line to the log T (a line break before it unless the log is empty), cuts a
+// log grown over kLogMaxChars to its last kLogKeptChars and brings the newest line into
+// view.
 void AppendTradeLog(const std::string& line);
 
 // The window's handlers, attached by OpenTradeWindow; tests call them directly too.

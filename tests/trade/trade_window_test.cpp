@@ -299,6 +299,44 @@ TEST_F(TradeWindowTest, ChatQuickPhrasesHelpAndDescriptions) {
   Form2.Form->MouseMove(2, 2, 0, 0);
   EXPECT_EQ(Form2.ItemInf(1)->Caption, "");
   EXPECT_EQ(Form2.ItemInf(2)->Caption, "");
+
+  // A description goes with its item, and when the pointer comes over any other control.
+  auto over = [](plat::Control* c) {
+    Form2.Form->MouseMove(c->ScreenX() + c->PixelWidth() / 2, c->ScreenY() + c->PixelHeight() / 2, 0, 0);
+  };
+  for (plat::Control* elsewhere : {Form2.T, Form2.Command6, Form2.Label1(2)}) {
+    over(Form2.Iitem(22));
+    ASSERT_NE(Form2.ItemInf(1)->Caption, "");
+    over(elsewhere);
+    EXPECT_EQ(Form2.ItemInf(1)->Caption, "") << elsewhere->Name;
+  }
+  over(Form2.Iitem(22));
+  Press(Form2.Iitem(22));  // offered: the slot under the pointer is empty now
+  EXPECT_EQ(Form2.ItemInf(1)->Caption, "");
+  EXPECT_EQ(Form2.ItemInf(2)->Caption, "");
+  Run(500);
+  over(Form2.Imy(1));
+  ASSERT_NE(Form2.ItemInf(1)->Caption, "");
+  Press(Form2.Imy(1));  // taken back
+  EXPECT_EQ(Form2.ItemInf(1)->Caption, "");
+}
+
+TEST_F(TradeWindowTest, ALongLogIsCutToItsLastFiveThousandCharacters) {
+  Connect();
+  const std::string line(99, 'x');  // with the line break: 101 characters a line
+  Form2.T->Text.clear();
+  for (int i = 0; i < 79; ++i) trade::AppendTradeLog(line);
+  EXPECT_EQ(plat::Len(Form2.T->Text), 79 * 101 - 2);  // 7977: kept whole
+  trade::AppendTradeLog("已满");
+  EXPECT_EQ(plat::Len(Form2.T->Text), 7981);
+  trade::AppendTradeLog("溢出");  // 8000 still fits ...
+  EXPECT_EQ(plat::Len(Form2.T->Text), 7985);
+  for (int i = 0; i < 4; ++i) trade::AppendTradeLog("四个");
+  EXPECT_EQ(plat::Len(Form2.T->Text), trade::kLogKeptChars);  // ... 8001 does not
+  EXPECT_TRUE(Form2.T->Text.ends_with("\r\n四个"));
+  // Help lines count as well.
+  for (int i = 0; i < 10; ++i) Press(Form2.Command3);
+  EXPECT_LE(plat::Len(Form2.T->Text), trade::kLogMaxChars);
 }
 
 TEST_F(TradeWindowTest, BothConfirmsTradeTheItemsIntoTheSaveAndTheEndShowsTheMainWindow) {
