@@ -202,7 +202,7 @@ void Link::HandleFrame(const std::string& bytes, std::int64_t now) {
       const std::uint64_t seq = nextSeq_++;
       HandleQueued(f);
       if (state_ == State::Trading) SendNextState(now);
-      if (state_ == State::Trading) QueueAck(f.slot, seq, f.tag == Tag::Confirm);
+      if (state_ == State::Trading) QueueAck(f.slot, seq, f.tag == Tag::Confirm && f.payload == "1");
       break;
     }
     case Tag::Ack:
@@ -476,9 +476,9 @@ void Link::Close(std::int64_t now) {
   SetTime(now);
   if (stream_ && (state_ == State::Greeting || state_ == State::Trading)) {
     // The farewell goes out almost at once: what still waits is dropped, so that no
-    // backlog a peer piled up can hold the close. Only an owed acknowledgement of the
-    // peer's confirm leaves first (the peer may complete on it, as we may have), with
-    // the state messages decided before it: at most a few frames.
+    // backlog a peer piled up can hold the close. Only the owed acknowledgement of the
+    // peer's latest confirm leaves first (the peer may complete on it, as we may have),
+    // after the state messages decided before it: a few frames at most.
     std::uint64_t upTo = 0;
     for (const Out& o : outbox_) {
       if (o.kind == OutKind::Ack && o.ofConfirm) upTo = std::max(upTo, o.seq);
@@ -487,9 +487,10 @@ void Link::Close(std::int64_t now) {
     while (ok && upTo != 0 && !outbox_.empty()) {
       const auto next = NextOut();
       if (next->kind == OutKind::Other || next->seq > upTo) break;
+      const bool write = next->kind != OutKind::Ack || next->seq == upTo;
       const std::string bytes = std::move(next->bytes);
       outbox_.erase(next);
-      ok = WriteAfterGap(bytes);
+      if (write) ok = WriteAfterGap(bytes);
     }
     if (ok) WriteAfterGap("OVER*");
   }

@@ -218,6 +218,28 @@ TEST(TradeLink, AnAckLeavesFirstUnlessAHandlerPutsAStateMessageBeforeIt) {
   }
 }
 
+// A handler that takes long (a save written on the peer's confirm): the acknowledgement
+// leaves after it, and the gap to the next frame counts from then.
+TEST(TradeLink, TheGapCountsFromWhenAFrameReallyLeft) {
+  HostLink h;
+  h.Connect();
+  h.rec.onConfirm = [&](bool v) {
+    if (!v) return;
+    h.now += 300;  // the link's clock moves on inside the handler
+    h.link->Confirm(false);
+  };
+  h.Peer("JY11*");
+  std::vector<std::pair<std::int64_t, std::string>> sent;
+  for (int i = 0; i < 60; ++i) {
+    h.At(h.now + 10);
+    for (const std::string& f : h.Sent()) sent.emplace_back(h.now, f);
+  }
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].second, "YZ1*");
+  EXPECT_EQ(sent[1].second, "JY10*");
+  EXPECT_GE(sent[1].first - sent[0].first, trade::kFrameGapMs);
+}
+
 TEST(TradeLink, EndsOfTheLink) {
   struct Case {
     const char* what;
@@ -266,6 +288,44 @@ TEST(TradeLink, OwnCloseSaysOverAtOnceLeavingOwedAcksBehind) {
   EXPECT_TRUE(h.conn.aToB->ended);
   h.link->Close(h.now + 500);  // twice is harmless
   EXPECT_EQ(std::count(h.rec.events.begin(), h.rec.events.end(), "closed:"), 1);
+}
+
+// A hostile peer's flood of queued frames: at most one acknowledgement a digit is owed,
+// nothing piles up, and the close says goodbye at once, after the acknowledgement of the
+// peer's latest confirm only.
+TEST(TradeLink, AFloodOfQueuedFramesCostsNothingAndHoldsNoClose) {
+  for (const bool confirmLast : {false, true}) {
+    SCOPED_TRACE(confirmLast);
+    HostLink h;
+    h.Connect();
+    std::string flood;
+    for (int i = 0; i < 1'000'000; ++i) {
+      flood += "JY";
+      flood += static_cast<char>('1' + i % 9);
+      flood += "x*";  // acknowledged, payload refused
+    }
+    if (confirmLast) flood += "JY41*";
+    h.Peer(flood);
+    std::size_t most = 0;
+    for (int i = 0; i < 40; ++i) {
+      h.At(h.now + 10);
+      EXPECT_LE(h.link->OwedAcks(), trade::kSendSlots);
+      most = std::max(most, h.link->BufferedBytes());
+    }
+    EXPECT_LT(most, 64u * 1024);
+    EXPECT_EQ(h.conn.bToA->bytes, "");  // all of it read
+    auto sent = h.Sent();
+    EXPECT_LE(sent.size(), 5u);  // one a gap
+    h.slept = 0;
+    h.link->Close(h.now + 1);
+    const auto last = h.Sent();
+    EXPECT_LE(last.size(), 2u);
+    EXPECT_EQ(last.back(), "OVER*");
+    EXPECT_LE(h.slept, 2 * trade::kFrameGapMs);
+    sent.insert(sent.end(), last.begin(), last.end());
+    // The peer's confirm, read before its digit's acknowledgement left, was answered.
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "YZ4*"), 1);
+  }
 }
 
 TEST(TradeLink, JoinerRetriesWithNewAttempts) {

@@ -583,6 +583,65 @@ struct RawPeer {
   std::unique_ptr<Session> s;
 };
 
+// A busy literal peer: its confirm crosses our offer, our offer clears its box while two
+// of its texts wait, so it says nothing, and its next click sends JY1 again, on which it
+// completes once it has our JY1. That second JY1 does not count, and our confirm is
+// refused until the peer clears and confirms once more; then the round completes.
+TEST_F(TradeSessionTest, ABusyPeersSecondConfirmIsNotCountedAndOursWaitsForAFreshOne) {
+  RawPeer p;
+  ASSERT_TRUE(p.s->Trading());
+  p.Send("WC1" + *trade::EncodeOffer(1, Item(201)).payload + "*");
+  ASSERT_TRUE(p.s->Offer(21));
+  p.Run(200);
+  const std::string wc = p.Last("WC");
+  ASSERT_FALSE(wc.empty());
+  p.Send("JY21*");  // crossed our offer: shown, not counted
+  p.Send(std::string("YZ") + wc[2] + "*");
+  EXPECT_TRUE(p.s->PeerConfirm());
+  p.Send("JY31*");  // the busy peer's next click
+  EXPECT_TRUE(p.s->PeerConfirm());
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_FALSE(p.s->SetConfirm(true));
+    EXPECT_FALSE(p.s->OwnConfirm());
+  }
+  EXPECT_EQ(std::count(p.ev.refusals.begin(), p.ev.refusals.end(), std::string("confirm:") + trade::kConfirmAgainLine),
+            2);
+  p.Run(500);
+  EXPECT_EQ(p.Last("JY"), "");
+  p.Send("JY40*");
+  p.Send("JY51*");
+  ASSERT_TRUE(p.s->SetConfirm(true));
+  p.Run(200);
+  const std::string jy = p.Last("JY");
+  ASSERT_EQ(jy.size(), 5u);
+  p.Send(std::string("YZ") + jy[2] + "*");
+  EXPECT_EQ(p.ev.rounds.size(), 1u);
+  EXPECT_EQ(DiskItems(folder, "甲").at(21), 201);
+}
+
+// Our JY1 goes on the wire only if we would complete on it: a refused offer of the peer
+// and too little room refuse the click, each with its line, and nothing is sent.
+TEST_F(TradeSessionTest, AConfirmIsRefusedWhileWeCouldNotComplete) {
+  RawPeer p;
+  ItemRecord unknown = Item(301);
+  unknown.Name = "木剑";  // not in our table
+  p.Send("WC1" + *trade::EncodeOffer(1, Item(201)).payload + "*");
+  p.Send("WC2" + *trade::EncodeOffer(2, unknown).payload + "*");
+  EXPECT_FALSE(p.s->PeerOfferValid(2));
+  p.Send("JY31*");
+  EXPECT_FALSE(p.s->SetConfirm(true));
+  EXPECT_TRUE(p.ev.Logged(trade::kPeerOfferRefusedLine));
+  p.Run(300);
+  EXPECT_EQ(p.Last("JY"), "");
+  // The refused slot emptied by the peer: the click goes through.
+  p.Send("WC4002*");
+  p.Send("JY50*");
+  p.Send("JY61*");
+  EXPECT_TRUE(p.s->SetConfirm(true));
+  p.Run(200);
+  EXPECT_EQ(p.Last("JY").substr(3), "1*");
+}
+
 TEST_F(TradeSessionTest, ACopyOfThePeersConfirmDoesNotMakeItFresh) {
   RawPeer p;
   ASSERT_TRUE(p.s->Trading());
