@@ -115,6 +115,33 @@ TEST(LiteralPeer, StalledRoundsAreWholeOrInTheJournal) {
   });
 }
 
+// The joiner offers an item our item table lacks: our confirm is refused, so that a peer
+// completing on it (a literal peer whose box is set, or our own copy on its next round)
+// cannot leave the round one-sided. The same with two of our copies whose tables differ.
+TEST(LiteralPeer, AnOfferOurTableRefusesStopsOurConfirm) {
+  const std::vector<std::string> joiners = {"trade_literal_peer", "trade_peer"};
+  tradetest::InParallel(0, 1, [&](int i) {
+    SCOPED_TRACE(joiners[static_cast<std::size_t>(i)]);
+    TradeRun run(1, 1, 90 + i);
+    const std::string unknown = run.joinBefore.bag.at(21).Name;
+    ASSERT_TRUE(tradefiles::DropFromItemTable(run.host, unknown));
+    ASSERT_TRUE(run.Connect({}, false, "trade_peer", joiners[static_cast<std::size_t>(i)])) << run.Dump();
+    tradetest::ChildProcess& ours = *run.hostP;
+    tradetest::ChildProcess& other = *run.joinP;
+    ASSERT_TRUE(Act(ours, "offer 21", OwnOffer(1))) << run.Dump();
+    ASSERT_FALSE(other.WaitFor({PeerOffer(1), "\"Ex\":"}).empty()) << run.Dump();
+    other.Send("offer 21");
+    ASSERT_FALSE(ours.WaitFor({"\"what\":\"peer_offer\""}).empty()) << run.Dump();
+    other.Send("confirm 1");
+    ASSERT_FALSE(ours.WaitFor({ConfirmEvent("peer", 1)}).empty()) << run.Dump();
+    EXPECT_TRUE(Act(ours, "confirm 1", tradetest::Refused("confirm", trade::kPeerOfferRefusedLine))) << run.Dump();
+    EXPECT_TRUE(other.WaitFor({Event("committed")}, 1500).empty()) << run.Dump();
+    ours.Send("close");
+    run.End();
+    EXPECT_EQ(run.Check({}, false), Outcome::Neither) << run.Dump();
+  });
+}
+
 // ---------------------------------------------------------------- the hostile peer
 
 // A hostile joiner on a raw socket: it writes what it is told and reads what comes.

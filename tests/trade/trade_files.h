@@ -70,6 +70,20 @@ inline std::vector<ItemRecord> TestItems(int n, int firstEx) {
   return out;
 }
 
+// Takes an item out of a party's copy of the item table; true when a row went.
+inline bool DropFromItemTable(const Party& p, const std::string& name) {
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open_v2((p.folder / "date" / "Mon" / "74.dat").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+            SQLITE_OK;
+  sqlite3_stmt* st = nullptr;
+  ok = ok && sqlite3_prepare_v2(db, "DELETE FROM Item WHERE Name = ?", -1, &st, nullptr) == SQLITE_OK;
+  ok = ok && sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
+       sqlite3_step(st) == SQLITE_DONE && sqlite3_changes(db) > 0;
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return ok;
+}
+
 // A party in `folder`: the item table copied in, and a save for `name` holding `items`
 // (slot -> item; every other slot empty).
 inline Party MakeParty(const fs::path& folder, const std::string& name,
