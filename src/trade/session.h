@@ -151,6 +151,7 @@ class Session : private LinkListener {
   bool PeerOfferValid(int k) const;          // false while the peer's slot k holds something refused
   bool OwnConfirm() const { return cmy_; }
   bool PeerConfirm() const { return cdf_; }
+  bool PeerConfirmCounts() const { return cdf_ && cdfFresh_; }  // set, and we would complete on it
   int FreeBagSlots() const;
   int PeerOfferCount() const;
   const std::string& Name() const { return name_; }  // the character's name ("" before Open)

@@ -50,7 +50,8 @@ struct Pipe {
   std::string held;                 // written while held
   std::vector<std::string> writes;  // every write as it was made
   bool hold = false;
-  bool ended = false;  // the writer closed
+  bool ended = false;                             // the writer closed
+  std::function<void(const std::string&)> onWrite;  // sees every write as it is made
   void Release() {
     bytes += held;
     held.clear();
@@ -64,6 +65,7 @@ class PipeStream : public trade::Stream {
   bool Write(std::string_view b) override {
     if (closed_ || broken) return false;
     out_->writes.emplace_back(b);
+    if (out_->onWrite) out_->onWrite(out_->writes.back());
     (out_->hold ? out_->held : out_->bytes).append(b);
     return true;
   }

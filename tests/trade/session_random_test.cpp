@@ -96,6 +96,10 @@ class RandomTrade {
 
   void Run() {
     if (real_) folder_ = std::make_unique<savetest::GameFolder>();
+    if (U(4) == 0) {
+      lackingSide_ = U(2) ? kA : kB;
+      lackingKind_ = U(3);
+    }
     const BagSlots a = RandomBag(1000), b = RandomBag(2000);
     for (const BagSlots* bag : {&a, &b}) {
       for (const auto& [slot, ex] : BagItems(*bag)) initial_.push_back(ex);
@@ -126,6 +130,18 @@ class RandomTrade {
     }
     p.Connect();
     if (::testing::Test::HasFatalFailure()) return;
+    // Our JY1 leaves only when we would complete on it.
+    for (End* e : {&p.a, &p.b}) {
+      (e == &p.a ? p.AtoB() : p.BtoA()).onWrite = [e](const std::string& bytes) {
+        if (bytes.size() != 5 || bytes.compare(0, 2, "JY") != 0 || bytes[3] != '1') return;
+        const Session& s = *e->s;
+        bool valid = true;
+        for (int k = 1; k <= trade::kOfferSlots; ++k) valid = valid && s.PeerOfferValid(k);
+        EXPECT_TRUE(s.OwnConfirm() && valid && s.PeerOfferCount() <= s.FreeBagSlots() &&
+                    (!s.PeerConfirm() || s.PeerConfirmCounts()))
+            << s.Name() << " sent " << bytes;
+      };
+    }
     p.Hold();
     cutMode_ = U(4);
     cutAt_ = 1 + U(100);
@@ -174,17 +190,21 @@ class RandomTrade {
     }
 
     // The end: one side closes, everything held arrives (unless the link is cut).
+    End* closer = nullptr;
+    const std::int64_t closedAt = p.Now();
     if (!p.cut) {
-      End& closer = U(2) ? p.a : p.b;
+      closer = U(2) ? &p.a : &p.b;
       if (trace_)
         std::fprintf(stderr, "t=%lld %s close at the end\n", static_cast<long long>(p.Now()),
-                     closer.s->Name().c_str());
-      closer.s->Close(p.Now());
+                     closer->s->Name().c_str());
+      closer->s->Close(p.Now());
     }
     for (int t = 0; t < 20000 && (p.a.s->IsOpen() || p.b.s->IsOpen()); t += 50) {
       while (DeliverOne(p.AtoB()) || DeliverOne(p.BtoA())) {
       }
       p.Step(50);
+      // A close waits for a pending commit, and no longer.
+      if (closer != nullptr && closer->s->IsOpen()) EXPECT_LT(p.Now() - closedAt, 6000);
     }
     EXPECT_FALSE(p.a.s->IsOpen());
     EXPECT_FALSE(p.b.s->IsOpen());
@@ -220,6 +240,8 @@ class RandomTrade {
 
   void Tune(trade::SessionOptions& o) {
     if (!real_) store_.Install(o);
+    // Now and then the two item tables differ: one side refuses a kind the other offers.
+    if (o.name == lackingSide_) o.table = Table(lackingKind_);
     auto write = o.write;
     o.write = [this, write](const std::string& id, const BagSlots& items) {
       // Now and then a write fails, never twice running.
@@ -312,6 +334,8 @@ class RandomTrade {
 
  private:
   std::mt19937_64 rng_;
+  std::string lackingSide_;  // a side whose item table lacks a kind, in some runs
+  int lackingKind_ = -1;
   bool real_;
   std::unique_ptr<savetest::GameFolder> folder_;
   MemoryStore store_;
