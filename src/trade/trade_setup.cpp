@@ -8,8 +8,8 @@
 #include "trade/link.h"
 #include "trade/session.h"
 #include "trade/trade_window.h"
-#include "ui/title_screen.h"
 #include "window/form1.h"
+#include "world/save_list.h"
 
 namespace trade {
 
@@ -26,7 +26,7 @@ bool AccountMayTrade(const std::string& row) {
     plat::MsgBox(kChooseAccountText);
     return false;
   }
-  const std::string mode = ui::RowMode(row);
+  const std::string mode = RowMode(row);
   if (mode == "普通" || mode == "专家") return true;
   plat::MsgBox(kNotTradableText, plat::kOkOnly, kErrorTitle);
   return false;
@@ -83,7 +83,7 @@ void Command15_Click() {
   options.role = join ? Role::Join : Role::Host;
   options.address = join ? typed : std::string();
   options.port = TradeSetupPort();
-  options.name = ui::RowName(row);
+  options.name = RowName(row);
   std::string error;
   if (!OpenTradeWindow(std::move(options), &error)) plat::MsgBox(error);
 }

@@ -9,10 +9,10 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "trade/socket_network.h"
-#include "ui/item_description.h"
 #include "window/form1.h"
 #include "window/form2.h"
 #include "window/window_system.h"
+#include "world/item_description.h"
 #include "world/item_pictures.h"
 
 namespace trade {
@@ -136,7 +136,7 @@ void AfterSessionCall() {
 void Describe(const plat::Control* image, const ItemRecord& item) {
   if (item.Name.empty()) return;  // over an empty slot the lines stay as they are
   gDescribed = image;
-  ui::ShowItemDescription(Form2.ItemInf(1), Form2.ItemInf(2), item);
+  ShowItemDescription(Form2.ItemInf(1), Form2.ItemInf(2), item);
 }
 
 // Every control of the window that shows no item clears the description when the

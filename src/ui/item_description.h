@@ -1,26 +1,8 @@
-// The two-line description of an item shown whenever the player points at one, and the
-// main window's handlers that place the description panel PItemInf for the bag and
-// equipment slots, the shop list and the storage list.
+// The main window's handlers that place the item description panel PItemInf for the
+// bag and equipment slots, the shop list and the storage list.
 #pragma once
 
-#include <string>
-
-#include "common/game_state.h"
-#include "platform/forms.h"
-
 namespace ui {
-
-struct ItemLines {
-  std::string line1;  // name, requirements, weight, skill bonus, forge level, weapon level
-  std::string line2;  // the item's stats, each entry followed by one space
-};
-
-// Builds the two lines of an item. Reads the record only.
-ItemLines DescribeItem(const ItemRecord& item);
-
-// Writes the description of item into the two labels, each only when its caption
-// differs (line 1 first). A missing label is skipped. Any window's pair of labels.
-void ShowItemDescription(plat::Control* line1, plat::Control* line2, const ItemRecord& item);
 
 // Pointer over the grid slot `index` (1..16, 21..56): an empty slot hides PItemInf; a
 // worn slot puts the panel level with the equipment (Top 1200), a bag slot level with the

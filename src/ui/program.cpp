@@ -104,6 +104,7 @@ int RunProgram(const ProgramHooks& hooks) {
 
   BuildMainWindow();
   AttachStartupHandlers();
+  if (hooks.attachHandlers) hooks.attachHandlers();
 
   // SIGTERM and SIGINT end the program without the quit question: SDL must not turn
   // them into a close of the window, and the event pump ends a request through

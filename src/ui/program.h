@@ -15,6 +15,9 @@ namespace ui {
 struct ProgramHooks {
   // The game folder to run from; empty means the executable's own folder.
   std::filesystem::path folder;
+  // Attaches the handlers that code beside the main window's own puts on its controls
+  // (the entry point gives the trade set-up's), right after the main window's handlers.
+  std::function<void()> attachHandlers;
   // Runs once the window and its host exist and the display is attached, before the
   // start-up sequence (a test may wrap the event source or the dialogs here).
   std::function<void(plat::SdlHost& host)> windowOpened;

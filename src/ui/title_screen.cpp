@@ -12,7 +12,6 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "trade/trade_setup.h"
 #include "window/form1.h"
 #include "world/file_marker.h"
 #include "world/save_create.h"
@@ -82,10 +81,6 @@ std::string_view ClassDescription(std::string_view zhiYe) {
   if (zhiYe == "法师") return kMageText;
   return {};
 }
-
-std::string RowName(std::string_view row) { return plat::Trim(plat::Left(row, 4)); }
-
-std::string RowMode(std::string_view row) { return plat::Right(row, 2); }
 
 std::string CheckNewCharacter(std::string_view name, std::string_view zhiYe) {
   if (name.empty()) return std::string(kMsgNameEmpty);
@@ -253,7 +248,6 @@ void AttachTitleHandlers() {
   if (w.Command2 != nullptr) w.Command2->OnClick = [] { Command2_Click(); };
   if (w.Command3 != nullptr) w.Command3->OnClick = [] { Command3_Click(); };
   if (w.Command16 != nullptr) w.Command16->OnClick = [] { Command16_Click(); };
-  trade::AttachTradeSetupHandlers();
   // The window system gives the panel no resize event: it is fitted once here.
   Phelp_Resize();
 }

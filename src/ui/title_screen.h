@@ -23,11 +23,6 @@ inline constexpr std::string_view kMsgBadSave = "存档文件格式不可识别�
 // The description of a class shown in HelpText; "" for any other text.
 std::string_view ClassDescription(std::string_view zhiYe);
 
-// The name in a character-list row: its first four characters, blanks trimmed.
-std::string RowName(std::string_view row);
-// The account mode in a row: its last two characters.
-std::string RowMode(std::string_view row);
-
 // The checks of a new character in their order: the name, the list, the class, and an
 // existing save. Returns the message of the first that fails, "" when all pass.
 std::string CheckNewCharacter(std::string_view name, std::string_view zhiYe);

@@ -37,6 +37,10 @@ std::string SaveListRow(std::string_view id, std::string_view zhiYe, long level,
   return row;
 }
 
+std::string RowName(std::string_view row) { return plat::Trim(plat::Left(row, 4)); }
+
+std::string RowMode(std::string_view row) { return plat::Right(row, 2); }
+
 namespace {
 
 // The list row of one save file; throws when the file is not a readable save.

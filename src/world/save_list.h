@@ -8,11 +8,15 @@
 std::string Spaces(long n);
 
 // One line of the list: the name padded to 9 GBK bytes, " ", the class, " 等级：", the
-// level padded to two characters, " ", the save date, " ", the account mode. The title
-// screen reads the name back as the first four characters (trimmed) and the mode as
-// the last two.
+// level padded to two characters, " ", the save date, " ", the account mode. RowName
+// and RowMode read the name and the mode back.
 std::string SaveListRow(std::string_view id, std::string_view zhiYe, long level, std::string_view date,
                         std::string_view mode);
+
+// The name in a row of the list: its first four characters, blanks trimmed.
+std::string RowName(std::string_view row);
+// The account mode in a row: its last two characters.
+std::string RowMode(std::string_view row);
 
 // Clears the main window's IdList and adds one row per save file of "\Save\" whose
 // name ends in "kzs" (exactly, with case), in file-name order. No file is modified.

@@ -206,6 +206,7 @@ TEST(TradeE2e, TwoProgramsTradeAnItemEachByClicksAndBothSavesChange) {
     });
     ui::ProgramHooks hooks;
     hooks.folder = hostDir.path();
+    hooks.attachHandlers = trade::AttachTradeSetupHandlers;
     hooks.windowOpened = [&](plat::SdlHost& h) {
       logoKeys.Attach(h);
       answers.Attach(h);
@@ -281,6 +282,7 @@ TEST(TradeE2eChild, Joins) {
   t.Add([] { return !trade::TradeWindowOpen() && Form1.Form->Visible && Form1.Pnet->IsShown(); });
   ui::ProgramHooks hooks;
   hooks.folder = folder;
+  hooks.attachHandlers = trade::AttachTradeSetupHandlers;
   hooks.windowOpened = [&](plat::SdlHost& h) { logoKeys.Attach(h); };
   hooks.leaveTitle = [&](plat::SdlHost&) { return t.Pass(); };
   ASSERT_EQ(ui::RunProgram(hooks), 0);

@@ -101,6 +101,7 @@ TEST(Screenshot, TheTradeWindowWithOffersOnBothSidesInARealWindow) {
   const auto click = [](const plat::Control* c) { e2e::ClickOn(c); };
   ui::ProgramHooks hooks;
   hooks.folder = dir.path();
+  hooks.attachHandlers = trade::AttachTradeSetupHandlers;
   hooks.windowOpened = [&](plat::SdlHost& host) { logoKeys.Attach(host); };
   hooks.leaveTitle = [&](plat::SdlHost& host) {
     if (peer && peer->IsOpen()) peer->Poll(plat::Tick());

@@ -1,6 +1,7 @@
 // The cheat panel on the real main window and the built sample game folder: what each
 // button does to the character and the world, the lock and hit boxes, the lists filled
-// from the game's tables, and every teleport of the list landing on a cell one can stand on.
+// from the game's tables, and every teleport of the list landing in the part of its name
+// on a cell one can stand on.
 #include "ui/cheat_panel.h"
 
 #include <gtest/gtest.h>
@@ -205,7 +206,9 @@ TEST_F(CheatPanelTest, TheListsHoldTheGamesItemsAndMonsterKinds) {
   EXPECT_EQ(Form1.Citem->ListCount(), static_cast<int>(items.size()));
 }
 
-TEST_F(CheatPanelTest, EveryDestinationOfTheListLandsOnACellOneCanStandOn) {
+// Each destination lands in the part of its own name, on a cell one can stand on. The
+// fishing village is spelt 小渔村 on the map, the name the town progress knows it by.
+TEST_F(CheatPanelTest, EveryDestinationOfTheListLandsInItsPartOnACellOneCanStandOn) {
   ASSERT_EQ(Form1.Cmap->Items.size(), ui::CheatDestinations().size());
   std::size_t i = 0;
   for (const auto& d : ui::CheatDestinations()) {
@@ -215,6 +218,7 @@ TEST_F(CheatPanelTest, EveryDestinationOfTheListLandsOnACellOneCanStandOn) {
     Form1.Command19->OnClick();
     EXPECT_EQ(Place(), (std::vector<int>{d.map, d.part, d.x, d.y}));
     EXPECT_FALSE(GridBlocked(d.x, d.y));
+    EXPECT_EQ(G.PartNames[static_cast<std::size_t>(G.SubMap)], d.label == "小鱼村" ? "小渔村" : std::string(d.label));
   }
   EXPECT_TRUE(dialogs.dialogs.shown.empty());
 }

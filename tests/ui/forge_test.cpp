@@ -182,6 +182,28 @@ TEST_F(ForgeTest, WornWeaponGetsNoRequirementText) {
   EXPECT_EQ(Form1.LwUP->Caption, kChoose);
 }
 
+// The text starts past the worn slots: the last worn slot gets none, the first belt slot
+// the ore and the fee of the weapon's next level.
+TEST_F(ForgeTest, TheRequirementTextStartsAtTheFirstSlotPastTheWornOnes) {
+  const struct {
+    int slot, level;
+    std::string text;
+  } cases[] = {
+      {10, 0, kChoose},
+      {11, 0, "武器当前等级：0\r\r锻造材料：\r铁矿石1块\r\r锻造费用：500"},
+      {11, 4, "武器当前等级：4\r\r锻造材料：\r铁矿石2块\r\r锻造费用：1800"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "slot " << c.slot << " level " << c.level);
+    Slot(c.slot) = sword;
+    Slot(c.slot).dzlevel = c.level;
+    G.SelectedSlot = c.slot;
+    Form1.LwUP->Caption = "旧";
+    ui::ShowForgeRequirement();
+    EXPECT_EQ(Form1.LwUP->Caption, c.text);
+  }
+}
+
 TEST_F(ForgeTest, LevelNineIsTheLast) {
   Ready(9, 3, 9000);
   ScriptedDraws none;

@@ -97,7 +97,7 @@ class TitleScreenTest : public ::testing::Test {
   }
   void Select(const std::string& name) {
     for (int i = 0; i < Form1.IdList->ListCount(); ++i) {
-      if (ui::RowName(Form1.IdList->Items[static_cast<std::size_t>(i)]) == name) {
+      if (RowName(Form1.IdList->Items[static_cast<std::size_t>(i)]) == name) {
         Form1.IdList->SetListIndex(i);
         return;
       }
@@ -280,12 +280,12 @@ TEST_F(TitleScreenTest, ChineseNamesOfOneToFourCharactersAreAccepted) {
   EXPECT_TRUE(Shown().empty());
   ASSERT_EQ(Rows().size(), 6u);
   for (const std::string& row : Rows()) {
-    EXPECT_TRUE(fs::exists(SaveFile(ui::RowName(row)))) << row;
-    EXPECT_EQ(ui::RowMode(row), "普通");
+    EXPECT_TRUE(fs::exists(SaveFile(RowName(row)))) << row;
+    EXPECT_EQ(RowMode(row), "普通");
   }
   // A four-character name is followed by one blank of padding and the separator.
   const auto rows = Rows();
-  const auto four = std::find_if(rows.begin(), rows.end(), [](auto& r) { return ui::RowName(r) == "庚辛壬癸"; });
+  const auto four = std::find_if(rows.begin(), rows.end(), [](auto& r) { return RowName(r) == "庚辛壬癸"; });
   ASSERT_NE(four, rows.end());
   EXPECT_EQ(four->rfind("庚辛壬癸  道士 等级：1", 0), 0u);
 }
@@ -322,7 +322,7 @@ TEST_F(TitleScreenTest, EachClassInBothModesIsCreatedListedAndContinued) {
     EXPECT_EQ(ClickSounds(), sounds + 1);  // choosing a row clicks
     const std::string row = Form1.IdList->SelectedItem();
     EXPECT_NE(row.find(std::string(" ") + m.c->zhiYe + " 等级：1  "), std::string::npos) << row;
-    EXPECT_EQ(ui::RowMode(row), m.expert ? "专家" : "普通");
+    EXPECT_EQ(RowMode(row), m.expert ? "专家" : "普通");
 
     Form1.Command2->OnClick();
     EXPECT_EQ(ClickSounds(), sounds + 1);  // continuing plays nothing
@@ -540,7 +540,7 @@ TEST_F(TitleScreenTest, DeletingASaveThatIsGoneOrStuck) {
   Form1.Command3->OnClick();
   EXPECT_EQ(Shown().size(), 1u);  // the question only
   ASSERT_EQ(Rows().size(), 1u);
-  EXPECT_EQ(ui::RowName(Rows()[0]), "ab");
+  EXPECT_EQ(RowName(Rows()[0]), "ab");
 
   fs::remove(SaveFile("ab"));
   Select("ab");
@@ -628,7 +628,7 @@ TEST_F(TitleScreenTest, ClicksOnTheRealControlsCreateAndContinue) {
   ASSERT_EQ(Form1.Lzj->Value(), 1);
   ClickOn(Form1.Command1);
   ASSERT_EQ(Rows().size(), 1u);
-  EXPECT_EQ(ui::RowMode(Rows()[0]), "专家");
+  EXPECT_EQ(RowMode(Rows()[0]), "专家");
   // The first row of the list, then "故事继续".
   Form1.Form->MouseDown(Form1.IdList->ScreenX() + 4, Form1.IdList->ScreenY() + 4, plat::kLeftButton, 0);
   Form1.Form->MouseUp(Form1.IdList->ScreenX() + 4, Form1.IdList->ScreenY() + 4, plat::kLeftButton, 0);

@@ -304,6 +304,43 @@ TEST_F(MonstersTest, AStrikeAndItsPoisonLifeStealAndParalysisRolls) {
   }
 }
 
+// A strike's attack is drawn from Dc to DcMax and the player's defence from Df to DfMax
+// (Mf to MfMax against an archer); what the defence leaves, at least 1, is the damage.
+TEST_F(MonstersTest, AStrikeDrawsItsAttackAndTheDefenceFromTheirWholeRanges) {
+  struct Row {
+    const char* what;
+    int kind, i;
+    double attackDraw, defenceDraw;
+    int damage;
+  };
+  const Row rows[] = {
+      {"lowest attack, lowest defence", W, 9, 0.0, 0.0, 3},      // 4 - 1
+      {"middle of both", W, 9, 0.5, 0.5, 5},                     // 8 - 3
+      {"top attack, top defence", W, 9, 0.95, 0.9, 7},           // 12 - 5
+      {"defence above the attack", W, 9, 0.0, kMiss, 1},         // 4 - 5, at least 1
+      {"an archer against magic defence", A, 13, 0.95, 0.9, 6},  // 12 - 6
+      {"an archer, low magic defence", A, 13, 0.5, 0.0, 6},      // 8 - 2
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    Fresh();
+    PlayerRecord& p = G.Player;
+    p.Df = 1;
+    p.DfMax = 5;
+    p.Mf = 2;
+    p.MfMax = 6;
+    Kind(r.kind).Dc = 4;
+    Kind(r.kind).DcMax = 12;
+    Put(1, r.kind, r.i, 8, S::Attack, 5);
+    if (r.kind == W) Script({0.5});  // the dodge roll: it lands
+    Script({r.attackDraw, r.defenceDraw, kMiss, kMiss});
+    MonsterStrike(1, r.i, 8);
+    EXPECT_EQ(draws.Left(), 0u);
+    EXPECT_EQ(p.HP, 100 - r.damage);
+    EXPECT_EQ(Text(), std::to_string(r.damage));
+  }
+}
+
 TEST_F(MonstersTest, ADeadMonsterFallsCriesDropsAndBecomesACorpse) {
   G.SoundOn = 1;
   Kind(W).Drops[0][0] = "1";

@@ -19,20 +19,24 @@ using plat::db::Value;
 
 const char* const kUnreadable = "无法识别的存档文件！请将它移出存档文件夹！";
 
-TEST(SaveListRow, NameIsPaddedToNineGbkBytes) {
-  const std::pair<std::string, std::string> names[] = {
-      {"甲", "甲" + std::string(7, ' ')},       {"甲乙", "甲乙" + std::string(5, ' ')},
-      {"甲乙丙", "甲乙丙" + std::string(3, ' ')}, {"甲乙丙丁", "甲乙丙丁" + std::string(1, ' ')},
-      {"ab", "ab" + std::string(7, ' ')},       {"abcdefghij", "abcdefghij"},
+TEST(SaveListRow, NameIsPaddedToNineGbkBytesAndReadBack) {
+  const struct {
+    std::string name, padded, readBack;
+  } names[] = {
+      {"甲", "甲" + std::string(7, ' '), "甲"},
+      {"甲乙", "甲乙" + std::string(5, ' '), "甲乙"},
+      {"甲乙丙", "甲乙丙" + std::string(3, ' '), "甲乙丙"},
+      {"甲乙丙丁", "甲乙丙丁" + std::string(1, ' '), "甲乙丙丁"},
+      {"ab", "ab" + std::string(7, ' '), "ab"},
+      {"abcdefghij", "abcdefghij", "abcd"},  // the list shows a name longer than four cut
   };
-  for (const auto& [name, padded] : names) {
-    const std::string row = SaveListRow(name, "战士", 12, "2024-01-02 03:04:05", "普通");
-    EXPECT_EQ(row, padded + " 战士 等级：12 2024-01-02 03:04:05 普通") << name;
+  for (const auto& n : names) {
+    const std::string row = SaveListRow(n.name, "战士", 12, "2024-01-02 03:04:05", "普通");
+    EXPECT_EQ(row, n.padded + " 战士 等级：12 2024-01-02 03:04:05 普通") << n.name;
+    EXPECT_EQ(RowName(row), n.readBack) << n.name;
+    EXPECT_EQ(RowMode(row), "普通") << n.name;
   }
-  // The title screen takes the name and the mode back out of the row.
-  const std::string row = SaveListRow("甲乙丙", "法师", 7, "2024-01-02 03:04:05", "专家");
-  EXPECT_EQ(plat::Trim(plat::Left(row, 4)), "甲乙丙");
-  EXPECT_EQ(plat::Right(row, 2), "专家");
+  EXPECT_EQ(RowMode(SaveListRow("甲乙丙", "法师", 7, "2024-01-02 03:04:05", "专家")), "专家");
 }
 
 TEST(SaveListRow, LevelIsPaddedToTwoCharacters) {

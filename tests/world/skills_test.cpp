@@ -198,6 +198,28 @@ TEST_F(SkillsTest, AnAirSlashStrikesAtEveryHitMomentAndEndsWhenThePlayerStands) 
   EXPECT_EQ(Lost(1), 3 * 14);
 }
 
+// A slash in progress goes on while the player has any life left: at 1 HP the air slash
+// strikes and the fire sword burns on, at 0 both end.
+TEST_F(SkillsTest, AnAirSlashOrAFireSwordGoesOnAtOneHpAndEndsAtNone) {
+  G.Player.Dc = G.Player.DcMax = 10;
+  G.Player.DcSpeed = 20;  // the period stays 1 frame
+  G.Player.Direction = 2;
+  G.Player.ActStep = 4;
+  for (const int kind : {2, 3}) {
+    for (const std::int32_t hp : {1, 0}) {
+      SCOPED_TRACE(::testing::Message() << "kind " << kind << ", HP " << hp);
+      G.SkillEffects = {};
+      G.Player.HP = hp;
+      G.Player.ActCounter = 7;
+      PlaceMonster(1, kView + 10, kView + 8);
+      AddSkillEffect(kind, 0, 0, 0, 0);
+      RunSkills();
+      EXPECT_EQ(Slot(1).Kind, hp > 0 ? kind : 0);
+      EXPECT_EQ(Lost(1), kind == 2 && hp > 0 ? 14 : 0);
+    }
+  }
+}
+
 // ---- the shock slash and the hell fire
 
 TEST_F(SkillsTest, AShockSlashStrikesTheEightCellsAroundOnceAtItsEighthFrame) {
