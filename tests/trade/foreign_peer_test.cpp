@@ -2,6 +2,9 @@
 // protocol to the letter, faults included, and a hostile one that sends whatever it likes.
 // Nothing may change in our save that a completed round did not bring.
 #include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <sys/resource.h>
 
 #include "platform/net.h"
@@ -140,6 +143,54 @@ TEST(LiteralPeer, AnOfferOurTableRefusesStopsOurConfirm) {
     run.End();
     EXPECT_EQ(run.Check({}, false), Outcome::Neither) << run.Dump();
   });
+}
+
+// A busy literal peer: its confirm crosses our offer (both held by a stall), and our
+// offer reaches it while two of its chat lines wait, so it clears its box without a word.
+// Its next confirm looks like a re-sent copy: ours is refused until it clears and
+// confirms again, and then the round completes on both sides.
+TEST(LiteralPeer, ABusyPeersRenewedConfirmNeverMakesAOneSidedRound) {
+  std::atomic<int> busyRuns{0};
+  tradetest::InParallel(0, 2, [&](int i) {
+    SCOPED_TRACE(i);
+    TradeRun run(1, 1, 95 + i);
+    // The stall comes after the first frame that follows the greetings: the peer's JY1.
+    ASSERT_TRUE(run.Connect({"--stall-ms", "1500", "--stall-after-frames", "3"}, true, "trade_peer",
+                            "trade_literal_peer"))
+        << run.Dump();
+    tradetest::ChildProcess& ours = *run.hostP;
+    tradetest::ChildProcess& literal = *run.joinP;
+    literal.Send("confirm 1");
+    // Chat keeps two texts waiting in its queue until our offer reaches it; the offer
+    // goes once the peer's JY1 is on its way.
+    for (int t = 0; t < 2400; t += 50) {
+      literal.Send("chat 稍等");
+      if (t == 450) ours.Send("offer 21");
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const bool busy = !literal.WaitFor({"■ 任务忙 请放慢速度  ■"}, 3000).empty();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // its queue drains
+    literal.Send("confirm 1");
+    ASSERT_FALSE(ours.WaitFor({ConfirmEvent("peer", 1)}).empty()) << run.Dump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    if (busy) {
+      ++busyRuns;
+      EXPECT_TRUE(Act(ours, "confirm 1", tradetest::Refused("confirm", trade::kConfirmAgainLine))) << run.Dump();
+      EXPECT_TRUE(literal.WaitFor({Event("committed")}, 1000).empty()) << run.Dump();
+      literal.Send("confirm 0");
+      literal.Send("confirm 1");
+      const std::size_t from = ours.lines.size();
+      ASSERT_FALSE(ours.WaitFor({ConfirmEvent("peer", 0)}, 5000, from).empty()) << run.Dump();
+      ASSERT_FALSE(ours.WaitFor({ConfirmEvent("peer", 1)}, 5000, from).empty()) << run.Dump();
+    }
+    EXPECT_TRUE(Act(ours, "confirm 1", ConfirmEvent("own", 1))) << run.Dump();
+    EXPECT_FALSE(ours.WaitFor({Event("committed")}).empty()) << run.Dump();
+    EXPECT_FALSE(literal.WaitFor({Event("committed")}).empty()) << run.Dump();
+    ours.Send("close");
+    run.End();
+    EXPECT_EQ(run.Check({}, false), Outcome::Both) << run.Dump();
+  });
+  EXPECT_GT(busyRuns.load(), 0);
 }
 
 // ---------------------------------------------------------------- the hostile peer
