@@ -64,6 +64,7 @@ class ChildProcess {
   }
   // The first line from the index `from` on that holds every one of the needles, waiting
   // up to timeoutMs for it; "" when none came.
+  int Pid() const { return pid_; }
   std::string WaitFor(const std::vector<std::string>& needles, int timeoutMs = 5000, std::size_t from = 0) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
