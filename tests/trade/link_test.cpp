@@ -336,6 +336,14 @@ TEST(TradeLink, JoinerRetriesWithNewAttempts) {
   Link link(net, rec, o);
   const std::int64_t start = 1000;
   std::int64_t now = start;
+  {
+    // No address at all: refused before any attempt.
+    Link blank(net, rec, JoinOptions("  ", "乙", o.table));
+    std::string error;
+    EXPECT_FALSE(blank.Start(now, &error));
+    EXPECT_EQ(error, trade::kBadAddressText);
+    EXPECT_EQ(blank.CurrentState(), Link::State::Closed);
+  }
   ASSERT_TRUE(link.Start(now, nullptr));
   // The first attempt is made at the first tick, 2000 ms after the start.
   link.Poll(now += trade::kConnectTickMs - 1);
