@@ -271,8 +271,8 @@ void Control::AppendLook(std::string& out) const {
   PutValue(out, geometry);
   const std::uint32_t colours[] = {ForeColor, BackColor, BorderColor};
   PutValue(out, colours);
-  const bool flags[] = {PixelScale, Enabled,   BackTransparent, HasBorder,  WordWrap,
-                        Dropped,    Graphical, MultiLine,       AllSelected};
+  const bool flags[] = {PixelScale, Enabled,   BackTransparent, HasBorder,   WordWrap,
+                        Dropped,    Graphical, MultiLine,       AllSelected, FontBold};
   PutValue(out, flags);
   PutText(out, Caption);
   PutText(out, Picture);

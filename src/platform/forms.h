@@ -107,6 +107,9 @@ class Control {
   int BorderWidth = 1;          // lines and shapes
   std::uint32_t BorderColor = 0x000000;
   int Alignment = 0;            // 0 left, 1 right, 2 centre
+  // The caption's font (labels, buttons, check and option boxes): the game's one font,
+  // drawn bold when set.
+  bool FontBold = false;
   bool WordWrap = true;
   int X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;  // lines
 

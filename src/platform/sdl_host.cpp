@@ -402,11 +402,16 @@ struct SdlHost::Impl {
   }
 
   // Text centred in a rectangle both ways.
-  void CentredText(const std::string& text, Color c, const Rect& r) {
+  void CentredText(const std::string& text, Color c, const Rect& r, FontWeight weight = FontWeight::Regular) {
     if (text.empty()) return;
-    auto lines = R().WrapText(text, std::max(1, r.w));
+    auto lines = R().WrapText(text, std::max(1, r.w), weight);
     const int h = R().LineHeight() * static_cast<int>(lines.size());
-    R().DrawTextInRect(text, c, Rect{r.x, r.y + (r.h - h) / 2, r.w, std::max(h, 1)}, TextAlign::Centre, true);
+    R().DrawTextInRect(text, c, Rect{r.x, r.y + (r.h - h) / 2, r.w, std::max(h, 1)}, TextAlign::Centre, true,
+                       weight);
+  }
+
+  static FontWeight CaptionWeight(const Control* c) {
+    return c->FontBold ? FontWeight::Bold : FontWeight::Regular;
   }
 
   // Text on one line, vertically centred, starting at x.
@@ -458,7 +463,7 @@ struct SdlHost::Impl {
     }
     // A disabled label keeps its colour: the game shows dimmed choices by its own colours.
     R().DrawTextInRect(c->Caption, Col(c->ForeColor), textRect, static_cast<TextAlign>(std::clamp(c->Alignment, 0, 2)),
-                       c->WordWrap);
+                       c->WordWrap, CaptionWeight(c));
   }
 
   void DrawImage(Control* c, const Rect& r) {
@@ -485,7 +490,7 @@ struct SdlHost::Impl {
       text.x += 1;
       text.y += 1;
     }
-    CentredText(c->Caption, caption, text);
+    CentredText(c->Caption, caption, text, CaptionWeight(c));
   }
 
   void DrawButton(Control* c, const Rect& r) {
@@ -697,10 +702,11 @@ struct SdlHost::Impl {
     }
     const Rect text{textX, r.y, r.x + r.w - textX, r.h};
     if (text.w > 0) {
-      auto lines = R().WrapText(c->Caption, text.w);
+      const FontWeight weight = CaptionWeight(c);
+      auto lines = R().WrapText(c->Caption, text.w, weight);
       const int h = R().LineHeight() * static_cast<int>(lines.size());
       R().DrawTextInRect(c->Caption, fore, Rect{text.x, r.y + (r.h - h) / 2, text.w, std::max(h, 1)},
-                         TextAlign::Left, c->WordWrap);
+                         TextAlign::Left, c->WordWrap, weight);
     }
   }
 

@@ -362,6 +362,42 @@ TEST_F(HostTest, ClicksReachTheControlUnderThePointer) {
   EXPECT_TRUE(log.empty());
 }
 
+// A bold caption is drawn with more ink, in the same place, by every kind of control
+// that shows a caption.
+TEST_F(HostTest, BoldCaptionsOfLabelsButtonsAndChecksAreDrawnHeavier) {
+  const ControlKind kinds[] = {ControlKind::Label, ControlKind::Button, ControlKind::CheckBox,
+                               ControlKind::OptionButton};
+  std::vector<Control*> controls;
+  int y = 5;
+  for (ControlKind kind : kinds) {
+    Control* c = Put(form.get(), kind, "C" + std::to_string(y), 10, y, 150, 24);
+    c->Caption = "确实要丢弃";
+    c->ForeColor = 0x0000FF;  // red, on faces and boxes of greys
+    controls.push_back(c);
+    y += 30;
+  }
+  StartHeadless();
+  // The caption's red summed over the control's rectangle.
+  const auto ink = [&](const Control* c) {
+    Draw();
+    long n = 0;
+    for (int py = c->ScreenY(); py < c->ScreenY() + c->PixelHeight(); ++py) {
+      for (int px = c->ScreenX(); px < c->ScreenX() + c->PixelWidth(); ++px) {
+        const Color p = At(px, py);
+        n += std::max(0, p.r - std::max(p.g, p.b));
+      }
+    }
+    return n;
+  };
+  for (Control* c : controls) {
+    const long regular = ink(c);
+    c->FontBold = true;
+    EXPECT_GT(ink(c), regular + regular / 5) << c->Name;
+    c->FontBold = false;
+    EXPECT_EQ(ink(c), regular) << c->Name;
+  }
+}
+
 TEST_F(HostTest, ListsScrollByWheelAndScrollBarWithoutChoosingARow) {
   Control* list = Put(form.get(), ControlKind::ListBox, "List", 10, 10, 80, 60);  // four rows
   for (int i = 0; i < 20; ++i) list->AddItem("行" + std::to_string(i));
@@ -705,6 +741,7 @@ TEST_F(RedrawTest, EveryKindOfVisibleChangeShowsTheWindowOnce) {
   const std::vector<Change> changes = {
       {"a caption written by game code", [&] { label->Caption = "乙"; }},
       {"a colour", [&] { label->ForeColor = 0x00FF00; }},
+      {"a caption made bold", [&] { label->FontBold = true; }},
       {"a move", [&] { label->Left += T; }},
       {"a list row added", [&] { list->AddItem("二"); }},
       {"a list row chosen", [&] { list->SetListIndex(1); }},
