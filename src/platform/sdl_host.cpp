@@ -498,6 +498,14 @@ struct SdlHost::Impl {
                  c->Enabled ? Col(c->ForeColor) : kGreyText);
   }
 
+  // Where a list's rows lie: a list box's own rectangle, a combo box's drop-down list
+  // below it.
+  static Rect RowsArea(const Control* c) {
+    const Rect r = Bounds(c);
+    if (c->Kind != ControlKind::ComboBox) return r;
+    return Rect{r.x, r.y + r.h, r.w, c->VisibleRows() * kListRowPixels};
+  }
+
   // Geometry of a list's scroll bar; false when the list needs none.
   struct ScrollBar {
     Rect bar, up, down, track, thumb;
@@ -506,7 +514,7 @@ struct SdlHost::Impl {
   static bool ListScrollBar(const Control* c, ScrollBar& sb) {
     const int visible = c->VisibleRows();
     if (c->ListCount() <= visible) return false;
-    const Rect r = Bounds(c);
+    const Rect r = RowsArea(c);
     sb.maxTop = c->ListCount() - visible;
     sb.bar = Rect{r.x + r.w - 1 - kScrollBarWidth, r.y + 1, kScrollBarWidth, r.h - 2};
     const int arrow = std::min(kScrollBarWidth, sb.bar.h / 2);
@@ -551,24 +559,27 @@ struct SdlHost::Impl {
       DrawRows(c, rows, c->TopIndex, c->VisibleRows() + 1, c->ListIndex());
     }
     SetClip(saved);
-    if (bar) {
-      R().FillRect(sb.bar, Color{224, 224, 224, 255});
-      R().FillRect(sb.up, kFace);
-      Bevel(sb.up, scrollList == c && scrollGrab < 0 && sb.up.Contains(mouseX, mouseY));
-      R().FillRect(sb.down, kFace);
-      Bevel(sb.down, scrollList == c && scrollGrab < 0 && sb.down.Contains(mouseX, mouseY));
-      // Arrows: up points up, down points down.
-      const int cx = sb.up.x + sb.up.w / 2;
-      for (int k = 0; k < 4; ++k) {
-        R().FillRect(Rect{cx - k, sb.up.y + sb.up.h / 2 - 2 + k, 2 * k + 1, 1}, Color{0, 0, 0, 255});
-      }
-      Triangle(sb.down.x + sb.down.w / 2, sb.down.y + sb.down.h / 2 - 1, Color{0, 0, 0, 255});
-      if (!sb.thumb.Empty()) {
-        R().FillRect(sb.thumb, kFace);
-        Bevel(sb.thumb, false);
-      }
-    }
+    if (bar) DrawScrollBar(c, sb);
     Sunken(r);
+  }
+
+  // The bar with its two arrows (pressed while held) and the thumb.
+  void DrawScrollBar(const Control* c, const ScrollBar& sb) {
+    R().FillRect(sb.bar, Color{224, 224, 224, 255});
+    R().FillRect(sb.up, kFace);
+    Bevel(sb.up, scrollList == c && scrollGrab < 0 && sb.up.Contains(mouseX, mouseY));
+    R().FillRect(sb.down, kFace);
+    Bevel(sb.down, scrollList == c && scrollGrab < 0 && sb.down.Contains(mouseX, mouseY));
+    // Arrows: up points up, down points down.
+    const int cx = sb.up.x + sb.up.w / 2;
+    for (int k = 0; k < 4; ++k) {
+      R().FillRect(Rect{cx - k, sb.up.y + sb.up.h / 2 - 2 + k, 2 * k + 1, 1}, Color{0, 0, 0, 255});
+    }
+    Triangle(sb.down.x + sb.down.w / 2, sb.down.y + sb.down.h / 2 - 1, Color{0, 0, 0, 255});
+    if (!sb.thumb.Empty()) {
+      R().FillRect(sb.thumb, kFace);
+      Bevel(sb.thumb, false);
+    }
   }
 
   // The text caret at x, one line high, vertically centred in r.
@@ -596,15 +607,25 @@ struct SdlHost::Impl {
     if (c->Dropped && c->ListCount() > 0) droppedCombo = c;
   }
 
+  // The open list of a combo box, above everything; a list longer than its rows has a
+  // scroll bar like a list box's.
   void DrawDropDown(Control* c) {
-    const Rect r = Bounds(c);
-    const int rows = c->VisibleRows();
-    const Rect list{r.x, r.y + r.h, r.w, rows * kListRowPixels};
-    SetClip(Intersect(list, FormRect()));
+    const Rect list = RowsArea(c);
+    const std::optional<Rect> shown = Intersect(list, FormRect());
+    SetClip(shown);
     R().FillRect(list, kLight);
+    ScrollBar sb;
+    const bool bar = ListScrollBar(c, sb);
+    const Rect rows{list.x + 1, list.y, list.w - 2 - (bar ? kScrollBarWidth : 0), list.h};
+    // The row under the pointer is lit, unless the pointer drags the thumb.
     int lit = c->ListIndex();
-    if (list.Contains(mouseX, mouseY)) lit = c->TopIndex + (mouseY - list.y) / kListRowPixels;
-    DrawRows(c, Rect{list.x + 1, list.y, list.w - 2, list.h}, c->TopIndex, rows, lit);
+    if (rows.Contains(mouseX, mouseY) && scrollList == nullptr) {
+      lit = c->TopIndex + (mouseY - list.y) / kListRowPixels;
+    }
+    SetClip(shown ? Intersect(*shown, rows) : std::nullopt);
+    DrawRows(c, rows, c->TopIndex, c->VisibleRows(), lit);
+    SetClip(shown);
+    if (bar) DrawScrollBar(c, sb);
     R().DrawRectOutline(list, Color{0, 0, 0, 255});
   }
 
@@ -1071,10 +1092,12 @@ struct SdlHost::Impl {
     }
   }
 
-  // A press on a list's scroll bar moves the list and does not reach the form.
+  // A press on the scroll bar of a list (or of an open drop-down list) moves the list and
+  // does not reach the form: the drop-down list stays open.
   bool ScrollBarPress(int x, int y) {
     Control* c = form->HitTest(x, y);
-    if (c == nullptr || c->Kind != ControlKind::ListBox) return false;
+    if (c == nullptr) return false;
+    if (c->Kind != ControlKind::ListBox && !(c->Kind == ControlKind::ComboBox && c->Dropped)) return false;
     ScrollBar sb;
     if (!ListScrollBar(c, sb) || !sb.bar.Contains(x, y)) return false;
     scrollList = c;
@@ -1098,6 +1121,7 @@ struct SdlHost::Impl {
     Control* c = scrollList;
     ScrollBar sb;
     if (scrollGrab < 0 || !c->IsShown() || !ListScrollBar(c, sb) || sb.thumb.Empty()) return;
+    if (c->Kind == ControlKind::ComboBox && !c->Dropped) return;
     const int range = sb.track.h - sb.thumb.h;
     if (range <= 0) return;
     const int pos = std::clamp(y - scrollGrab - sb.track.y, 0, range);
