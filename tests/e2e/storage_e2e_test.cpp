@@ -86,10 +86,7 @@ TEST_F(StorageE2e, AStoredSwordIsInTheBoxAfterASaveAndARestart) {
     steps.push_back([&](plat::SdlHost&) {
       ScriptGive("#give 木剑 1");
       if (BagSlotOf("木剑") == 0) Fail("the sword did not reach the bag");
-      const SDL_Point v = e2e::ViewCellOf(kDruggist);
-      const SDL_Point p = e2e::ViewCellPoint(v.x, v.y);
-      e2e::PushMotion(p.x, p.y);
-      e2e::ClickAt(p.x, p.y);
+      e2e::ClickCell(kDruggist);
       return true;
     });
     steps.push_back([&](plat::SdlHost&) {
