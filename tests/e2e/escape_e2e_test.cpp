@@ -32,12 +32,9 @@ struct Purse {
 std::ostream& operator<<(std::ostream& os, const Purse& p) { return os << p.money << " / " << p.bank; }
 Purse Now() { return Purse{G.Player.Money, G.Player.Bank}; }
 
-TEST(EscapeE2e, EscapeCancelsTheGoldBoxAndTheLeaveQuestion) {
-  testsupport::TempDir dir;
-  e2e::CopyGameFolder(dir.path());
-  e2e::ProgramRun run;
-  testsupport::ScopedEndThrows ends;
-  e2e::KeyboardAnswers answers;
+class EscapeE2e : public e2e::ProgramFolderTest {};
+
+TEST_F(EscapeE2e, EscapeCancelsTheGoldBoxAndTheLeaveQuestion) {
   e2e::FastClock clock;
   e2e::GameDriver driver(clock, {SDLK_RETURN, SDLK_SPACE});
 

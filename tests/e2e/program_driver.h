@@ -280,4 +280,16 @@ class ProgramRun {
   fs::path folder_, cwd_;
 };
 
+// A test of the real program on its own copy of the sample game folder, with its boxes
+// answered from the keyboard.
+class ProgramFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CopyGameFolder(dir.path()); }
+
+  testsupport::TempDir dir;
+  ProgramRun run;
+  testsupport::ScopedEndThrows ends;
+  KeyboardAnswers answers;
+};
+
 }  // namespace e2e

@@ -47,15 +47,7 @@ struct Seen {
   bool reloadedInBag = true;
 };
 
-class StorageE2e : public ::testing::Test {
- protected:
-  void SetUp() override { e2e::CopyGameFolder(dir.path()); }
-
-  testsupport::TempDir dir;
-  e2e::ProgramRun run;
-  testsupport::ScopedEndThrows ends;
-  e2e::KeyboardAnswers answers;
-};
+class StorageE2e : public e2e::ProgramFolderTest {};
 
 // Runs the program again on the folder and continues its only character on normal.
 void RunContinued(e2e::GameDriver& driver, e2e::KeyboardAnswers& answers, const std::filesystem::path& folder) {
