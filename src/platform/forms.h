@@ -56,6 +56,13 @@ enum class ControlKind {
 // the same container.
 bool IsWindowed(ControlKind kind);
 
+class Control;
+// Twips to pixels, rounded to the nearest pixel.
+int TwipsToPixels(int twips);
+// A position or size of a child in pixels, given in its parent's unit (twips, or pixels
+// inside a pixel-scaled picture box).
+int ChildPixels(int v, const Control* parent);
+
 // Mouse buttons as the handlers receive them.
 enum MouseButton { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 // Shift state bits.

@@ -98,17 +98,6 @@ std::optional<Rect> Intersect(const Rect& a, const Rect& b) {
   return Rect{x1, y1, x2 - x1, y2 - y1};
 }
 
-int FloorDiv(int a, int b) {
-  int q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
-// A position in a control's unit, in pixels.
-int ToPixels(int v, const Control* parent) {
-  return (parent != nullptr && parent->PixelScale) ? v : FloorDiv(v, kTwipsPerPixel);
-}
-
 bool SameNoCase(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
 
 Rect Bounds(const Control* c) { return Rect{c->ScreenX(), c->ScreenY(), c->PixelWidth(), c->PixelHeight()}; }
@@ -735,8 +724,8 @@ struct SdlHost::Impl {
     const Control* p = c->Parent;
     const int ox = p != nullptr ? p->ScreenX() + p->ClientInset() : 0;
     const int oy = p != nullptr ? p->ScreenY() + p->ClientInset() : 0;
-    R().DrawLine(ox + ToPixels(c->X1, p), oy + ToPixels(c->Y1, p), ox + ToPixels(c->X2, p), oy + ToPixels(c->Y2, p),
-                 Col(c->BorderColor), std::max(1, c->BorderWidth));
+    R().DrawLine(ox + ChildPixels(c->X1, p), oy + ChildPixels(c->Y1, p), ox + ChildPixels(c->X2, p),
+                 oy + ChildPixels(c->Y2, p), Col(c->BorderColor), std::max(1, c->BorderWidth));
   }
 
   void DrawShape(Control* c, const Rect& r) {
