@@ -17,18 +17,6 @@ constexpr int kVkReturn = 13;
 constexpr int kVkUp = 38;
 constexpr int kVkDown = 40;
 
-// Floor division, so that a panel parked at a negative position lands on the right pixel.
-int FloorDiv(int a, int b) {
-  int q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
-// A position or size of a child, in pixels, given its parent's unit.
-int ToPixels(int v, const Control* parent) {
-  return (parent != nullptr && parent->PixelScale) ? v : FloorDiv(v, kTwipsPerPixel);
-}
-
 bool SameNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -125,6 +113,21 @@ std::string& TitleStore() {
 }
 
 }  // namespace
+
+// To the nearest pixel, the same way on both sides of 0 (a panel parked at a negative
+// position lands on the right pixel): a strip of 105 twips at 10720 covers pixels 715 to
+// 721, the last column of a window 10830 twips wide.
+int TwipsToPixels(int twips) {
+  const long long twice = 2LL * twips + kTwipsPerPixel;
+  const long long unit = 2LL * kTwipsPerPixel;
+  long long q = twice / unit;
+  if (twice % unit != 0 && twice < 0) --q;
+  return static_cast<int>(q);
+}
+
+int ChildPixels(int v, const Control* parent) {
+  return (parent != nullptr && parent->PixelScale) ? v : TwipsToPixels(v);
+}
 
 bool IsWindowed(ControlKind kind) {
   switch (kind) {
@@ -226,16 +229,16 @@ std::string Control::SelectedItem() const {
 
 int Control::ScreenX() const {
   if (Parent == nullptr) return 0;
-  return Parent->ScreenX() + Parent->ClientInset() + ToPixels(Left, Parent);
+  return Parent->ScreenX() + Parent->ClientInset() + ChildPixels(Left, Parent);
 }
 
 int Control::ScreenY() const {
   if (Parent == nullptr) return 0;
-  return Parent->ScreenY() + Parent->ClientInset() + ToPixels(Top, Parent);
+  return Parent->ScreenY() + Parent->ClientInset() + ChildPixels(Top, Parent);
 }
 
-int Control::PixelWidth() const { return ToPixels(Width, Parent); }
-int Control::PixelHeight() const { return ToPixels(Height, Parent); }
+int Control::PixelWidth() const { return ChildPixels(Width, Parent); }
+int Control::PixelHeight() const { return ChildPixels(Height, Parent); }
 
 int Control::ClientInset() const {
   const bool container = Kind == ControlKind::Panel || Kind == ControlKind::PictureBox;
@@ -271,8 +274,8 @@ void Control::AppendLook(std::string& out) const {
   PutValue(out, geometry);
   const std::uint32_t colours[] = {ForeColor, BackColor, BorderColor};
   PutValue(out, colours);
-  const bool flags[] = {PixelScale, Enabled,   BackTransparent, HasBorder,  WordWrap,
-                        Dropped,    Graphical, MultiLine,       AllSelected};
+  const bool flags[] = {PixelScale, Enabled,   BackTransparent, HasBorder,   WordWrap,
+                        Dropped,    Graphical, MultiLine,       AllSelected, FontBold};
   PutValue(out, flags);
   PutText(out, Caption);
   PutText(out, Picture);

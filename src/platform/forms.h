@@ -56,6 +56,13 @@ enum class ControlKind {
 // the same container.
 bool IsWindowed(ControlKind kind);
 
+class Control;
+// Twips to pixels, rounded to the nearest pixel.
+int TwipsToPixels(int twips);
+// A position or size of a child in pixels, given in its parent's unit (twips, or pixels
+// inside a pixel-scaled picture box).
+int ChildPixels(int v, const Control* parent);
+
 // Mouse buttons as the handlers receive them.
 enum MouseButton { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 // Shift state bits.
@@ -107,6 +114,9 @@ class Control {
   int BorderWidth = 1;          // lines and shapes
   std::uint32_t BorderColor = 0x000000;
   int Alignment = 0;            // 0 left, 1 right, 2 centre
+  // The caption's font (labels, buttons, check and option boxes): the game's one font,
+  // drawn bold when set.
+  bool FontBold = false;
   bool WordWrap = true;
   int X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;  // lines
 

@@ -277,11 +277,15 @@ struct Renderer::Impl {
   Texture target;
   std::optional<Rect> clip;
   TTF_Font* font = nullptr;
+  // The same font emboldened; nullptr when it could not be opened (bold then draws regular).
+  TTF_Font* boldFont = nullptr;
   int lineHeight = 0;
+  // Keys of the text caches: the weight's letter, then the text.
   std::unordered_map<std::string, TextEntry> textCache;
   std::uint64_t useCounter = 0;
   mutable std::unordered_map<std::string, int> widthCache;
-  mutable std::unordered_map<std::string, std::vector<std::string>> wrapCache;  // key: width, '\n', text
+  // Key: the weight's letter, the width, '\n', the text.
+  mutable std::unordered_map<std::string, std::vector<std::string>> wrapCache;
   // Content versions: every draw gives the current target the next number.
   std::uint64_t versionCounter = 0;
   std::uint64_t outputVersion = 0;
@@ -301,7 +305,7 @@ struct Renderer::Impl {
     for (auto& [k, s] : surfaces) {
       if (s.upload != nullptr) SDL_DestroyTexture(s.upload);
     }
-    if (font != nullptr) TTF_CloseFont(font);
+    CloseFonts();
     if (ren != nullptr) SDL_DestroyRenderer(ren);
   }
 
@@ -350,16 +354,33 @@ struct Renderer::Impl {
     }
   }
 
+  void CloseFonts() {
+    if (boldFont != nullptr) TTF_CloseFont(boldFont);
+    if (font != nullptr) TTF_CloseFont(font);
+    boldFont = font = nullptr;
+  }
+
+  TTF_Font* Face(FontWeight weight) const {
+    return weight == FontWeight::Bold && boldFont != nullptr ? boldFont : font;
+  }
+
+  static std::string CacheKey(const std::string& line, FontWeight weight) {
+    std::string key(1, weight == FontWeight::Bold ? 'B' : 'R');
+    key += line;
+    return key;
+  }
+
   // The texture of one line of text in white (drawn in any colour by modulation).
-  const TextEntry* LineTexture(const std::string& line) {
+  const TextEntry* LineTexture(const std::string& line, FontWeight weight) {
     if (font == nullptr || line.empty()) return nullptr;
-    auto it = textCache.find(line);
+    const std::string key = CacheKey(line, weight);
+    auto it = textCache.find(key);
     if (it != textCache.end()) {
       it->second.lastUse = ++useCounter;
       return &it->second;
     }
     if (textCache.size() >= kTextCacheLimit) EvictText();
-    SDL_Surface* s = TTF_RenderUTF8_Blended(font, line.c_str(), SDL_Color{255, 255, 255, 255});
+    SDL_Surface* s = TTF_RenderUTF8_Blended(Face(weight), line.c_str(), SDL_Color{255, 255, 255, 255});
     if (s == nullptr) {
       error = std::string("cannot draw text: ") + TTF_GetError();
       return nullptr;
@@ -371,7 +392,7 @@ struct Renderer::Impl {
       return nullptr;
     }
     SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
-    auto& e = textCache[line];
+    auto& e = textCache[key];
     e = TextEntry{tex, pic->w, pic->h, ++useCounter};
     return &e;
   }
@@ -400,19 +421,20 @@ struct Renderer::Impl {
     wrapCache.clear();
   }
 
-  int TextWidth(const std::string& line) const {
+  int TextWidth(const std::string& line, FontWeight weight) const {
     if (font == nullptr || line.empty()) return 0;
-    auto it = widthCache.find(line);
+    std::string key = CacheKey(line, weight);
+    auto it = widthCache.find(key);
     if (it != widthCache.end()) return it->second;
     int w = 0, h = 0;
-    if (TTF_SizeUTF8(font, line.c_str(), &w, &h) != 0) return 0;
+    if (TTF_SizeUTF8(Face(weight), line.c_str(), &w, &h) != 0) return 0;
     if (widthCache.size() >= kWidthCacheLimit) widthCache.clear();
-    widthCache.emplace(line, w);
+    widthCache.emplace(std::move(key), w);
     return w;
   }
 
-  void DrawLine(const std::string& line, Color c, int x, int y) {
-    const TextEntry* e = LineTexture(line);
+  void DrawLine(const std::string& line, Color c, int x, int y, FontWeight weight) {
+    const TextEntry* e = LineTexture(line, weight);
     if (e == nullptr) return;
     SDL_SetTextureColorMod(e->tex, c.r, c.g, c.b);
     SDL_SetTextureAlphaMod(e->tex, c.a);
@@ -887,30 +909,32 @@ bool Renderer::LoadFont(const std::string& path, int pixels) {
     return false;
   }
   impl_->ClearTextCache();
-  if (impl_->font != nullptr) TTF_CloseFont(impl_->font);
+  impl_->CloseFonts();
   impl_->font = f;
   impl_->lineHeight = TTF_FontLineSkip(f);
+  // The font has no bold face of its own: a second copy draws its outlines emboldened.
+  impl_->boldFont = TTF_OpenFontIndex(path.c_str(), pixels, 0);
+  if (impl_->boldFont != nullptr) TTF_SetFontStyle(impl_->boldFont, TTF_STYLE_BOLD);
   return true;
 }
 
 bool Renderer::HasFont() const { return impl_->font != nullptr; }
 int Renderer::LineHeight() const { return impl_->font == nullptr ? 0 : impl_->lineHeight; }
 
-Size Renderer::MeasureText(std::string_view utf8) const {
+Size Renderer::MeasureText(std::string_view utf8, FontWeight weight) const {
   if (impl_->font == nullptr) return {};
   auto lines = SplitLines(utf8);
   int w = 0;
-  for (const auto& l : lines) w = std::max(w, impl_->TextWidth(l));
+  for (const auto& l : lines) w = std::max(w, impl_->TextWidth(l, weight));
   return Size{w, impl_->lineHeight * static_cast<int>(lines.size())};
 }
 
-std::vector<std::string> Renderer::WrapText(std::string_view utf8, int width) const {
-  std::string key = std::to_string(width);
-  key += '\n';
+std::vector<std::string> Renderer::WrapText(std::string_view utf8, int width, FontWeight weight) const {
+  std::string key = Impl::CacheKey(std::to_string(width) + '\n', weight);
   key += utf8;
   auto it = impl_->wrapCache.find(key);
   if (it != impl_->wrapCache.end()) return it->second;
-  std::vector<std::string> out = WrapUncached(utf8, width);
+  std::vector<std::string> out = WrapUncached(utf8, width, weight);
   if (impl_->font != nullptr) {
     if (impl_->wrapCache.size() >= kWrapCacheLimit) impl_->wrapCache.clear();
     impl_->wrapCache.emplace(std::move(key), out);
@@ -918,10 +942,10 @@ std::vector<std::string> Renderer::WrapText(std::string_view utf8, int width) co
   return out;
 }
 
-std::vector<std::string> Renderer::WrapUncached(std::string_view utf8, int width) const {
+std::vector<std::string> Renderer::WrapUncached(std::string_view utf8, int width, FontWeight weight) const {
   std::vector<std::string> out;
   for (std::string& para : SplitLines(utf8)) {
-    if (width <= 0 || impl_->font == nullptr || impl_->TextWidth(para) <= width) {
+    if (width <= 0 || impl_->font == nullptr || impl_->TextWidth(para, weight) <= width) {
       out.push_back(std::move(para));
       continue;
     }
@@ -929,7 +953,7 @@ std::vector<std::string> Renderer::WrapUncached(std::string_view utf8, int width
     while (!rest.empty()) {
       std::string piece(rest);
       int extent = 0, count = 0;
-      if (TTF_MeasureUTF8(impl_->font, piece.c_str(), width, &extent, &count) != 0) count = 0;
+      if (TTF_MeasureUTF8(impl_->Face(weight), piece.c_str(), width, &extent, &count) != 0) count = 0;
       std::size_t cut = ByteOffset(rest, count);
       if (cut >= rest.size()) {
         out.emplace_back(rest);
@@ -955,20 +979,21 @@ std::vector<std::string> Renderer::WrapUncached(std::string_view utf8, int width
   return out;
 }
 
-bool Renderer::DrawText(std::string_view utf8, Color c, int x, int y) {
+bool Renderer::DrawText(std::string_view utf8, Color c, int x, int y, FontWeight weight) {
   if (impl_->font == nullptr) {
     impl_->error = "no font";
     return false;
   }
   int row = 0;
   for (const auto& line : SplitLines(utf8)) {
-    impl_->DrawLine(line, c, x, y + row * impl_->lineHeight);
+    impl_->DrawLine(line, c, x, y + row * impl_->lineHeight, weight);
     ++row;
   }
   return true;
 }
 
-bool Renderer::DrawTextInRect(std::string_view utf8, Color c, Rect r, TextAlign align, bool wrap) {
+bool Renderer::DrawTextInRect(std::string_view utf8, Color c, Rect r, TextAlign align, bool wrap,
+                              FontWeight weight) {
   if (impl_->font == nullptr) {
     impl_->error = "no font";
     return false;
@@ -979,14 +1004,14 @@ bool Renderer::DrawTextInRect(std::string_view utf8, Color c, Rect r, TextAlign 
   if (!inside) return true;
   SetClip(inside);
   int row = 0;
-  for (const auto& line : WrapText(utf8, wrap ? r.w : 0)) {
+  for (const auto& line : WrapText(utf8, wrap ? r.w : 0, weight)) {
     int y = r.y + row * impl_->lineHeight;
     if (y >= r.y + r.h) break;
-    int w = impl_->TextWidth(line);
+    int w = impl_->TextWidth(line, weight);
     int x = r.x;
     if (align == TextAlign::Right) x = r.x + r.w - w;
     else if (align == TextAlign::Centre) x = r.x + (r.w - w) / 2;
-    impl_->DrawLine(line, c, x, y);
+    impl_->DrawLine(line, c, x, y, weight);
     ++row;
   }
   SetClip(saved);

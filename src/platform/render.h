@@ -71,6 +71,8 @@ struct Surface {
 };
 
 enum class TextAlign { Left = 0, Right = 1, Centre = 2 };
+// Text in the font as it is, or emboldened.
+enum class FontWeight { Regular, Bold };
 
 // The one font of the game.
 constexpr const char* kDefaultFontPath = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
@@ -183,16 +185,19 @@ class Renderer {
   bool HasFont() const;
   // Height of one line of text.
   int LineHeight() const;
+  // Every text call takes the weight; bold lines are as high as regular ones, and wider.
   // Size of the text on one line (line breaks in the text start new lines).
-  Size MeasureText(std::string_view utf8) const;
+  Size MeasureText(std::string_view utf8, FontWeight weight = FontWeight::Regular) const;
   // Draws the text from (x, y), unclipped to the right; "\n" and "\r\n" start new lines.
-  bool DrawText(std::string_view utf8, Color c, int x, int y);
+  bool DrawText(std::string_view utf8, Color c, int x, int y, FontWeight weight = FontWeight::Regular);
   // Draws the text inside a rectangle: wrapped at the rectangle's width when wrap is on
   // (between words where there are blanks, else between characters), each line aligned,
   // clipped to the rectangle.
-  bool DrawTextInRect(std::string_view utf8, Color c, Rect r, TextAlign align = TextAlign::Left, bool wrap = true);
+  bool DrawTextInRect(std::string_view utf8, Color c, Rect r, TextAlign align = TextAlign::Left, bool wrap = true,
+                      FontWeight weight = FontWeight::Regular);
   // The lines the text is broken into at that width (0 = no wrapping).
-  std::vector<std::string> WrapText(std::string_view utf8, int width) const;
+  std::vector<std::string> WrapText(std::string_view utf8, int width,
+                                    FontWeight weight = FontWeight::Regular) const;
 
   // ---- Output ----
   // Shows the output (window); nothing for the headless renderer.
@@ -208,7 +213,7 @@ class Renderer {
 
  private:
   explicit Renderer(std::unique_ptr<Impl> impl);
-  std::vector<std::string> WrapUncached(std::string_view utf8, int width) const;
+  std::vector<std::string> WrapUncached(std::string_view utf8, int width, FontWeight weight) const;
   std::unique_ptr<Impl> impl_;
 };
 

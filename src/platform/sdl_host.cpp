@@ -98,17 +98,6 @@ std::optional<Rect> Intersect(const Rect& a, const Rect& b) {
   return Rect{x1, y1, x2 - x1, y2 - y1};
 }
 
-int FloorDiv(int a, int b) {
-  int q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
-// A position in a control's unit, in pixels.
-int ToPixels(int v, const Control* parent) {
-  return (parent != nullptr && parent->PixelScale) ? v : FloorDiv(v, kTwipsPerPixel);
-}
-
 bool SameNoCase(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
 
 Rect Bounds(const Control* c) { return Rect{c->ScreenX(), c->ScreenY(), c->PixelWidth(), c->PixelHeight()}; }
@@ -402,11 +391,16 @@ struct SdlHost::Impl {
   }
 
   // Text centred in a rectangle both ways.
-  void CentredText(const std::string& text, Color c, const Rect& r) {
+  void CentredText(const std::string& text, Color c, const Rect& r, FontWeight weight = FontWeight::Regular) {
     if (text.empty()) return;
-    auto lines = R().WrapText(text, std::max(1, r.w));
+    auto lines = R().WrapText(text, std::max(1, r.w), weight);
     const int h = R().LineHeight() * static_cast<int>(lines.size());
-    R().DrawTextInRect(text, c, Rect{r.x, r.y + (r.h - h) / 2, r.w, std::max(h, 1)}, TextAlign::Centre, true);
+    R().DrawTextInRect(text, c, Rect{r.x, r.y + (r.h - h) / 2, r.w, std::max(h, 1)}, TextAlign::Centre, true,
+                       weight);
+  }
+
+  static FontWeight CaptionWeight(const Control* c) {
+    return c->FontBold ? FontWeight::Bold : FontWeight::Regular;
   }
 
   // Text on one line, vertically centred, starting at x.
@@ -458,7 +452,7 @@ struct SdlHost::Impl {
     }
     // A disabled label keeps its colour: the game shows dimmed choices by its own colours.
     R().DrawTextInRect(c->Caption, Col(c->ForeColor), textRect, static_cast<TextAlign>(std::clamp(c->Alignment, 0, 2)),
-                       c->WordWrap);
+                       c->WordWrap, CaptionWeight(c));
   }
 
   void DrawImage(Control* c, const Rect& r) {
@@ -485,12 +479,20 @@ struct SdlHost::Impl {
       text.x += 1;
       text.y += 1;
     }
-    CentredText(c->Caption, caption, text);
+    CentredText(c->Caption, caption, text, CaptionWeight(c));
   }
 
   void DrawButton(Control* c, const Rect& r) {
     DrawPushFace(c, r, Pressed(c), c->BackTransparent ? kFace : Col(c->BackColor),
                  c->Enabled ? Col(c->ForeColor) : kGreyText);
+  }
+
+  // Where a list's rows lie: a list box's own rectangle, a combo box's drop-down list
+  // below it.
+  static Rect RowsArea(const Control* c) {
+    const Rect r = Bounds(c);
+    if (c->Kind != ControlKind::ComboBox) return r;
+    return Rect{r.x, r.y + r.h, r.w, c->VisibleRows() * kListRowPixels};
   }
 
   // Geometry of a list's scroll bar; false when the list needs none.
@@ -501,7 +503,7 @@ struct SdlHost::Impl {
   static bool ListScrollBar(const Control* c, ScrollBar& sb) {
     const int visible = c->VisibleRows();
     if (c->ListCount() <= visible) return false;
-    const Rect r = Bounds(c);
+    const Rect r = RowsArea(c);
     sb.maxTop = c->ListCount() - visible;
     sb.bar = Rect{r.x + r.w - 1 - kScrollBarWidth, r.y + 1, kScrollBarWidth, r.h - 2};
     const int arrow = std::min(kScrollBarWidth, sb.bar.h / 2);
@@ -546,24 +548,27 @@ struct SdlHost::Impl {
       DrawRows(c, rows, c->TopIndex, c->VisibleRows() + 1, c->ListIndex());
     }
     SetClip(saved);
-    if (bar) {
-      R().FillRect(sb.bar, Color{224, 224, 224, 255});
-      R().FillRect(sb.up, kFace);
-      Bevel(sb.up, scrollList == c && scrollGrab < 0 && sb.up.Contains(mouseX, mouseY));
-      R().FillRect(sb.down, kFace);
-      Bevel(sb.down, scrollList == c && scrollGrab < 0 && sb.down.Contains(mouseX, mouseY));
-      // Arrows: up points up, down points down.
-      const int cx = sb.up.x + sb.up.w / 2;
-      for (int k = 0; k < 4; ++k) {
-        R().FillRect(Rect{cx - k, sb.up.y + sb.up.h / 2 - 2 + k, 2 * k + 1, 1}, Color{0, 0, 0, 255});
-      }
-      Triangle(sb.down.x + sb.down.w / 2, sb.down.y + sb.down.h / 2 - 1, Color{0, 0, 0, 255});
-      if (!sb.thumb.Empty()) {
-        R().FillRect(sb.thumb, kFace);
-        Bevel(sb.thumb, false);
-      }
-    }
+    if (bar) DrawScrollBar(c, sb);
     Sunken(r);
+  }
+
+  // The bar with its two arrows (pressed while held) and the thumb.
+  void DrawScrollBar(const Control* c, const ScrollBar& sb) {
+    R().FillRect(sb.bar, Color{224, 224, 224, 255});
+    R().FillRect(sb.up, kFace);
+    Bevel(sb.up, scrollList == c && scrollGrab < 0 && sb.up.Contains(mouseX, mouseY));
+    R().FillRect(sb.down, kFace);
+    Bevel(sb.down, scrollList == c && scrollGrab < 0 && sb.down.Contains(mouseX, mouseY));
+    // Arrows: up points up, down points down.
+    const int cx = sb.up.x + sb.up.w / 2;
+    for (int k = 0; k < 4; ++k) {
+      R().FillRect(Rect{cx - k, sb.up.y + sb.up.h / 2 - 2 + k, 2 * k + 1, 1}, Color{0, 0, 0, 255});
+    }
+    Triangle(sb.down.x + sb.down.w / 2, sb.down.y + sb.down.h / 2 - 1, Color{0, 0, 0, 255});
+    if (!sb.thumb.Empty()) {
+      R().FillRect(sb.thumb, kFace);
+      Bevel(sb.thumb, false);
+    }
   }
 
   // The text caret at x, one line high, vertically centred in r.
@@ -591,15 +596,25 @@ struct SdlHost::Impl {
     if (c->Dropped && c->ListCount() > 0) droppedCombo = c;
   }
 
+  // The open list of a combo box, above everything; a list longer than its rows has a
+  // scroll bar like a list box's.
   void DrawDropDown(Control* c) {
-    const Rect r = Bounds(c);
-    const int rows = c->VisibleRows();
-    const Rect list{r.x, r.y + r.h, r.w, rows * kListRowPixels};
-    SetClip(Intersect(list, FormRect()));
+    const Rect list = RowsArea(c);
+    const std::optional<Rect> shown = Intersect(list, FormRect());
+    SetClip(shown);
     R().FillRect(list, kLight);
+    ScrollBar sb;
+    const bool bar = ListScrollBar(c, sb);
+    const Rect rows{list.x + 1, list.y, list.w - 2 - (bar ? kScrollBarWidth : 0), list.h};
+    // The row under the pointer is lit, unless the pointer drags the thumb.
     int lit = c->ListIndex();
-    if (list.Contains(mouseX, mouseY)) lit = c->TopIndex + (mouseY - list.y) / kListRowPixels;
-    DrawRows(c, Rect{list.x + 1, list.y, list.w - 2, list.h}, c->TopIndex, rows, lit);
+    if (rows.Contains(mouseX, mouseY) && scrollList == nullptr) {
+      lit = c->TopIndex + (mouseY - list.y) / kListRowPixels;
+    }
+    SetClip(shown ? Intersect(*shown, rows) : std::nullopt);
+    DrawRows(c, rows, c->TopIndex, c->VisibleRows(), lit);
+    SetClip(shown);
+    if (bar) DrawScrollBar(c, sb);
     R().DrawRectOutline(list, Color{0, 0, 0, 255});
   }
 
@@ -697,10 +712,11 @@ struct SdlHost::Impl {
     }
     const Rect text{textX, r.y, r.x + r.w - textX, r.h};
     if (text.w > 0) {
-      auto lines = R().WrapText(c->Caption, text.w);
+      const FontWeight weight = CaptionWeight(c);
+      auto lines = R().WrapText(c->Caption, text.w, weight);
       const int h = R().LineHeight() * static_cast<int>(lines.size());
       R().DrawTextInRect(c->Caption, fore, Rect{text.x, r.y + (r.h - h) / 2, text.w, std::max(h, 1)},
-                         TextAlign::Left, c->WordWrap);
+                         TextAlign::Left, c->WordWrap, weight);
     }
   }
 
@@ -708,8 +724,8 @@ struct SdlHost::Impl {
     const Control* p = c->Parent;
     const int ox = p != nullptr ? p->ScreenX() + p->ClientInset() : 0;
     const int oy = p != nullptr ? p->ScreenY() + p->ClientInset() : 0;
-    R().DrawLine(ox + ToPixels(c->X1, p), oy + ToPixels(c->Y1, p), ox + ToPixels(c->X2, p), oy + ToPixels(c->Y2, p),
-                 Col(c->BorderColor), std::max(1, c->BorderWidth));
+    R().DrawLine(ox + ChildPixels(c->X1, p), oy + ChildPixels(c->Y1, p), ox + ChildPixels(c->X2, p),
+                 oy + ChildPixels(c->Y2, p), Col(c->BorderColor), std::max(1, c->BorderWidth));
   }
 
   void DrawShape(Control* c, const Rect& r) {
@@ -1065,10 +1081,12 @@ struct SdlHost::Impl {
     }
   }
 
-  // A press on a list's scroll bar moves the list and does not reach the form.
+  // A press on the scroll bar of a list (or of an open drop-down list) moves the list and
+  // does not reach the form: the drop-down list stays open.
   bool ScrollBarPress(int x, int y) {
     Control* c = form->HitTest(x, y);
-    if (c == nullptr || c->Kind != ControlKind::ListBox) return false;
+    if (c == nullptr) return false;
+    if (c->Kind != ControlKind::ListBox && !(c->Kind == ControlKind::ComboBox && c->Dropped)) return false;
     ScrollBar sb;
     if (!ListScrollBar(c, sb) || !sb.bar.Contains(x, y)) return false;
     scrollList = c;
@@ -1092,6 +1110,7 @@ struct SdlHost::Impl {
     Control* c = scrollList;
     ScrollBar sb;
     if (scrollGrab < 0 || !c->IsShown() || !ListScrollBar(c, sb) || sb.thumb.Empty()) return;
+    if (c->Kind == ControlKind::ComboBox && !c->Dropped) return;
     const int range = sb.track.h - sb.thumb.h;
     if (range <= 0) return;
     const int pos = std::clamp(y - scrollGrab - sb.track.y, 0, range);

@@ -11,7 +11,6 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "window/form1.h"
-#include "world/game_loop.h"
 #include "world/options.h"
 #include "world/save_game.h"
 
@@ -77,8 +76,10 @@ void Label4_Click() {
 void Label3_Click() {
   ClickIfSoundOn();
   // Where no desktop handler exists, or it fails, the player learns where the page is.
+  // The menu keeps the game paused, and a paused game draws no system messages: a box
+  // tells it at once.
   const std::string page = plat::ResolvePath(kHelpPage).string();
-  if (!plat::OpenWithDesktop(page)) AddSysMessage("无法打开帮助页面，请用浏览器打开文件：" + page, 255, 0, 0);
+  if (!plat::OpenWithDesktop(page)) plat::MsgBox("无法打开帮助页面，请用浏览器打开文件：" + page);
 }
 
 void Label1_Click() {

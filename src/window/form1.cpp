@@ -274,6 +274,7 @@ void BuildTitleScreen(MainWindow& w, Control* p) {
   w.Pnet = Panel(p, "Pnet", 120, 1440, 5775, 2955, false);
   w.Lnet = Label(w.Pnet, "Lnet", "装备交易系统 - 请选择交易方式", 600, 360, 4725, 255);
   w.Lnet->Alignment = 2;
+  w.Lnet->FontBold = true;
   w.O1 = Put(w.Pnet, ControlKind::OptionButton, "O1", 900, 990, 1455, 255);
   w.O1->Caption = "创建交易主机";
   w.O1->ForeColor = kText;

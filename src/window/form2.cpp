@@ -123,6 +123,7 @@ void BuildTradeWindow() {
   w.Plost->BackColor = 0x202020;
   w.Plost->Picture = "\\date\\Panel\\Plost.bmp";
   w.Label2 = AutoLabel(w.Plost, "Label2", "确实要丢弃这件道具？", 390, 510, 2300);
+  w.Label2->FontBold = true;
   w.Ilost = Slot(w.Plost, "Ilost", 1230, 1170, -1);
   w.Command2 = PictureButton(w.Plost, "Command2", "确认", 360, 2040, 1125, 285, "tqr");
   w.Command4 = PictureButton(w.Plost, "Command4", "取消", 1470, 2040, 1125, 285, "tqx");

@@ -78,17 +78,6 @@ inline void ClickOn(const plat::Control* c) {
   ClickAt(c->ScreenX() + c->PixelWidth() / 2, c->ScreenY() + c->PixelHeight() / 2);
 }
 
-inline void PushText(const std::string& utf8) {
-  SDL_Event e{};
-  e.type = SDL_TEXTINPUT;
-  if (utf8.size() >= sizeof e.text.text) {
-    ADD_FAILURE() << "text too long for one event";
-    return;
-  }
-  std::memcpy(e.text.text, utf8.data(), utf8.size());
-  SDL_PushEvent(&e);
-}
-
 // The window pixel at the centre of view cell (c, r) of the game screen.
 inline SDL_Point ViewCellPoint(int c, int r) {
   const plat::Control* gs = ui::Form1.GameScreen;
@@ -272,6 +261,14 @@ inline void Append(std::vector<GameDriver::Step>& to, std::vector<GameDriver::St
 // the nearest edge cell, so a press there heads toward it).
 inline SDL_Point ViewCellOf(const Cell& at) {
   return SDL_Point{std::clamp(at.x - G.ViewX - 1, 0, kViewCols - 1), std::clamp(at.y - G.ViewY - 1, 0, kViewRows - 1)};
+}
+
+// The pointer moved onto a map cell in view, and a click there.
+inline void ClickCell(const Cell& at) {
+  const SDL_Point v = ViewCellOf(at);
+  const SDL_Point p = ViewCellPoint(v.x, v.y);
+  PushMotion(p.x, p.y);
+  ClickAt(p.x, p.y);
 }
 
 // The left button held on a map cell as a player keeps it on a moving target: the

@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -94,6 +96,17 @@ inline void PushKey(SDL_Keycode key) {
   SDL_PushEvent(&e);
   e.type = SDL_KEYUP;
   e.key.state = SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
+inline void PushText(const std::string& utf8) {
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  if (utf8.size() >= sizeof e.text.text) {
+    ADD_FAILURE() << "text too long for one event";
+    return;
+  }
+  std::memcpy(e.text.text, utf8.data(), utf8.size());
   SDL_PushEvent(&e);
 }
 
@@ -189,7 +202,8 @@ class LogoKeys : public plat::EventSource {
 };
 
 // The dialogs of the host, each answered by a key pushed before the box comes up
-// (Return = OK, Escape = Cancel). Records every box shown.
+// (Return = OK, Escape = Cancel); an input box gets its text typed first. Records every
+// box shown.
 class KeyboardAnswers : public plat::DialogProvider {
  public:
   void Attach(plat::SdlHost& host) {
@@ -213,15 +227,30 @@ class KeyboardAnswers : public plat::DialogProvider {
     results.push_back(result);
     return result;
   }
-  std::optional<std::string> ShowInput(const std::string& prompt, const std::string&,
-                                       const std::string&) override {
-    ADD_FAILURE() << "an unexpected input box: " << prompt;
-    return std::nullopt;
+  std::optional<std::string> ShowInput(const std::string& prompt, const std::string& title,
+                                       const std::string& defaultText) override {
+    shown.push_back(prompt);
+    if (inputs.empty()) {
+      ADD_FAILURE() << "an unexpected input box: " << prompt;
+      return std::nullopt;
+    }
+    if (!inputs.front().typed.empty()) PushText(inputs.front().typed);
+    PushKey(inputs.front().key);
+    inputs.pop_front();
+    auto result = host_->ShowInput(prompt, title, defaultText);
+    inputResults.push_back(result);
+    return result;
   }
 
+  struct InputAnswer {
+    std::string typed;
+    SDL_Keycode key;
+  };
   std::deque<SDL_Keycode> answers;
+  std::deque<InputAnswer> inputs;
   std::vector<std::string> shown;
   std::vector<int> results;
+  std::vector<std::optional<std::string>> inputResults;
 
  private:
   plat::SdlHost* host_ = nullptr;
@@ -249,6 +278,18 @@ class ProgramRun {
     plat::ResetKeyStates();
   }
   fs::path folder_, cwd_;
+};
+
+// A test of the real program on its own copy of the sample game folder, with its boxes
+// answered from the keyboard.
+class ProgramFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CopyGameFolder(dir.path()); }
+
+  testsupport::TempDir dir;
+  ProgramRun run;
+  testsupport::ScopedEndThrows ends;
+  KeyboardAnswers answers;
 };
 
 }  // namespace e2e

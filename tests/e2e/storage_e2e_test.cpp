@@ -47,15 +47,7 @@ struct Seen {
   bool reloadedInBag = true;
 };
 
-class StorageE2e : public ::testing::Test {
- protected:
-  void SetUp() override { e2e::CopyGameFolder(dir.path()); }
-
-  testsupport::TempDir dir;
-  e2e::ProgramRun run;
-  testsupport::ScopedEndThrows ends;
-  e2e::KeyboardAnswers answers;
-};
+class StorageE2e : public e2e::ProgramFolderTest {};
 
 // Runs the program again on the folder and continues its only character on normal.
 void RunContinued(e2e::GameDriver& driver, e2e::KeyboardAnswers& answers, const std::filesystem::path& folder) {
@@ -86,10 +78,7 @@ TEST_F(StorageE2e, AStoredSwordIsInTheBoxAfterASaveAndARestart) {
     steps.push_back([&](plat::SdlHost&) {
       ScriptGive("#give 木剑 1");
       if (BagSlotOf("木剑") == 0) Fail("the sword did not reach the bag");
-      const SDL_Point v = e2e::ViewCellOf(kDruggist);
-      const SDL_Point p = e2e::ViewCellPoint(v.x, v.y);
-      e2e::PushMotion(p.x, p.y);
-      e2e::ClickAt(p.x, p.y);
+      e2e::ClickCell(kDruggist);
       return true;
     });
     steps.push_back([&](plat::SdlHost&) {

@@ -152,7 +152,7 @@ TEST(FormsGeometry, TwipsBecomePixelsAndBordersMoveTheClientArea) {
   p->Move(-1155, -1155);
   EXPECT_EQ(p->ScreenX(), -77);
   p->Move(-1150, 0);
-  EXPECT_EQ(p->ScreenX(), -77) << "rounds towards minus infinity";
+  EXPECT_EQ(p->ScreenX(), -77) << "-76.7 pixels: to the nearest";
   // Children of a pixel-scaled picture box are placed in pixels.
   Control* gs = Add(f.get(), ControlKind::PictureBox, "GS", 150, 150, 3000, 1500);
   gs->PixelScale = true;
@@ -161,6 +161,24 @@ TEST(FormsGeometry, TwipsBecomePixelsAndBordersMoveTheClientArea) {
   EXPECT_EQ(inGs->ScreenY(), 40);
   EXPECT_EQ(inGs->PixelWidth(), 40);
   EXPECT_EQ(gs->PixelWidth(), 200);
+}
+
+// Twips go to the nearest pixel, alike on both sides of 0: a third of a pixel or less
+// down, two thirds or more up.
+TEST(FormsGeometry, TwipsRoundToTheNearestPixel) {
+  const struct {
+    int twips, pixels;
+  } cases[] = {{0, 0},      {7, 0},       {8, 1},      {15, 1},    {22, 1},     {23, 2},
+               {-7, 0},     {-8, -1},     {-1155, -77}, {10, 1},   {105, 7},    {10720, 715},
+               {10830, 722}, {6680, 445}, {6050, 403}, {2147483647, 143165576}, {-2147483647 - 1, -143165577}};
+  for (const auto& c : cases) EXPECT_EQ(plat::TwipsToPixels(c.twips), c.pixels) << c.twips;
+  // A strip ending five twips short of the window's edge still covers its last column.
+  auto f = MakeForm();
+  f->Move(0, 0, 10830, 6720);
+  Control* strip = Add(f.get(), ControlKind::Panel, "Strip", 10720, 0, 105, 6680);
+  EXPECT_EQ(strip->ScreenX() + strip->PixelWidth(), f->PixelWidth());
+  EXPECT_EQ(f->HitTest(721, 100), strip);
+  EXPECT_EQ(f->HitTest(714, 100), f.get());
 }
 
 TEST(FormsHitTest, PanelsLieAboveImagesWhateverTheOrder) {

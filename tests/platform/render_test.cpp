@@ -768,3 +768,37 @@ TEST_F(RenderTest, ATargetIsOpaqueOnlyWhileEveryPixelHasFullAlpha) {
   r->CopyRect(surf, Rect{0, 0, 8, 8}, 0, 0);
   EXPECT_FALSE(r->Opaque(t));
 }
+
+namespace {
+
+// How much white text covers a black picture: its red channel summed.
+long Ink(const std::vector<std::uint8_t>& px) {
+  long n = 0;
+  for (std::size_t i = 0; i < px.size(); i += 4) n += px[i];
+  return n;
+}
+
+TEST_F(RenderTest, BoldTextIsWiderAndDarkerAndKeepsItsOwnCacheEntries) {
+  ASSERT_TRUE(r->HasFont()) << r->LastError();
+  const std::string text = "确实要";
+  const auto bold = plat::FontWeight::Bold;
+  const Size regularSize = r->MeasureText(text);
+  const Size boldSize = r->MeasureText(text, bold);
+  EXPECT_GT(boldSize.w, regularSize.w);
+  EXPECT_EQ(boldSize.h, regularSize.h);  // one line height for both
+
+  const auto regularPx = Drawn(*r, [&] { r->DrawText(text, Color::White(), 2, 2); });
+  const auto boldPx = Drawn(*r, [&] { r->DrawText(text, Color::White(), 2, 2, bold); });
+  EXPECT_GT(Ink(boldPx), Ink(regularPx) * 5 / 4);
+  // Each weight keeps its own cached line: regular text after the bold one is regular.
+  EXPECT_EQ(Drawn(*r, [&] { r->DrawText(text, Color::White(), 2, 2); }), regularPx);
+  EXPECT_EQ(Drawn(*r, [&] { r->DrawTextInRect(text, Color::White(), Rect{2, 2, 60, 20}, plat::TextAlign::Left,
+                                              false, bold); }),
+            boldPx);
+  // A width the regular line just fits in breaks the bold one.
+  EXPECT_EQ(r->WrapText(text, regularSize.w).size(), 1u);
+  EXPECT_EQ(r->WrapText(text, regularSize.w, bold).size(), 2u);
+  EXPECT_EQ(r->WrapText(text, regularSize.w).size(), 1u);
+}
+
+}  // namespace

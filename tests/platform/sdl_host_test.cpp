@@ -85,6 +85,17 @@ class HostTest : public ::testing::Test {
     Mouse(x, y, SDL_BUTTON_LEFT, false);
   }
   void Pump() { plat::Application::Get().DoEvents(); }
+  // Presses at (x, from), moves to (x, to) with the button held and lets go there.
+  void Drag(int x, int from, int to) {
+    Mouse(x, from, SDL_BUTTON_LEFT, true);
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = x;
+    motion.motion.y = to;
+    motion.motion.state = SDL_BUTTON_LMASK;
+    Send(motion);
+    Mouse(x, to, SDL_BUTTON_LEFT, false);
+  }
 
   testsupport::TempDir dir;
   std::unique_ptr<Form> form;
@@ -360,6 +371,134 @@ TEST_F(HostTest, ClicksReachTheControlUnderThePointer) {
   Mouse(150, 120, SDL_BUTTON_LEFT, false);
   Pump();
   EXPECT_TRUE(log.empty());
+}
+
+// A bold caption is drawn with more ink, in the same place, by every kind of control
+// that shows a caption.
+TEST_F(HostTest, BoldCaptionsOfLabelsButtonsAndChecksAreDrawnHeavier) {
+  const ControlKind kinds[] = {ControlKind::Label, ControlKind::Button, ControlKind::CheckBox,
+                               ControlKind::OptionButton};
+  std::vector<Control*> controls;
+  int y = 5;
+  for (ControlKind kind : kinds) {
+    Control* c = Put(form.get(), kind, "C" + std::to_string(y), 10, y, 150, 24);
+    c->Caption = "确实要丢弃";
+    c->ForeColor = 0x0000FF;  // red, on faces and boxes of greys
+    controls.push_back(c);
+    y += 30;
+  }
+  StartHeadless();
+  // The caption's red summed over the control's rectangle.
+  const auto ink = [&](const Control* c) {
+    Draw();
+    long n = 0;
+    for (int py = c->ScreenY(); py < c->ScreenY() + c->PixelHeight(); ++py) {
+      for (int px = c->ScreenX(); px < c->ScreenX() + c->PixelWidth(); ++px) {
+        const Color p = At(px, py);
+        n += std::max(0, p.r - std::max(p.g, p.b));
+      }
+    }
+    return n;
+  };
+  for (Control* c : controls) {
+    const long regular = ink(c);
+    c->FontBold = true;
+    EXPECT_GT(ink(c), regular + regular / 5) << c->Name;
+    c->FontBold = false;
+    EXPECT_EQ(ink(c), regular) << c->Name;
+  }
+}
+
+// A combo box's list is drawn below it only while it is open, above the controls it
+// covers, and goes again when a row is chosen or the combo box is hidden.
+TEST_F(HostTest, AComboBoxListIsDrawnOnlyWhileItIsOpen) {
+  Control* combo = Put(form.get(), ControlKind::ComboBox, "C", 10, 10, 100, 20);
+  for (const char* item : {"战士", "道士", "法师"}) combo->AddItem(item);
+  Control* under = Put(form.get(), ControlKind::Panel, "Under", 10, 35, 100, 30);
+  under->BackColor = 0x00FF00;
+  under->BackTransparent = false;
+  StartHeadless();
+  const Color black{0, 0, 0, 255}, green{0, 255, 0, 255}, white{255, 255, 255, 255};
+  // Inside the list's rectangle (three rows from y = 30), right of the row texts.
+  const auto listed = [&] {
+    Draw();
+    return std::vector<Color>{At(100, 32), At(100, 50), At(100, 73)};
+  };
+  EXPECT_EQ(listed(), (std::vector<Color>{black, green, black}));
+  Click(50, 20);
+  Pump();
+  ASSERT_TRUE(combo->Dropped);
+  EXPECT_EQ(listed(), (std::vector<Color>{white, white, white}));
+  Click(50, 30 + 15 + 7);  // the second row
+  Pump();
+  EXPECT_FALSE(combo->Dropped);
+  EXPECT_EQ(combo->Text, "道士");
+  EXPECT_EQ(listed(), (std::vector<Color>{black, green, black}));
+  // Left open by code, then hidden: nothing of it is drawn.
+  combo->Dropped = true;
+  combo->Visible = false;
+  EXPECT_EQ(listed(), (std::vector<Color>{black, green, black}));
+}
+
+// A drop-down list longer than its eight rows has a scroll bar: its arrows move it a row,
+// the track a page, the thumb follows a drag; none of it chooses a row or closes the list.
+TEST_F(HostTest, ALongDropDownListScrollsByItsBarAndStaysOpen) {
+  Control* combo = Put(form.get(), ControlKind::ComboBox, "C", 10, 5, 120, 20);
+  for (int i = 0; i < 18; ++i) combo->AddItem("地点" + std::to_string(i));
+  Control* small = Put(form.get(), ControlKind::ComboBox, "S", 140, 5, 50, 20);
+  for (int i = 0; i < 3; ++i) small->AddItem(std::to_string(i));
+  int clicks = 0;
+  combo->OnClick = [&] { ++clicks; };
+  StartHeadless();
+  // The list: x 10..129, y 25..144 (eight rows); its bar: x 115..128, y 26..143.
+  const int barX = 10 + 120 - 1 - 14 + 7, listTop = 5 + 20, listBottom = listTop + 8 * 15;
+  Click(50, 15);
+  Pump();
+  ASSERT_TRUE(combo->Dropped);
+  Draw();
+  const Color track{224, 224, 224, 255};
+  EXPECT_EQ(At(barX, listBottom - 30), track);  // below the thumb at the top
+  EXPECT_NE(At(barX, listTop + 20), track);     // the thumb
+  // The short list has room for all its rows: no bar.
+  small->Dropped = true;
+  combo->Dropped = false;
+  Draw();
+  EXPECT_EQ(At(140 + 50 - 8, 25 + 20), (Color{255, 255, 255, 255}));
+  small->Dropped = false;
+  combo->Dropped = true;
+
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    int top;
+  };
+  const std::vector<Step> steps = {
+      {"down arrow", [&] { Click(barX, listBottom - 5); }, 1},
+      {"down arrow again", [&] { Click(barX, listBottom - 5); }, 2},
+      {"track below the thumb", [&] { Click(barX, listBottom - 20); }, 10},
+      {"track at the end", [&] { Click(barX, listBottom - 20); }, 10},
+      {"up arrow", [&] { Click(barX, listTop + 4); }, 9},
+      {"track above the thumb", [&] { Click(barX, listTop + 18); }, 1},
+      {"thumb dragged past the bottom", [&] { Drag(barX, listTop + 20, listBottom + 40); }, 10},
+      {"thumb dragged past the top", [&] { Drag(barX, listBottom - 20, listTop - 30); }, 0},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    Pump();
+    EXPECT_EQ(combo->TopIndex, step.top) << step.what;
+    EXPECT_TRUE(combo->Dropped) << step.what;
+  }
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(combo->ListIndex(), -1);
+  EXPECT_EQ(combo->Text, "");
+  // A row is chosen as it shows: the third row after a scroll of two.
+  Click(barX, listBottom - 5);
+  Click(barX, listBottom - 5);
+  Click(40, listTop + 2 * 15 + 7);
+  Pump();
+  EXPECT_FALSE(combo->Dropped);
+  EXPECT_EQ(combo->Text, "地点4");
+  EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(HostTest, ListsScrollByWheelAndScrollBarWithoutChoosingARow) {
@@ -705,6 +844,7 @@ TEST_F(RedrawTest, EveryKindOfVisibleChangeShowsTheWindowOnce) {
   const std::vector<Change> changes = {
       {"a caption written by game code", [&] { label->Caption = "乙"; }},
       {"a colour", [&] { label->ForeColor = 0x00FF00; }},
+      {"a caption made bold", [&] { label->FontBold = true; }},
       {"a move", [&] { label->Left += T; }},
       {"a list row added", [&] { list->AddItem("二"); }},
       {"a list row chosen", [&] { list->SetListIndex(1); }},

@@ -224,16 +224,22 @@ TEST_F(SystemMenuTest, HelpOpensThePageOfTheProgramFolderAsOneArgument) {
   EXPECT_TRUE(fs::is_regular_file(fs::u8path(opened[0])));
   EXPECT_EQ(fs::u8path(opened[0]), Folder() / "HELP" / "help.htm");
   fs::rename(Folder() / "HELP", Folder() / "Help");
+  EXPECT_TRUE(dialogs.dialogs.shown.empty());
   // A handler that cannot start, or fails, changes nothing either, but the player is
-  // told which file the help is in.
-  plat::SetDesktopOpener([](const std::string&) { return false; });
+  // told at once, while the menu is still open, which file the help is in.
+  plat::SetDesktopOpener([](const std::string&) {
+    EXPECT_TRUE(Form1.Psys1->Visible);
+    return false;
+  });
   Form1.Psys1->Visible = true;
-  G.SysMessages = {};
+  G.GamePaused = 1;
   Form1.Label3->OnClick();
-  EXPECT_TRUE(Form1.Psys1->Visible);
+  ASSERT_EQ(dialogs.dialogs.shown.size(), 1u);
   const std::string page = (Folder() / "Help" / "help.htm").string();
-  EXPECT_EQ(G.SysMessages[1].Text, "无法打开帮助页面，请用浏览器打开文件：" + page);
-  EXPECT_EQ(G.SysMessages[1].R, 255);
+  EXPECT_EQ(dialogs.dialogs.shown[0].text, "无法打开帮助页面，请用浏览器打开文件：" + page);
+  EXPECT_EQ(dialogs.dialogs.shown[0].buttons, plat::kOkOnly);
+  EXPECT_TRUE(Form1.Psys1->Visible);
+  EXPECT_EQ(G.GamePaused, 1);
 }
 
 TEST_F(SystemMenuTest, QuitEndsWithoutAQuestionOrASave) {
