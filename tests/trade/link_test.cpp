@@ -269,6 +269,7 @@ TEST(TradeLink, EndsOfTheLink) {
     EXPECT_EQ(h.link->CurrentState(), Link::State::Closed);
     EXPECT_TRUE(h.conn.aToB->ended);
     EXPECT_EQ(h.link->BufferedBytes(), 0u);
+    EXPECT_TRUE(h.link->StateIdle());  // nothing of ours is left waiting
     const auto sent = h.Sent();
     EXPECT_EQ(!sent.empty() && sent.back() == "OVER*", c.over);
   }

@@ -619,6 +619,34 @@ TEST_F(TradeSessionTest, ABusyPeersSecondConfirmIsNotCountedAndOursWaitsForAFres
   EXPECT_EQ(DiskItems(folder, "甲").at(21), 201);
 }
 
+// Our offer clears both boxes at once, and our confirm leaves the wire before the offer.
+TEST_F(TradeSessionTest, OurOfferClearsBothBoxesAtOnce) {
+  RawPeer p;
+  auto ackLast = [&p](const std::string& tag) {
+    const std::string f = p.Last(tag);
+    ASSERT_GE(f.size(), 3u);
+    p.Send(std::string("YZ") + f[2] + "*");
+  };
+  p.Send("JY11*");
+  ASSERT_TRUE(p.s->PeerConfirm());
+  ASSERT_TRUE(p.s->Offer(21));
+  EXPECT_FALSE(p.s->PeerConfirm());
+  p.Run(200);
+  ackLast("WC");
+  ASSERT_TRUE(p.s->SetConfirm(true));
+  p.Run(200);
+  ackLast("JY");
+  ASSERT_TRUE(p.s->OwnConfirm());
+  ASSERT_TRUE(p.s->Offer(22));
+  EXPECT_FALSE(p.s->OwnConfirm());
+  p.Run(300);
+  const std::string jy0 = trade::FromCp936(p.conn.aToB->writes.back());  // first the JY0 ...
+  EXPECT_EQ(jy0.substr(0, 2) + jy0.substr(3), "JY0*");
+  ackLast("JY");
+  p.Run(200);
+  EXPECT_EQ(trade::FromCp936(p.conn.aToB->writes.back()).substr(0, 2), "WC");  // ... then the offer
+}
+
 // Our JY1 goes on the wire only if we would complete on it: a refused offer of the peer
 // and too little room refuse the click, each with its line, and nothing is sent.
 TEST_F(TradeSessionTest, AConfirmIsRefusedWhileWeCouldNotComplete) {
