@@ -46,10 +46,12 @@ struct Signal {
 };
 constexpr Signal kSignals[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}};
 
-// Every file of the Save folder with its bytes.
+// Every file of the Save folder with its bytes, but for the lock file of a character in
+// play (it goes with the program).
 std::map<std::string, std::vector<std::uint8_t>> SaveFiles(const fs::path& game) {
   std::map<std::string, std::vector<std::uint8_t>> files;
   for (const auto& e : fs::directory_iterator(game / "Save")) {
+    if (e.path().extension() == ".lock") continue;
     files[e.path().filename().string()] = plat::ReadAllBytes(e.path()).value_or(std::vector<std::uint8_t>{});
   }
   return files;
