@@ -36,7 +36,9 @@ void LinkSaveFile(const fs::path& first, const fs::path& second) {
   fs::create_symlink(first / "Save" / fs::u8path(kId + ".kzs"), second / "Save" / fs::u8path(kId + ".kzs"));
 }
 
-void LinkGameFolder(const fs::path& first, const fs::path& second) { fs::create_directory_symlink(first, second); }
+void LinkGameFolder(const fs::path& first, const fs::path& second) {
+  fs::create_directory_symlink(first, second);
+}
 
 const Reach kReaches[] = {
     {"a linked save folder", LinkSaveFolder},
