@@ -5,6 +5,8 @@
 #include "ui/program.h"
 
 int main() {
+  // A write past the file size limit fails like any other, keeping the old save.
+  plat::IgnoreFileSizeSignal();
   // SIGTERM and SIGINT (a logout, kill, Ctrl+C) end the program as the quit choice does.
   plat::CatchEndSignals();
   // The title screen's trade set-up belongs to the trade, not to the main window.

@@ -29,6 +29,7 @@
 #include "platform/file_lock.h"
 #include "platform/net.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "trade/wire.h"
 #include "trade_tool_io.h"
@@ -381,6 +382,8 @@ class LiteralPeer {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file size limit fails like any other, keeping the old save.
+  plat::IgnoreFileSizeSignal();
   const auto args = tradejson::ParsePeerCommandLine(argc, argv, "trade_literal_peer");
   if (!args) return 2;
   const std::string& name = args->name;

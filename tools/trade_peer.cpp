@@ -36,6 +36,7 @@
 #include "common/game_state.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "trade/link.h"
 #include "trade/session.h"
@@ -160,6 +161,8 @@ int RunSession(const tradejson::PeerCommandLine& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file size limit fails like any other, keeping the old save.
+  plat::IgnoreFileSizeSignal();
   const auto args = tradejson::ParsePeerCommandLine(argc, argv, "trade_peer");
   if (!args) return 2;
   if (!trade::ValidPeerName(args->name) || plat::Trim(args->name) != args->name) {

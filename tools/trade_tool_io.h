@@ -85,16 +85,22 @@ inline std::string NameList(const std::vector<ItemRecord>& items) {
   return s + "]";
 }
 
-// Commands from standard input, read without blocking the caller's pump.
+// Commands from standard input (or another descriptor), read without blocking the
+// caller's pump.
 class CommandInput {
  public:
-  // Waits up to waitMs for input and takes what came.
+  explicit CommandInput(int fd = STDIN_FILENO) : fd_(fd) {}
+  // Waits up to waitMs for input and takes what came. Once the input has ended there is
+  // nothing to wait for, and it sleeps the waitMs instead: a loop around it never spins.
   void Read(int waitMs) {
-    if (!open_) return;
-    pollfd p{STDIN_FILENO, POLLIN, 0};
+    if (!open_) {
+      plat::SleepMs(waitMs);
+      return;
+    }
+    pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, waitMs) <= 0) return;
     char buf[4096];
-    const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
+    const ssize_t n = read(fd_, buf, sizeof buf);
     if (n <= 0) {
       open_ = false;
       return;
@@ -117,16 +123,18 @@ class CommandInput {
   bool Ended() const { return !open_ && pending_.find('\n') == std::string::npos; }
 
  private:
+  int fd_;
   std::string pending_;
   bool open_ = true;
 };
 
-// The tool's pump: every pass runs `pump` with the tick and takes the next command, until
-// `ended()`. "wait MS" holds the commands back for MS milliseconds (the pump runs on); the
-// end of standard input calls `close` once; every other command goes to `handle`.
+// The tool's pump: every pass waits a few milliseconds for input, runs `pump` with the
+// tick and takes the next command, until `ended()`. "wait MS" holds the commands back for
+// MS milliseconds (the pump runs on); the end of the input (standard input unless told
+// otherwise) calls `close` once; every other command goes to `handle`.
 template <typename Pump, typename Ended, typename Close, typename Handle>
-void RunCommands(Pump pump, Ended ended, Close close, Handle handle) {
-  CommandInput input;
+void RunCommands(Pump pump, Ended ended, Close close, Handle handle, int inputFd = STDIN_FILENO) {
+  CommandInput input(inputFd);
   std::int64_t waitUntil = 0;
   bool closed = false;
   while (!ended()) {

@@ -48,6 +48,13 @@ void CatchEndSignals() {
   ::sigaction(SIGINT, &action, nullptr);
 }
 
+void IgnoreFileSizeSignal() {
+  struct sigaction action {};
+  action.sa_handler = SIG_IGN;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGXFSZ, &action, nullptr);
+}
+
 bool EndRequested() { return gEndRequested != 0; }
 
 void SetEndRequestHandler(std::function<void()> handler) {
@@ -151,6 +158,8 @@ bool OpenWithDesktop(const std::string& target) {
       ::_exit(1);
     }
     if (grandchild == 0) {
+      // An ignored signal stays ignored across exec: the handler gets the default back.
+      ::signal(SIGXFSZ, SIG_DFL);
       ::execvp(argv[0], argv);
       int err = errno;
       (void)!::write(fds[1], &err, sizeof err);

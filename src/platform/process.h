@@ -36,6 +36,13 @@ void SetEndRequestHandler(std::function<void()> handler);
 // ends with EndProgram(0). Otherwise nothing.
 void CheckEndRequest();
 
+// A write past the file size limit (`ulimit -f`) fails with an error like any other
+// failed write, instead of ending the process with SIGXFSZ: the program's writers then
+// take their own failure path (the old file kept, the partial copy removed). Called at
+// start-up, before any file is written. Programs started from here (OpenWithDesktop)
+// get the signal back at its default.
+void IgnoreFileSizeSignal();
+
 // Whether a process with this number runs (ourselves included). A process of another
 // user counts as running.
 bool ProcessRunning(long pid);

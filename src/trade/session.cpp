@@ -75,6 +75,8 @@ bool Session::Open(std::int64_t now, std::string* error) {
       break;
     case TradeLoadError::InUse:
       return fail(std::string(kMsgSaveInUse));
+    case TradeLoadError::LockFailed:
+      return fail(std::string(kMsgSaveLockFailed));
     case TradeLoadError::NoWorkCopy:
       return fail(std::string(kMsgNoWorkCopy));
     case TradeLoadError::Unreadable:

@@ -145,9 +145,18 @@ void Command2_Click() {
   // One user of a save: a character played or traded by another running copy of the
   // game stays there.
   plat::FileLock lock;
-  if (LockSave(plat::Trim(RowName(row)), lock) == plat::FileLock::Result::Busy) {
-    plat::MsgBox(std::string(kMsgSaveInUse));
-    return;
+  const std::string name = plat::Trim(RowName(row));
+  switch (LockSave(name, lock)) {
+    case plat::FileLock::Result::Locked:
+      break;
+    case plat::FileLock::Result::Busy:
+      plat::MsgBox(std::string(kMsgSaveInUse));
+      return;
+    case plat::FileLock::Result::Failed:
+      // A name no save file can have fails to load below, as a damaged save does.
+      if (!IsUsableSaveName(name)) break;
+      plat::MsgBox(std::string(kMsgSaveLockFailed));
+      return;
   }
   if (Form1.MainMeun != nullptr) Form1.MainMeun->Visible = false;
 
@@ -198,15 +207,15 @@ void Command3_Click() {
   // The file Continue would load (found without regard to letter case); one already
   // gone just leaves the list.
   if (IsUsableSaveName(name)) {
-    // A character another running copy of the game uses is not deleted under it.
+    // A character another running copy of the game uses is not deleted under it. The
+    // lock is held until the save is gone; its lock file goes when it is let go.
     plat::FileLock lock;
-    if (plat::FileExists(SaveLockPath(name)) && LockSave(name, lock) == plat::FileLock::Result::Busy) {
+    if (LockSave(name, lock) == plat::FileLock::Result::Busy) {
       plat::MsgBox(std::string(kMsgSaveInUse));
       return;
     }
     const fs::path file = SaveFilePath(name);
     std::error_code ec;
-    if (lock.Held()) fs::remove(SaveLockPath(name), ec);
     if (fs::exists(fs::symlink_status(file, ec))) {
       const bool removed = fs::remove(file, ec);
       if (!removed || ec) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <system_error>
 
 #include "common/game_state.h"
 #include "common/numbers.h"
@@ -438,18 +439,31 @@ bool WriteItemRows(std::string_view id, const FixedArray<ItemRecord, kItemSlots 
   });
 }
 
+// Why the lock lies where it lies. Two game folders may share their saves (a "Save"
+// folder or a save file that is a link, one folder mounted in two places), so a lock kept
+// per game folder would let both use one save at once. The lock must belong to the save
+// file itself; but a lock on the save's own file would not last, since every write puts
+// a new file in place of the old one by rename and the lock would stay on the old one.
+// So the lock is taken on a file of its own beside the save, in the folder that really
+// holds it: the path is resolved through every link, and a bind mount shows that same
+// folder, so all ways to the save meet at one lock file. Nothing renames over it, so it
+// outlasts every write of the save; it stands only while the lock is held; it is hidden,
+// and its name does not end in "kzs", so the save list and the removal of working
+// leftovers pass it by.
 fs::path SaveLockPath(std::string_view name) {
   const fs::path save = SaveFilePath(name);
-  fs::path lock = save.parent_path().parent_path() / ".locks" / save.filename();
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(save, ec);  // a missing save: where it would be
+  if (ec) real = save;
+  std::string lock = real.filename().string();
+  lock.insert(lock.begin(), '.');
   lock += ".lock";
-  return lock;
+  return real.parent_path() / lock;
 }
 
 plat::FileLock::Result LockSave(std::string_view name, plat::FileLock& lock) {
   if (!IsUsableSaveName(name)) return plat::FileLock::Result::Failed;
-  const fs::path file = SaveLockPath(name);
-  plat::MakeFolder(file.parent_path());
-  return lock.TryLock(file);
+  return lock.TryLock(SaveLockPath(name));
 }
 
 TradeLoadError LoadSaveForTrade(std::string_view name, TradeSave& out, plat::FileLock& lock) {
@@ -460,7 +474,7 @@ TradeLoadError LoadSaveForTrade(std::string_view name, TradeSave& out, plat::Fil
   switch (LockSave(id, held)) {
     case plat::FileLock::Result::Locked: break;
     case plat::FileLock::Result::Busy: return TradeLoadError::InUse;
-    case plat::FileLock::Result::Failed: return TradeLoadError::Unreadable;
+    case plat::FileLock::Result::Failed: return TradeLoadError::LockFailed;
   }
   TradeSave loaded;
   try {

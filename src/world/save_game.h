@@ -55,13 +55,19 @@ bool WriteItemRows(std::string_view id, const FixedArray<ItemRecord, kItemSlots 
 
 // The message when a character is already in use by another running copy of the game.
 inline constexpr std::string_view kMsgSaveInUse = "这个角色正在另一个游戏窗口中使用，请先关闭那个窗口！";
+// The message when the lock of a save cannot be taken for any other reason.
+inline constexpr std::string_view kMsgSaveLockFailed =
+    "存档无法加锁：无法在存档所在的文件夹中建立锁文件（没有写入权限或磁盘有误），存档本身没有改动！";
 
-// The lock file of a save: "<save file name>.lock" in the hidden folder ".locks" of the
-// game folder, so the save folder itself holds only saves.
+// The lock file of a save: the hidden file ".<save file name>.lock" beside the save in
+// the folder that really holds it, every link followed. Every way to one save (through a
+// game folder, a "Save" folder or a save file that is a link, or a bind mount) leads to
+// one lock file. The save list does not take it for a save.
 std::filesystem::path SaveLockPath(std::string_view name);
 
 // Takes the exclusive lock of the character's save, held while `lock` lives: Busy when
-// another running copy of the game (or another holder in this one) uses the character.
+// another running copy of the game (or another holder in this one) uses the save, from
+// whichever game folder; Failed when the lock file cannot be made or locked.
 plat::FileLock::Result LockSave(std::string_view name, plat::FileLock& lock);
 
 // ---------------------------------------------------------------- the trade's copy
@@ -69,6 +75,7 @@ plat::FileLock::Result LockSave(std::string_view name, plat::FileLock& lock);
 enum class TradeLoadError {
   None,
   InUse,        // another copy of the game uses the character
+  LockFailed,   // the save's lock could not be taken (a save folder that may not be written...)
   Unreadable,   // missing, damaged, or holding values the game cannot use
   NoWorkCopy,   // the working copy could not be made in the save folder
   BadItemRows,  // not exactly one item row for each slot 1..120

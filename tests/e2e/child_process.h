@@ -53,6 +53,7 @@ class Child {
   Child& operator=(const Child&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   bool Ended() {
     if (!status_ && pid_ > 0) {
       int status = 0;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -46,10 +47,12 @@ struct Signal {
 };
 constexpr Signal kSignals[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}};
 
-// Every file of the Save folder with its bytes.
+// Every file of the Save folder with its bytes, but for the lock file of a character in
+// play (it goes with the program).
 std::map<std::string, std::vector<std::uint8_t>> SaveFiles(const fs::path& game) {
   std::map<std::string, std::vector<std::uint8_t>> files;
   for (const auto& e : fs::directory_iterator(game / "Save")) {
+    if (e.path().extension() == ".lock") continue;
     files[e.path().filename().string()] = plat::ReadAllBytes(e.path()).value_or(std::vector<std::uint8_t>{});
   }
   return files;
@@ -151,6 +154,34 @@ TEST_F(SignalE2e, TheProgramEndsUnderAMessageBox) {
   // A damaged first item picture: the start-up shows the missing-file box and waits.
   ASSERT_TRUE(plat::WriteAllBytes(dir / "date/Item/1.bmp", {'B', 'M', 0, 1, 2}));
   SignalTheProgramAfterItReads(dir / "date/Item", "1.bmp");
+}
+
+// The signals a process ignores, from its status in /proc.
+std::uint64_t IgnoredSignals(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("SigIgn:", 0) == 0) return std::stoull(line.substr(7), nullptr, 16);
+  }
+  return 0;
+}
+
+// From its start the program ignores SIGXFSZ: under a file size limit (`ulimit -f`) a
+// write past it then fails like any other and takes its failure path (the old save kept,
+// the partial copy removed) instead of ending the program.
+TEST_F(SignalE2e, TheProgramIgnoresTheFileSizeSignalFromItsStart) {
+  fs::copy_file(testsupport::GameDir() / "orvanth", dir / "orvanth");
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, (dir / "date").c_str(), IN_CLOSE_NOWRITE), 0);
+  auto* handler = std::signal(SIGXFSZ, SIG_DFL);  // as a shell starts it
+  Child child({(dir / "orvanth").string()}, {}, dir / "log.txt");
+  std::signal(SIGXFSZ, handler);
+  ASSERT_TRUE(child.Started());
+  const bool read = WaitForRead(child, "Game.dat", watch);  // the start-up logo
+  ::close(watch);
+  ASSERT_TRUE(read) << "the program never started; it said: " << Slurp(dir / "log.txt");
+  EXPECT_NE(IgnoredSignals(child.Pid()) & (std::uint64_t{1} << (SIGXFSZ - 1)), 0u);
+  ExpectEndsAtOnce(child, SIGTERM);
 }
 
 TEST_F(SignalE2e, TheProgramEndsOnTheTitleScreen) { SignalTheChildIn("WaitsOnTheTitleScreen"); }

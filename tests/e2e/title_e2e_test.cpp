@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -171,7 +172,10 @@ TEST_F(TitleE2e, ANewCharacterIsTypedCreatedAndContinuedToTheDifficultyChoice) {
   const auto bytes = plat::ReadAllBytes(dir.path() / "Save" / "云中鹤.kzs");
   ASSERT_TRUE(bytes.has_value());
   EXPECT_TRUE(HasFileHeader(*bytes));
-  EXPECT_EQ(plat::ListFiles(dir.path() / "Save").size(), 1u);
+  // Beside it stands only the lock file of the character in play.
+  auto files = plat::ListFiles(dir.path() / "Save");
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{".云中鹤.kzs.lock", "云中鹤.kzs"}));
   EXPECT_EQ(G.Player.ID, name);
   EXPECT_EQ(G.Player.ZhiYe, "法师");
   EXPECT_EQ(G.Player.MpMax, 40);

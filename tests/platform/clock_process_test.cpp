@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -257,6 +258,28 @@ TEST_F(FakeHandler, AHandlerThatFailsIsReported) {
   errno = 0;
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
+}
+
+// The program ignores SIGXFSZ (a write past the file size limit fails instead); the
+// handler it starts gets the signal back at its default.
+TEST_F(FakeHandler, TheHandlerGetsTheFileSizeSignalBackAtItsDefault) {
+  const fs::path report = bin_ / "ignored";
+  std::ofstream(bin_ / "xdg-open") << "#!/bin/sh\ngrep SigIgn /proc/$$/status > \"" << report.string()
+                                   << ".tmp\"\nmv \"" << report.string() << ".tmp\" \"" << report.string()
+                                   << "\"\n";
+  ::setenv("PATH", (bin_.path().string() + ":/usr/bin:/bin").c_str(), 1);
+  auto* handler = std::signal(SIGXFSZ, SIG_DFL);
+  plat::IgnoreFileSizeSignal();
+  const bool opened = plat::OpenWithDesktop("help.htm");
+  std::signal(SIGXFSZ, handler);
+  ASSERT_TRUE(opened);
+  for (int i = 0; i < 1000 && !fs::exists(report); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::ifstream in(report);
+  std::string line;
+  ASSERT_TRUE(std::getline(in, line));
+  const auto ignored = std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
+  EXPECT_EQ(ignored & (std::uint64_t{1} << (SIGXFSZ - 1)), 0u) << line;
 }
 
 TEST_F(FakeHandler, MissingHandlerIsReported) {

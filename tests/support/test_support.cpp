@@ -3,6 +3,7 @@
 #include <atomic>
 #include <random>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,23 @@ ScriptedDraws::~ScriptedDraws() { plat::SetRandomSource(nullptr); }
 
 fs::path GameDir() { return fs::path(ORVANTH_GAME_DIR); }
 fs::path DataDir() { return fs::path(ORVANTH_SOURCE_DIR) / "data"; }
+
+ChildFileSizeLimit::ChildFileSizeLimit(std::uintmax_t bytes) {
+  struct rlimit limit {};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  savedLimit_ = limit.rlim_cur;
+  savedHandler_ = ::signal(SIGXFSZ, SIG_DFL);
+  limit.rlim_cur = static_cast<rlim_t>(bytes);
+  EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+ChildFileSizeLimit::~ChildFileSizeLimit() {
+  struct rlimit limit {};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(savedLimit_);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  ::signal(SIGXFSZ, savedHandler_);
+}
 
 long EndedProcess() {
   const pid_t child = ::fork();

@@ -71,6 +71,21 @@ class ScopedEndThrows {
   bool was_;
 };
 
+// A file size limit (`ulimit -f`) for the processes this one starts while the object
+// lives, with SIGXFSZ at its default, as a shell leaves it for them. The limit holds for
+// this process too: start the children inside and write nothing else there.
+class ChildFileSizeLimit {
+ public:
+  explicit ChildFileSizeLimit(std::uintmax_t bytes);
+  ~ChildFileSizeLimit();
+  ChildFileSizeLimit(const ChildFileSizeLimit&) = delete;
+  ChildFileSizeLimit& operator=(const ChildFileSizeLimit&) = delete;
+
+ private:
+  std::uintmax_t savedLimit_ = 0;
+  void (*savedHandler_)(int) = nullptr;
+};
+
 // Runs `work` in a child process and kills it (SIGKILL) at a random moment: `work` loops
 // for ever and calls `started` once its first round is done; the kill comes after a
 // pause of 0 to maxMicros microseconds from then, drawn from `draw`. False when the child

@@ -7,8 +7,12 @@
 #include <future>
 #include <random>
 
+#include "platform/file_lock.h"
+#include "platform/files.h"
 #include "platform/net.h"
+#include "platform/paths.h"
 #include "trade/trade_run.h"
+#include "world/save_game.h"
 
 namespace {
 
@@ -297,6 +301,110 @@ TEST(TradeProcesses, SetUpFailuresEndBeforeAnythingOpens) {
       EXPECT_FALSE(std::filesystem::exists(removed)) << "made again";
     }
     std::filesystem::remove(run.dir.path() / "setup.err");
+  }
+}
+
+// Two game folders that share one Save folder (the second's is a link to the first's):
+// while a peer or a game holds the character through one, a peer or a game through the
+// other is refused; a lock that cannot be taken is said so; once free, the character
+// trades from either folder, and no lock file stays.
+TEST(TradeProcesses, ASaveSharedByTwoGameFoldersHasOneUser) {
+  namespace fs = std::filesystem;
+  TradeRun run(1, 0);
+  const tradefiles::Party twin{run.dir.path() / "twin", run.host.name};
+  fs::create_directories(twin.folder / "date" / "Mon");
+  fs::copy_file(tradefiles::ItemTable(), twin.folder / "date" / "Mon" / "74.dat");
+  fs::create_directory_symlink(run.host.folder / "Save", twin.folder / "Save");
+  const fs::path previous = plat::ProgramFolder();
+
+  // A peer on the party's folder ends at its set-up with the message.
+  const auto refused = [&](const tradefiles::Party& p, const std::string& message) {
+    const fs::path errLog = run.dir.path() / "refused.err";
+    tradetest::ChildProcess peer(
+        "trade_peer",
+        {"host", "--address", "127.0.0.1", "--port", "0", "--folder", p.folder.string(), "--name", p.name},
+        errLog);
+    EXPECT_EQ(peer.Wait(), 1);
+    const auto err = plat::ReadAllBytes(errLog).value_or(std::vector<std::uint8_t>{});
+    EXPECT_NE(std::string(err.begin(), err.end()).find(message), std::string::npos)
+        << std::string(err.begin(), err.end());
+    fs::remove(errLog);
+  };
+  for (const auto& [holds, other] : {std::pair(run.host, twin), std::pair(twin, run.host)}) {
+    SCOPED_TRACE(holds.folder == twin.folder ? "held through the link" : "held directly");
+    auto holder = run.Peer("trade_peer", "host", holds, 0);
+    ASSERT_FALSE(holder->WaitFor({Event("listening")}).empty());
+    refused(other, std::string(kMsgSaveInUse));
+    plat::SetProgramFolder(other.folder);  // a game there
+    plat::FileLock game;
+    EXPECT_EQ(LockSave(other.name, game), plat::FileLock::Result::Busy);
+    holder->CloseInput();
+    EXPECT_EQ(holder->Wait(), 0);
+    ASSERT_EQ(LockSave(other.name, game), plat::FileLock::Result::Locked);
+    refused(holds, std::string(kMsgSaveInUse));
+  }
+  plat::SetProgramFolder(run.host.folder);
+  const fs::path lockFile = SaveLockPath(run.host.name);
+  plat::SetProgramFolder(previous);
+  fs::create_directory(lockFile);  // a folder where the lock file goes
+  refused(twin, std::string(kMsgSaveLockFailed));
+  fs::remove(lockFile);
+
+  auto again = run.Peer("trade_peer", "host", twin, 0);
+  EXPECT_FALSE(again->WaitFor({Event("listening")}).empty());
+  again->CloseInput();
+  EXPECT_EQ(again->Wait(), 0);
+  EXPECT_EQ(TradeRun::Snapshot(run.host).bytes, run.hostBefore.bytes);
+  EXPECT_EQ(plat::ListFiles(run.host.folder / "Save"), std::vector<std::string>{run.host.name + ".kzs"});
+}
+
+// Under a file size limit (`ulimit -f`) a write past it fails like any other: at the
+// set-up the reading copy of the save cannot be made; at a commit the new save cannot be
+// written. The peer takes its failure path instead of being killed by SIGXFSZ, no partial
+// copy stays in Save, and the save is as it was.
+TEST(TradeProcesses, AFileSizeLimitFailsTheWriteAndNotThePeer) {
+  namespace fs = std::filesystem;
+  const auto saveFolder = [](const tradefiles::Party& p) {
+    auto names = plat::ListFiles(p.folder / "Save");
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  for (const auto& [program, message] : {std::pair<std::string, std::string>("trade_peer", kMsgNoWorkCopy),
+                                         {"trade_literal_peer", "cannot load the save"}}) {
+    SCOPED_TRACE(program + ", set-up");
+    TradeRun run(1, 0);
+    std::unique_ptr<tradetest::ChildProcess> peer;
+    {
+      testsupport::ChildFileSizeLimit limit(fs::file_size(run.host.SaveFile()) / 2);
+      peer = run.Peer(program, "host", run.host, 0);
+    }
+    EXPECT_EQ(peer->Wait(), 1);
+    const auto err = plat::ReadAllBytes(run.dir.path() / "host.err").value_or(std::vector<std::uint8_t>{});
+    EXPECT_NE(std::string(err.begin(), err.end()).find(message), std::string::npos)
+        << std::string(err.begin(), err.end());
+    EXPECT_EQ(TradeRun::Snapshot(run.host).bytes, run.hostBefore.bytes);
+    EXPECT_EQ(saveFolder(run.host), std::vector<std::string>{run.host.name + ".kzs"});
+  }
+  {
+    SCOPED_TRACE("commit");
+    // The host confirms first and so commits first, on the joiner's confirm; the limit
+    // leaves room for the reading copy, not for a new save as large as the old one.
+    TradeRun run(1, 1);
+    {
+      testsupport::ChildFileSizeLimit limit(fs::file_size(run.host.SaveFile()) - 10);
+      run.hostP = run.Peer("trade_peer", "host", run.host, 0);
+    }
+    const int port = tradetest::ListeningPort(*run.hostP);
+    ASSERT_GT(port, 0);
+    run.joinP = run.Peer("trade_peer", "join", run.join, port);
+    ASSERT_FALSE(run.hostP->WaitFor({Event("connected")}, 8000).empty());
+    ASSERT_TRUE(OneRound(run, false));
+    EXPECT_FALSE(run.hostP->WaitFor({Event("commit_failed"), trade::kCommitFailedText}, 8000).empty())
+        << run.Dump();
+    EXPECT_EQ(run.End(), std::make_pair(0, 0));
+    EXPECT_EQ(run.Check(), Outcome::Neither);
+    EXPECT_EQ(saveFolder(run.host),
+              (std::vector<std::string>{run.host.name + ".kzs", run.host.name + ".trade.log"}));
   }
 }
 

@@ -104,6 +104,18 @@ class TitleScreenTest : public ::testing::Test {
     }
     FAIL() << "no row for " << name;
   }
+  // Continue on the character's row is refused with the message alone: the title
+  // screen stays and no character is loaded.
+  void ExpectContinueRefused(const std::string& name, std::string_view message) {
+    dialogs.dialogs.shown.clear();
+    Select(name);
+    Form1.Command2->OnClick();
+    ASSERT_EQ(Shown().size(), 1u);
+    EXPECT_EQ(Shown()[0].text, std::string(message));
+    EXPECT_TRUE(Form1.MainMeun->Visible);
+    EXPECT_EQ(G.Player.ID, "");
+    EXPECT_FALSE(G.SaveInUse.Held());
+  }
   // Changes a save in place (the marker stays).
   template <typename Work>
   void Modify(const std::string& name, Work work) {
@@ -674,6 +686,63 @@ TEST_F(TitleScreenTest, ACharacterInUseElsewhereIsNeitherContinuedNorDeleted) {
   EXPECT_EQ(G.Player.ID, "甲");
   ASSERT_TRUE(G.SaveInUse.Held());
   EXPECT_EQ(LockSave("甲", elsewhere), plat::FileLock::Result::Busy);
+}
+
+// Another game folder whose Save folder is a link to ours: a copy of the game running
+// there uses our saves, and meets the same locks.
+TEST_F(TitleScreenTest, ACharacterUsedThroughAnotherGameFolderIsNeitherContinuedNorDeleted) {
+  Create("甲", "战士");
+  testsupport::TempDir other;
+  fs::create_directory_symlink(dir.path() / "Save", other.path() / "Save");
+  plat::SetProgramFolder(other.path());
+  plat::FileLock elsewhere;  // the copy there plays or trades 甲
+  ASSERT_EQ(LockSave("甲", elsewhere), plat::FileLock::Result::Locked);
+  plat::SetProgramFolder(dir.path());
+  const auto before = plat::ReadAllBytes(SaveFile("甲"));
+  Restart();  // the lock file in the save folder is no save
+  ASSERT_EQ(Rows().size(), 1u);
+  EXPECT_TRUE(Shown().empty());
+  ExpectContinueRefused("甲", kMsgSaveInUse);
+  dialogs.dialogs.messageAnswers.push_back(plat::kOk);
+  Form1.Command3->OnClick();
+  EXPECT_EQ(Shown().back().text, std::string(kMsgSaveInUse));
+  EXPECT_EQ(plat::ReadAllBytes(SaveFile("甲")), before);
+
+  // The other way round: our game holds it, theirs is refused.
+  elsewhere.Unlock();
+  Form1.Command2->OnClick();
+  ASSERT_EQ(G.Player.ID, "甲");
+  plat::SetProgramFolder(other.path());
+  EXPECT_EQ(LockSave("甲", elsewhere), plat::FileLock::Result::Busy);
+  plat::SetProgramFolder(dir.path());
+}
+
+// A lock that cannot be taken (here a folder where its file goes) is said so, and the
+// game stays on the title screen.
+TEST_F(TitleScreenTest, ContinueSaysWhenTheLockCannotBeTaken) {
+  Create("甲", "战士");
+  fs::create_directory(SaveLockPath("甲"));
+  ExpectContinueRefused("甲", kMsgSaveLockFailed);
+}
+
+// Delete leaves no lock file: not beside the save, not beside the file a linked save
+// leads to (the link goes, the file it leads to stays), not one left by a killed game.
+TEST_F(TitleScreenTest, DeleteLeavesNoLockFile) {
+  Create("甲", "战士");
+  Create("乙", "道士");
+  testsupport::TempDir elsewhere;
+  const fs::path target = elsewhere.path() / fs::u8path("乙.kzs");
+  fs::rename(SaveFile("乙"), target);
+  fs::create_symlink(target, SaveFile("乙"));
+  ASSERT_TRUE(plat::WriteAllBytes(SaveLockPath("甲"), {}));  // left by a game killed while playing
+  for (const char* name : {"甲", "乙"}) {
+    Select(name);
+    dialogs.dialogs.messageAnswers.push_back(plat::kOk);
+    Form1.Command3->OnClick();
+  }
+  EXPECT_TRUE(Rows().empty());
+  EXPECT_TRUE(fs::is_empty(dir.path() / "Save"));
+  EXPECT_EQ(plat::ListFiles(elsewhere.path()), std::vector<std::string>{"乙.kzs"});
 }
 
 }  // namespace
