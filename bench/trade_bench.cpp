@@ -22,7 +22,8 @@ struct Pipe {
 
 class PipeStream : public trade::Stream {
  public:
-  PipeStream(std::shared_ptr<Pipe> in, std::shared_ptr<Pipe> out) : in_(std::move(in)), out_(std::move(out)) {}
+  PipeStream(std::shared_ptr<Pipe> in, std::shared_ptr<Pipe> out)
+      : in_(std::move(in)), out_(std::move(out)) {}
   bool Write(std::string_view b) override {
     out_->bytes.append(b);
     return true;

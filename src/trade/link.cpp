@@ -405,7 +405,8 @@ std::uint64_t Link::QueueState(std::string message) {
   if (message == "JY0") {
     // Our confirm withdrawn before it left: it never goes.
     if (!states_.empty() && states_.back().second == "JY1") states_.pop_back();
-    if (states_.empty() && stateSlot_ != 0 && slots_[stateSlot_].message == "JY1") return Supersede(std::move(message));
+    if (states_.empty() && stateSlot_ != 0 && slots_[stateSlot_].message == "JY1")
+      return Supersede(std::move(message));
   }
   const std::uint64_t id = nextStateId_++;
   states_.emplace_back(id, std::move(message));
@@ -514,7 +515,9 @@ void Link::SetTime(std::int64_t now) {
   lastClock_ = options_.clock();
 }
 
-std::int64_t Link::Current() const { return lastNow_ + std::max<std::int64_t>(0, options_.clock() - lastClock_); }
+std::int64_t Link::Current() const {
+  return lastNow_ + std::max<std::int64_t>(0, options_.clock() - lastClock_);
+}
 
 bool Link::WriteAfterGap(const std::string& bytes) {
   std::int64_t t = Current();
@@ -561,7 +564,8 @@ std::size_t Link::BufferedBytes() const {
 }
 
 int Link::OwedAcks() const {
-  return static_cast<int>(std::count_if(outbox_.begin(), outbox_.end(), [](const Out& o) { return o.kind == OutKind::Ack; }));
+  return static_cast<int>(
+      std::count_if(outbox_.begin(), outbox_.end(), [](const Out& o) { return o.kind == OutKind::Ack; }));
 }
 
 void Link::Log(const std::string& line) { listener_.OnLog(line); }

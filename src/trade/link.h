@@ -20,11 +20,11 @@ namespace trade {
 
 constexpr std::uint16_t kTradePort = 8305;
 constexpr int kSendSlots = 9;
-constexpr std::int64_t kPumpMs = 400;          // one chat frame a tick
-constexpr std::int64_t kResendMs = 2000;       // unacknowledged longer than this: sent again
-constexpr std::int64_t kLostCopyMs = 60000;    // a copy unanswered this long after the first answer is lost
-constexpr std::int64_t kCopyHoldMs = 3000;     // the next state message waits this long at most for such a copy
-constexpr std::int64_t kFrameGapMs = 100;      // between any two frames we send
+constexpr std::int64_t kPumpMs = 400;        // one chat frame a tick
+constexpr std::int64_t kResendMs = 2000;     // unacknowledged longer than this: sent again
+constexpr std::int64_t kLostCopyMs = 60000;  // a copy unanswered this long after the first answer is lost
+constexpr std::int64_t kCopyHoldMs = 3000;   // the next state message waits this long at most for such a copy
+constexpr std::int64_t kFrameGapMs = 100;    // between any two frames we send
 constexpr std::int64_t kConnectTickMs = 2000;  // one connection attempt a tick
 constexpr int kConnectAttemptMs = 1900;        // each attempt's own time limit
 constexpr int kConnectRetries = 10;

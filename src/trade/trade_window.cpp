@@ -306,7 +306,8 @@ void Command1_Click() {
   Session* s = LiveSession();
   if (s == nullptr) return;
   // A line that went out leaves the chat box; a refused one stays for another try.
-  if (s->Say(Form2.Tsay != nullptr ? Form2.Tsay->Text : std::string()) && Form2.Tsay != nullptr) Form2.Tsay->Text.clear();
+  if (s->Say(Form2.Tsay != nullptr ? Form2.Tsay->Text : std::string()) && Form2.Tsay != nullptr)
+    Form2.Tsay->Text.clear();
   AfterSessionCall();
 }
 
