@@ -204,7 +204,9 @@ class RandomTrade {
       }
       p.Step(50);
       // A close waits for a pending commit, and no longer.
-      if (closer != nullptr && closer->s->IsOpen()) EXPECT_LT(p.Now() - closedAt, 6000);
+      if (closer != nullptr && closer->s->IsOpen()) {
+        EXPECT_LT(p.Now() - closedAt, 6000);
+      }
     }
     EXPECT_FALSE(p.a.s->IsOpen());
     EXPECT_FALSE(p.b.s->IsOpen());
