@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/input.h"
@@ -293,7 +294,13 @@ TEST_F(HostTest, ListsChecksAndTextBoxesDrawTheirState) {
       for (int x = x0 + 2; x < x0 + 11; ++x) n += At(x, y) == Color{0, 0, 0, 255} ? 1 : 0;
     return n;
   };
-  EXPECT_GT(dark(100, 10 + (20 - 13) / 2), 3);
+  // Two strokes: three columns down to the lower middle, four up to the right, from
+  // (106, 20..22) to (109, 17..19).
+  EXPECT_EQ(dark(100, 10 + (20 - 13) / 2), 3 * 3 + 4 * 3);
+  for (const auto& [x, y, on] : {std::tuple{106, 22, true}, std::tuple{106, 19, false}, std::tuple{109, 17, true},
+                                 std::tuple{109, 16, false}, std::tuple{109, 20, false}}) {
+    EXPECT_EQ(At(x, y) == (Color{0, 0, 0, 255}), on) << x << "," << y;
+  }
   EXPECT_EQ(dark(100, 40 + (20 - 13) / 2), 0);
   // Scrolling moves the highlight out of view.
   list->TopIndex = 5;
@@ -714,6 +721,24 @@ TEST_F(HostTest, ModalBoxesInTheWindowAnswerFromTheKeyboard) {
   PushText("x");
   PushKey(SDLK_ESCAPE);
   EXPECT_EQ(plat::InputBox("名字", "", "李"), "");
+
+  // A click on a button of the box answers with that button; here the first of two
+  // (a click that hit nothing would leave the Escape after it to answer).
+  const int cx = form->PixelWidth() / 2, lh = 16;
+  const int buttonY = (form->PixelHeight() + 85 + lh) / 2 - 23;
+  for (const auto& [x, answer] : {std::pair{cx - 41, plat::kOk}, std::pair{cx + 41, plat::kCancel}}) {
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    click.button.x = x;
+    click.button.y = buttonY;
+    SDL_PushEvent(&click);
+    click.type = SDL_MOUSEBUTTONUP;
+    SDL_PushEvent(&click);
+    PushKey(answer == plat::kOk ? SDLK_ESCAPE : SDLK_RETURN);
+    EXPECT_EQ(plat::MsgBox("继续？", plat::kOkCancel), answer) << x;
+    plat::Application::Get().DoEvents();  // the key left over
+  }
 
   // A click meant for the form while a box is up goes to the box only.
   SDL_Event m{};
