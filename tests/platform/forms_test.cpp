@@ -332,6 +332,14 @@ TEST(FormsMouse, AClickOnAListChoosesTheRowUnderThePointer) {
   EXPECT_TRUE(clicks.empty());
   ClickAt(*f, 10, 12, plat::kRightButton);
   EXPECT_TRUE(clicks.empty()) << "the right button chooses no row";
+
+  // Below the last whole row of a list whose height leaves a strip: no row.
+  Control* tall = Add(f.get(), ControlKind::ListBox, "T", 3000, 150, 1500, 1000);  // 67 px: 4 rows
+  for (int i = 0; i < 20; ++i) tall->AddItem("row" + std::to_string(i));
+  ClickAt(*f, 210, 10 + 4 * 15 + 3);
+  EXPECT_EQ(tall->ListIndex(), -1);
+  ClickAt(*f, 210, 10 + 3 * 15 + 3);
+  EXPECT_EQ(tall->ListIndex(), 3);
 }
 
 TEST(FormsMouse, AComboOpensItsListAndAClickThereChoosesARow) {
@@ -349,6 +357,10 @@ TEST(FormsMouse, AComboOpensItsListAndAClickThereChoosesARow) {
   EXPECT_TRUE(combo->Dropped);
   EXPECT_EQ(clicks, 0);
   EXPECT_EQ(f->HitTest(10, 20 + 15 + 5), combo) << "the open list lies above the button";
+  EXPECT_EQ(f->HitTest(0, 20 + 15 + 5), combo) << "its first column too";
+  EXPECT_EQ(f->HitTest(99, 20 + 3 * 15 - 1), combo) << "and its last pixel";
+  EXPECT_NE(f->HitTest(100, 20 + 15 + 5), combo);
+  EXPECT_EQ(f->HitTest(10, 20 + 3 * 15), under);
   ClickAt(*f, 10, 20 + 15 + 5);  // second row
   EXPECT_FALSE(combo->Dropped);
   EXPECT_EQ(combo->Text, "道士");
