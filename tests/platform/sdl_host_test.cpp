@@ -441,8 +441,11 @@ TEST_F(HostTest, AComboBoxListIsDrawnOnlyWhileItIsOpen) {
   EXPECT_FALSE(combo->Dropped);
   EXPECT_EQ(combo->Text, "道士");
   EXPECT_EQ(listed(), (std::vector<Color>{black, green, black}));
-  // Left open by code, then hidden: nothing of it is drawn.
+  // A list of one row opens too.
+  combo->Items.resize(1);
   combo->Dropped = true;
+  EXPECT_EQ(listed().front(), white);
+  // Left open by code, then hidden: nothing of it is drawn.
   combo->Visible = false;
   EXPECT_EQ(listed(), (std::vector<Color>{black, green, black}));
 }
