@@ -161,6 +161,21 @@ TEST_F(HostTest, MissingPicturesBordersAndLaterSiblingsAbove) {
   EXPECT_EQ(At(70, 70), (Color{0, 255, 0, 255}));
 }
 
+// A plain button is a raised bevel: light on the top and left, a dark outer and a grey
+// inner line on the bottom and right, the face inside.
+TEST_F(HostTest, APlainButtonIsARaisedBevel) {
+  Put(form.get(), ControlKind::Button, "B", 10, 10, 40, 20);
+  StartHeadless();
+  Draw();
+  const Color light{255, 255, 255, 255}, face{192, 192, 192, 255}, shadow{128, 128, 128, 255},
+      dark{64, 64, 64, 255};
+  const std::vector<std::tuple<int, int, Color>> pixels = {
+      {10, 20, light}, {49, 20, dark}, {48, 20, shadow}, {47, 20, face},
+      {30, 10, light}, {30, 29, dark}, {30, 28, shadow}, {30, 27, face},
+  };
+  for (const auto& [x, y, want] : pixels) EXPECT_EQ(At(x, y), want) << x << "," << y;
+}
+
 TEST_F(HostTest, PushButtonsShowTheirDownPictureWhilePressedOrTickedAndALogItsNewestLine) {
   const std::string up = SolidPicture(dir, "up.png", Color{0, 200, 0, 255});
   const std::string down = SolidPicture(dir, "down.png", Color{200, 0, 0, 255});
