@@ -11,53 +11,10 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "trade/fake_network.h"  // the tests' in-memory connection
 #include "trade/session.h"
 
 namespace {
-
-struct Pipe {
-  std::string bytes;
-  bool ended = false;
-};
-
-class PipeStream : public trade::Stream {
- public:
-  PipeStream(std::shared_ptr<Pipe> in, std::shared_ptr<Pipe> out)
-      : in_(std::move(in)), out_(std::move(out)) {}
-  bool Write(std::string_view b) override {
-    out_->bytes.append(b);
-    return true;
-  }
-  ReadResult Read(std::string& out) override {
-    if (in_->bytes.empty()) return in_->ended ? ReadResult::Closed : ReadResult::NoData;
-    out += in_->bytes;
-    in_->bytes.clear();
-    return ReadResult::Data;
-  }
-  void Close() override { out_->ended = true; }
-
- private:
-  std::shared_ptr<Pipe> in_, out_;
-};
-
-// Hands over one end of the connection to whoever listens or connects.
-class PipeNetwork : public trade::Network {
- public:
-  explicit PipeNetwork(std::unique_ptr<trade::Stream> end) : end_(std::move(end)) {}
-  ListenResult Listen(const std::string&, std::uint16_t, std::string*) override { return ListenResult::Ok; }
-  std::unique_ptr<trade::Stream> Accept() override { return std::move(end_); }
-  void StopListening() override {}
-  void StartConnect(const std::string&, std::uint16_t, int) override {}
-  ConnectState PollConnect(std::unique_ptr<trade::Stream>& out) override {
-    if (!end_) return ConnectState::Pending;
-    out = std::move(end_);
-    return ConnectState::Connected;
-  }
-  void CancelConnect() override {}
-
- private:
-  std::unique_ptr<trade::Stream> end_;
-};
 
 struct Counter : trade::SessionListener {
   void OnCommitted(const std::vector<ItemRecord>&, const std::vector<ItemRecord>&) override { ++rounds; }
@@ -65,32 +22,22 @@ struct Counter : trade::SessionListener {
 };
 
 ItemRecord Cloth(int ex) {
-  static const std::string name = "布衣", type2 = "X";
-  ItemRecord r;
-  r.Name = name;
-  r.Type = 12;
-  r.Type2 = type2;
-  r.Pic1 = 17;
-  r.Pic2 = 2;
-  r.Money = 50;
+  ItemRecord r = tradetest::Cloth();
   r.Ex = ex;
   return r;
 }
 
 struct Side {
   Side(trade::Role role, const std::string& name, std::unique_ptr<trade::Stream> end,
-       std::map<std::string, trade::BagSlots>& disk)
-      : net(std::move(end)) {
+       std::map<std::string, trade::BagSlots>& disk) {
+    net.incoming = std::move(end);
+    net.connectOnAttempt = 1;
     trade::SessionOptions o;
     o.role = role;
     o.address = "127.0.0.1";
     o.name = name;
     o.localAddress = "127.0.0.1";
-    o.table = [](const std::string& n, ItemRecord& row) {
-      if (n != "布衣") return false;
-      row = Cloth(0);
-      return true;
-    };
+    o.table = tradetest::TableOf({tradetest::Cloth()});
     o.sleep = [](std::int64_t ms) { plat::CurrentClock().Sleep(ms); };
     o.load = [&disk](const std::string& id, TradeSave& out, plat::FileLock&) {
       out.id = id;
@@ -105,7 +52,7 @@ struct Side {
     o.journal = [](const std::string&, const std::string&) { return true; };
     session = std::make_unique<trade::Session>(net, counter, o);
   }
-  PipeNetwork net;
+  tradetest::FakeNetwork net;
   Counter counter;
   std::unique_ptr<trade::Session> session;
 };
@@ -118,9 +65,9 @@ void BM_TradeRound(benchmark::State& state) {
     disk["甲"][static_cast<std::size_t>(j)] = Cloth(100 + j);
     disk["乙"][static_cast<std::size_t>(j)] = Cloth(200 + j);
   }
-  auto ab = std::make_shared<Pipe>(), ba = std::make_shared<Pipe>();
-  Side a(trade::Role::Host, "甲", std::make_unique<PipeStream>(ba, ab), disk);
-  Side b(trade::Role::Join, "乙", std::make_unique<PipeStream>(ab, ba), disk);
+  tradetest::Connection conn;
+  Side a(trade::Role::Host, "甲", conn.EndA(), disk);
+  Side b(trade::Role::Join, "乙", conn.EndB(), disk);
   a.session->Open(clock.Now(), nullptr);
   b.session->Open(clock.Now(), nullptr);
   auto step = [&] {

@@ -83,7 +83,7 @@ void Link::Greet(std::unique_ptr<Stream> stream, std::int64_t now) {
   greetingDeadline_ = now + kGreetingMs;
   // At once: a peer with our name closes as soon as it has our greeting and its own is
   // out, and it must not find us gone before ours arrived.
-  lastWrite_ = std::max(now, Current());
+  lastWrite_ = Current();
   wroteAny_ = true;
   if (!stream_->Write(ToCp936Lossy("OK" + options_.ownName + "*"))) Fail(kLinkLostText, false);
 }
@@ -141,7 +141,7 @@ void Link::Poll(std::int64_t now) {
     SendNextState(now);
     if (state_ == State::Closed) return;
   }
-  Flush(now);
+  Flush();
 }
 
 void Link::ReadAndHandle(std::int64_t now) {
@@ -365,7 +365,7 @@ void Link::Resend(std::int64_t now) {
   }
 }
 
-void Link::Flush(std::int64_t /*now*/) {
+void Link::Flush() {
   if (outbox_.empty() || !stream_) return;
   // The gap counts from when the last frame really left.
   const std::int64_t t = Current();

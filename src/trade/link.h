@@ -221,7 +221,7 @@ class Link {
   void Pump(std::int64_t now);
   void SendNextState(std::int64_t now);
   void Resend(std::int64_t now);
-  void Flush(std::int64_t now);
+  void Flush();
   // Writes after the gap since the last frame (waiting for it); false when the write fails.
   bool WriteAfterGap(const std::string& bytes);
   // The time now: the time the link was last given, plus what the clock says has passed

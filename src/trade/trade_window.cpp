@@ -39,7 +39,8 @@ class WindowState : public SessionListener {
   std::unique_ptr<Session> session;
   int hook = 0;
   bool ended = false;
-  std::vector<std::string> boxes;  // message boxes to show once the session's call is over
+  std::vector<std::string> boxes;            // message boxes to show once the session's call is over
+  const plat::Control* described = nullptr;  // the picture whose item the description shows
 
   void OnLog(const std::string& line) override { AppendTradeLog(line); }
   void OnBagChanged(int slot) override;
@@ -58,18 +59,16 @@ class WindowState : public SessionListener {
 std::unique_ptr<WindowState> gState;
 // Set while the window writes the session's boxes into CMY and CDF: the change is not a click.
 bool gSyncing = false;
-// The picture whose item the two description lines show (nullptr: none).
-const plat::Control* gDescribed = nullptr;
 
 void ClearDescription() {
-  gDescribed = nullptr;
+  if (gState) gState->described = nullptr;
   if (Form2.ItemInf(1) != nullptr) Form2.ItemInf(1)->Caption.clear();
   if (Form2.ItemInf(2) != nullptr) Form2.ItemInf(2)->Caption.clear();
 }
 
 // An item that left the slot whose description shows takes the description with it.
 void SlotChanged(const plat::Control* image) {
-  if (image != nullptr && image == gDescribed) ClearDescription();
+  if (gState && image != nullptr && image == gState->described) ClearDescription();
 }
 
 Session* LiveSession() {
@@ -135,7 +134,7 @@ void AfterSessionCall() {
 
 void Describe(const plat::Control* image, const ItemRecord& item) {
   if (item.Name.empty()) return;  // over an empty slot the lines stay as they are
-  gDescribed = image;
+  if (gState) gState->described = image;
   ShowItemDescription(Form2.ItemInf(1), Form2.ItemInf(2), item);
 }
 

@@ -568,6 +568,13 @@ struct RawPeer {
       s->Poll(plat::Tick());
     }
   }
+  // Acknowledges the last frame we wrote that starts with `tag`; that frame ("" when none).
+  std::string AckLast(const std::string& tag) {
+    const std::string f = Last(tag);
+    EXPECT_GE(f.size(), 3u) << "no " << tag << " of ours to acknowledge";
+    if (f.size() >= 3) Send(std::string("YZ") + f[2] + "*");
+    return f;
+  }
   // The last frame we wrote that starts with `tag`.
   std::string Last(const std::string& tag) const {
     for (auto it = conn.aToB->writes.rbegin(); it != conn.aToB->writes.rend(); ++it) {
@@ -593,10 +600,9 @@ TEST_F(TradeSessionTest, ABusyPeersSecondConfirmIsNotCountedAndOursWaitsForAFres
   p.Send("WC1" + *trade::EncodeOffer(1, Item(201)).payload + "*");
   ASSERT_TRUE(p.s->Offer(21));
   p.Run(200);
-  const std::string wc = p.Last("WC");
-  ASSERT_FALSE(wc.empty());
+  ASSERT_FALSE(p.Last("WC").empty());
   p.Send("JY21*");  // crossed our offer: shown, not counted
-  p.Send(std::string("YZ") + wc[2] + "*");
+  p.AckLast("WC");
   EXPECT_TRUE(p.s->PeerConfirm());
   p.Send("JY31*");  // the busy peer's next click
   EXPECT_TRUE(p.s->PeerConfirm());
@@ -612,9 +618,7 @@ TEST_F(TradeSessionTest, ABusyPeersSecondConfirmIsNotCountedAndOursWaitsForAFres
   p.Send("JY51*");
   ASSERT_TRUE(p.s->SetConfirm(true));
   p.Run(200);
-  const std::string jy = p.Last("JY");
-  ASSERT_EQ(jy.size(), 5u);
-  p.Send(std::string("YZ") + jy[2] + "*");
+  EXPECT_EQ(p.AckLast("JY").substr(3), "1*");
   EXPECT_EQ(p.ev.rounds.size(), 1u);
   EXPECT_EQ(DiskItems(folder, "甲").at(21), 201);
 }
@@ -622,27 +626,22 @@ TEST_F(TradeSessionTest, ABusyPeersSecondConfirmIsNotCountedAndOursWaitsForAFres
 // Our offer clears both boxes at once, and our confirm leaves the wire before the offer.
 TEST_F(TradeSessionTest, OurOfferClearsBothBoxesAtOnce) {
   RawPeer p;
-  auto ackLast = [&p](const std::string& tag) {
-    const std::string f = p.Last(tag);
-    ASSERT_GE(f.size(), 3u);
-    p.Send(std::string("YZ") + f[2] + "*");
-  };
   p.Send("JY11*");
   ASSERT_TRUE(p.s->PeerConfirm());
   ASSERT_TRUE(p.s->Offer(21));
   EXPECT_FALSE(p.s->PeerConfirm());
   p.Run(200);
-  ackLast("WC");
+  p.AckLast("WC");
   ASSERT_TRUE(p.s->SetConfirm(true));
   p.Run(200);
-  ackLast("JY");
+  p.AckLast("JY");
   ASSERT_TRUE(p.s->OwnConfirm());
   ASSERT_TRUE(p.s->Offer(22));
   EXPECT_FALSE(p.s->OwnConfirm());
   p.Run(300);
   const std::string jy0 = trade::FromCp936(p.conn.aToB->writes.back());  // first the JY0 ...
   EXPECT_EQ(jy0.substr(0, 2) + jy0.substr(3), "JY0*");
-  ackLast("JY");
+  p.AckLast("JY");
   p.Run(200);
   EXPECT_EQ(trade::FromCp936(p.conn.aToB->writes.back()).substr(0, 2), "WC");  // ... then the offer
 }
@@ -677,12 +676,11 @@ TEST_F(TradeSessionTest, ACopyOfThePeersConfirmDoesNotMakeItFresh) {
   ASSERT_EQ(p.s->PeerOffer(1).Ex, 201);
   ASSERT_TRUE(p.s->Offer(21));
   p.Run(200);
-  const std::string wc = p.Last("WC");
-  ASSERT_FALSE(wc.empty());
+  ASSERT_FALSE(p.Last("WC").empty());
   // The peer confirmed before it saw our offer; its copy of that confirm comes after our
   // offer was answered.
   p.Send("JY11*");
-  p.Send(std::string("YZ") + wc[2] + "*");
+  p.AckLast("WC");
   p.Send("JY11*");
   EXPECT_TRUE(p.s->PeerConfirm());
   // The box shows it, but a peer whose box is set completes on our JY1, and we would not:
@@ -699,10 +697,7 @@ TEST_F(TradeSessionTest, ACopyOfThePeersConfirmDoesNotMakeItFresh) {
   p.Send("JY11*");
   ASSERT_TRUE(p.s->SetConfirm(true));
   p.Run(200);
-  const std::string jy = p.Last("JY");
-  ASSERT_EQ(jy.size(), 5u);
-  EXPECT_EQ(jy[3], '1');
-  p.Send(std::string("YZ") + jy[2] + "*");
+  EXPECT_EQ(p.AckLast("JY").substr(3), "1*");
   EXPECT_EQ(p.ev.rounds.size(), 1u);
 }
 
